@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs, with apt-get and only when missing, everything Pixmill needs to build,
+# test and run: compiler, CMake, Qt 6 Widgets, GoogleTest, Google Benchmark,
+# libpng, a Japanese font, and Xvfb for the GUI tests.
+set -euo pipefail
+
+packages=(
+  build-essential
+  cmake
+  ninja-build
+  pkg-config
+  qt6-base-dev
+  qt6-base-dev-tools
+  libgl-dev
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+  libpng-dev
+  clang
+  libclang-rt-dev
+  fonts-noto-cjk
+  xvfb
+  xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,150 @@
+#include "image/bmp.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/file_io.h"
+
+namespace pixmill {
+
+namespace {
+
+std::string Num(int64_t v) { return std::to_string(v); }
+
+}  // namespace
+
+Result ParseBmp(ImageBuffer& image, const uint8_t* d, int64_t n) {
+  if (d == nullptr || n < BitmapFileHeader::kSize) {
+    return Result::Refused("the data are " + Num(n) + " bytes long, too short for a bitmap file header");
+  }
+  const BitmapFileHeader fh = BitmapFileHeader::Read(d);
+  if (fh.bfSize != n) {
+    return Result::Refused("bfSize " + Num(fh.bfSize) + " differs from the file length " + Num(n));
+  }
+  if (n < BitmapFileHeader::kSize + info::kHeaderSize) {
+    return Result::Refused("the file is " + Num(n) + " bytes long, too short for a bitmap info header");
+  }
+  const uint8_t* ih = d + BitmapFileHeader::kSize;
+  const uint32_t headerSize = ReadLe32(ih + info::kSize);
+  const int32_t width = static_cast<int32_t>(ReadLe32(ih + info::kWidth));
+  const int32_t height = static_cast<int32_t>(ReadLe32(ih + info::kHeight));
+  const int bitCount = ReadLe16(ih + info::kBitCount);
+  const uint32_t compression = ReadLe32(ih + info::kCompression);
+
+  if (headerSize != info::kHeaderSize) {
+    return Result::Refused("the info header is " + Num(headerSize) + " bytes long; only 40-byte headers are read");
+  }
+  if (compression != 0) {
+    return Result::Refused("compressed pixel data (biCompression " + Num(compression) + ") are not supported");
+  }
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24) {
+    return Result::Refused(Num(bitCount) + " bits per pixel are not supported");
+  }
+  if (height < 0) return Result::Refused("top-down bitmaps (negative height) are not supported");
+  if (width <= 0 || height <= 0) {
+    return Result::Refused("a size of " + Num(width) + " x " + Num(height) + " pixels holds no picture");
+  }
+
+  const int64_t paletteBytes = 4 * static_cast<int64_t>(PaletteEntriesFor(bitCount));
+  const int64_t paletteEnd = BitmapFileHeader::kSize + info::kHeaderSize + paletteBytes;
+  if (paletteEnd > n) {
+    return Result::Refused("the palette of " + Num(paletteBytes / 4) + " entries reaches past the end of the file");
+  }
+  if (fh.bfOffBits < paletteEnd) {
+    if (paletteBytes > 0) {
+      return Result::Refused("the palette is shorter than " + Num(paletteBytes / 4) +
+                             " entries (the pixels start at " + Num(fh.bfOffBits) + ")");
+    }
+    return Result::Refused("the pixels start at " + Num(fh.bfOffBits) + ", inside the headers");
+  }
+  if (fh.bfOffBits > n) {
+    return Result::Refused("the pixels start at " + Num(fh.bfOffBits) + ", past the end of the file");
+  }
+  const int64_t pixelBytes = n - fh.bfOffBits;
+  const int64_t needed = StrideFor(width, bitCount) * height;
+  if (pixelBytes < needed) {
+    return Result::Refused("the file holds " + Num(pixelBytes) + " pixel bytes; " + Num(width) + " x " +
+                           Num(height) + " at " + Num(bitCount) + " bits need " + Num(needed));
+  }
+
+  // Everything checked; build the new blocks before letting go of the old.
+  const size_t infoSize = bitCount < 16 ? static_cast<size_t>(info::kHeaderSize + paletteBytes) : 44;
+  std::unique_ptr<uint8_t[]> infoBlock(new (std::nothrow) uint8_t[infoSize]());
+  std::unique_ptr<uint8_t[]> bits(new (std::nothrow) uint8_t[static_cast<size_t>(pixelBytes)]);
+  if (!infoBlock || !bits) return Result::Refused("not enough memory for the picture");
+
+  std::memcpy(infoBlock.get(), ih, info::kHeaderSize);
+  if (paletteBytes > 0) {
+    std::memcpy(infoBlock.get() + info::kHeaderSize, ih + info::kHeaderSize, static_cast<size_t>(paletteBytes));
+  }
+  WriteLe32(infoBlock.get() + info::kSizeImage, static_cast<uint32_t>(pixelBytes));
+  std::memcpy(bits.get(), d + fh.bfOffBits, static_cast<size_t>(pixelBytes));
+
+  image.Adopt(fh, std::move(infoBlock), infoSize, std::move(bits), static_cast<size_t>(pixelBytes), width, height,
+              bitCount);
+  if (bitCount == 4 || bitCount == 8) ReserveIndexZero(image);
+  return Result::Done();
+}
+
+void ReserveIndexZero(ImageBuffer& image) {
+  const int bitCount = image.BitCount();
+  if (!image.IsValid() || bitCount >= 16) return;
+
+  const uint32_t entry0 = image.GetPaletteColor(0);
+  uint32_t best = 2000000;
+  uint32_t found = 0;
+  for (int i = 1; i < (1 << bitCount); ++i) {
+    const uint32_t d = ColorDistance(image.GetPaletteColor(static_cast<uint32_t>(i)), entry0);
+    if (d < best) {
+      best = d;
+      found = static_cast<uint32_t>(i);
+    }
+  }
+  for (int32_t y = 0; y < image.Height(); ++y) {
+    for (int32_t x = 0; x < image.Width(); ++x) {
+      if (image.GetIndex(x, y) == 0) image.SetIndex(x, y, found);
+    }
+  }
+}
+
+Result WriteBmp(const ImageBuffer& image, const std::string& path) {
+  const uint8_t* infoBlock = image.GetInfo();
+  const uint8_t* bits = image.GetBits();
+  if (infoBlock == nullptr || bits == nullptr) return Result::Refused("there is no picture to save");
+
+  const int bitCount = ReadLe16(infoBlock + info::kBitCount);
+  size_t paletteBytes = bitCount < 16 ? 4 * (size_t{1} << bitCount) : 0;
+  if (info::kHeaderSize + paletteBytes > image.InfoBlockSize()) {
+    paletteBytes = image.InfoBlockSize() - info::kHeaderSize;
+  }
+  size_t pixelBytes = ReadLe32(infoBlock + info::kSizeImage);
+  if (pixelBytes > image.BitsBlockSize()) pixelBytes = image.BitsBlockSize();
+
+  // The headers as stored, except that the offset and size describe the
+  // layout actually written (a file read with a gap before its pixels, or a
+  // 24-bit file that carried a palette, would otherwise be saved corrupt).
+  BitmapFileHeader fh = *image.GetFileHeader();
+  fh.bfOffBits = static_cast<uint32_t>(BitmapFileHeader::kSize + info::kHeaderSize + paletteBytes);
+  fh.bfSize = fh.bfOffBits + static_cast<uint32_t>(pixelBytes);
+
+  std::vector<uint8_t> file(fh.bfSize);
+  fh.Write(file.data());
+  std::memcpy(file.data() + BitmapFileHeader::kSize, infoBlock, info::kHeaderSize + paletteBytes);
+  std::memcpy(file.data() + fh.bfOffBits, bits, pixelBytes);
+  return WriteFileAtomic(path, file.data(), file.size());
+}
+
+Result SaveBmpAs(const ImageBuffer& image, SavePathPrompt& prompt) {
+  if (!image.IsValid()) return Result::Refused("there is no picture to save");
+  SaveRequest request;
+  request.proposedName = image.m_title;
+  request.defaultExtension = "BMP";
+  request.filters = ParseFilterString(kBmpSaveFilter);
+  request.confirmOverwrite = true;
+  const std::optional<std::string> path = prompt.AskSavePath(request);
+  if (!path) return Result::Cancelled();
+  return WriteBmp(image, *path);
+}
+
+}  // namespace pixmill

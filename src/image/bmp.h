@@ -1,0 +1,34 @@
+// Windows bitmap files: reading a whole file from memory into the picture,
+// and writing the picture back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "image/image_buffer.h"
+#include "platform/prompts.h"
+#include "platform/result.h"
+
+namespace pixmill {
+
+// The save dialog's file types for bitmaps.
+inline constexpr const char* kBmpSaveFilter = "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*.BMP|ALL(*.*)|*.*||";
+
+// Takes a whole bitmap file of `size` bytes into the picture. Headers,
+// palette and pixel rows of a plain file are copied as they are; afterwards
+// a 4- or 8-bit picture has palette index 0 emptied (ReserveIndexZero).
+// A refused file leaves the picture exactly as it was.
+Result ParseBmp(ImageBuffer& image, const uint8_t* data, int64_t size);
+
+// Moves every pixel of palette index 0 to the nearest other entry (lowest
+// index among equals), so that index 0 is free for the transparent colour.
+void ReserveIndexZero(ImageBuffer& image);
+
+// Writes the picture as a bitmap file: headers as the last Create or load
+// left them, except bfOffBits and bfSize, which describe the layout written.
+Result WriteBmp(const ImageBuffer& image, const std::string& path);
+
+// Asks for a path (proposing m_title) and writes the picture there.
+Result SaveBmpAs(const ImageBuffer& image, SavePathPrompt& prompt);
+
+}  // namespace pixmill

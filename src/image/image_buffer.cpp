@@ -1,0 +1,212 @@
+#include "image/image_buffer.h"
+
+#include <cstring>
+#include <new>
+
+namespace pixmill {
+
+namespace {
+
+// The last-colour-read register of GetPixel24.
+uint32_t g_lastColourRead = 0;
+
+// Largest pixel block a picture may have: GetImageSize is a signed 32-bit
+// value and bfSize an unsigned one that also counts the headers.
+constexpr int64_t kMaxImageBytes = 0x7FFFFFFF - 2048;
+
+}  // namespace
+
+uint32_t LastColourRead() { return g_lastColourRead; }
+void SetLastColourRead(uint32_t value) { g_lastColourRead = value; }
+
+BitmapFileHeader BitmapFileHeader::Read(const uint8_t* p) {
+  BitmapFileHeader h;
+  h.bfType = ReadLe16(p);
+  h.bfSize = ReadLe32(p + 2);
+  h.bfReserved1 = ReadLe16(p + 6);
+  h.bfReserved2 = ReadLe16(p + 8);
+  h.bfOffBits = ReadLe32(p + 10);
+  return h;
+}
+
+void BitmapFileHeader::Write(uint8_t* p) const {
+  WriteLe16(p, bfType);
+  WriteLe32(p + 2, bfSize);
+  WriteLe16(p + 6, bfReserved1);
+  WriteLe16(p + 8, bfReserved2);
+  WriteLe32(p + 10, bfOffBits);
+}
+
+ImageBuffer::ImageBuffer() = default;
+ImageBuffer::~ImageBuffer() = default;
+
+Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
+  if (width < 1 || height < 1) {
+    return Result::Refused("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                           " pixels has no pixels");
+  }
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24) {
+    return Result::Refused("pictures of " + std::to_string(bitCount) + " bits per pixel are not supported");
+  }
+  const int64_t stride = StrideFor(width, bitCount);
+  const int64_t imageBytes = stride * height;
+  if (imageBytes > kMaxImageBytes) {
+    return Result::Refused("a picture of " + std::to_string(width) + " x " + std::to_string(height) + " at " +
+                           std::to_string(bitCount) + " bits needs " + std::to_string(imageBytes) +
+                           " bytes; at most 2 GiB are supported");
+  }
+  const int paletteBytes = 4 * PaletteEntriesFor(bitCount);
+  const size_t infoSize = static_cast<size_t>(info::kHeaderSize + paletteBytes);
+
+  // The new blocks exist before the old ones go, so a failure leaves the
+  // picture as it was.
+  std::unique_ptr<uint8_t[]> newInfo(new (std::nothrow) uint8_t[infoSize]());
+  std::unique_ptr<uint8_t[]> newBits(new (std::nothrow) uint8_t[static_cast<size_t>(imageBytes)]());
+  if (!newInfo || !newBits) {
+    return Result::Refused("not enough memory for a picture of " + std::to_string(imageBytes) + " bytes");
+  }
+
+  m_width = width;
+  m_height = height;
+  m_bitCount = bitCount;
+  m_stride = static_cast<int32_t>(stride);
+  m_info = std::move(newInfo);
+  m_infoSize = infoSize;
+  m_bits = std::move(newBits);
+  m_bitsSize = static_cast<size_t>(imageBytes);
+
+  m_fileHeader.bfType = 0x4D42;  // "BM"
+  m_fileHeader.bfReserved1 = 0;
+  m_fileHeader.bfReserved2 = 0;
+  m_fileHeader.bfOffBits = static_cast<uint32_t>(BitmapFileHeader::kSize + info::kHeaderSize + paletteBytes);
+  m_fileHeader.bfSize = m_fileHeader.bfOffBits + static_cast<uint32_t>(imageBytes);
+
+  uint8_t* h = m_info.get();
+  WriteLe32(h + info::kSize, info::kHeaderSize);
+  WriteLe32(h + info::kWidth, static_cast<uint32_t>(width));
+  WriteLe32(h + info::kHeight, static_cast<uint32_t>(height));
+  WriteLe16(h + info::kPlanes, 1);
+  WriteLe16(h + info::kBitCount, static_cast<uint32_t>(bitCount));
+  WriteLe32(h + info::kCompression, 0);
+  WriteLe32(h + info::kSizeImage, static_cast<uint32_t>(imageBytes));
+  // The pels-per-metre, colours-used and colours-important fields stay 0.
+
+  m_valid = 1;
+  return Result::Done();
+}
+
+void ImageBuffer::Adopt(const BitmapFileHeader& fileHeader, std::unique_ptr<uint8_t[]> infoBlock,
+                        size_t infoSize, std::unique_ptr<uint8_t[]> bits, size_t bitsSize, int32_t width,
+                        int32_t height, int32_t bitCount) {
+  m_fileHeader = fileHeader;
+  m_info = std::move(infoBlock);
+  m_infoSize = infoSize;
+  m_bits = std::move(bits);
+  m_bitsSize = bitsSize;
+  m_width = width;
+  m_height = height;
+  m_bitCount = bitCount;
+  m_stride = static_cast<int32_t>(StrideFor(width, bitCount));
+  m_valid = 1;
+}
+
+void ImageBuffer::CopyFrom(const ImageBuffer& source) {
+  if (!m_valid || !source.m_valid) return;
+  m_fileHeader = source.m_fileHeader;
+  const size_t infoBytes = static_cast<size_t>(source.GetInfoSize());
+  const size_t pixelBytes = static_cast<size_t>(source.GetImageSize());
+  if (infoBytes <= m_infoSize && infoBytes <= source.m_infoSize) {
+    std::memcpy(m_info.get(), source.m_info.get(), infoBytes);
+  }
+  if (pixelBytes <= m_bitsSize && pixelBytes <= source.m_bitsSize) {
+    std::memcpy(m_bits.get(), source.m_bits.get(), pixelBytes);
+  }
+}
+
+uint32_t ImageBuffer::GetPixel(int32_t x, int32_t y) const {
+  const int32_t offset = GetPixelOffset(x, y);
+  if (offset < 0) return 0;
+  const uint8_t* p = m_bits.get() + offset;
+  switch (m_bitCount) {
+    case 1:
+      return GetPaletteColor((p[0] >> (7 - x % 8)) & 1);
+    case 4:
+      return GetPaletteColor((x % 2 == 0) ? (p[0] >> 4) & 0xF : p[0] & 0xF);
+    case 8:
+      return GetPaletteColor(p[0]);
+    case 16: {
+      const uint32_t w = p[0] | (p[1] << 8);
+      const uint32_t red = ((w >> 10) & 0x1F) << 3;
+      const uint32_t green = ((w >> 5) & 0x1F) << 3;
+      const uint32_t blue = (w & 0x1F) << 3;
+      return red << 16 | green << 8 | blue;
+    }
+    case 24:
+      return static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+    default:
+      return 0;
+  }
+}
+
+uint8_t ImageBuffer::GetIndex(int32_t x, int32_t y) const {
+  const int32_t offset = GetPixelOffset(x, y);
+  if (offset < 0) return 0;
+  const uint8_t b = m_bits[static_cast<size_t>(offset)];
+  switch (m_bitCount) {
+    case 1:
+      return static_cast<uint8_t>((b >> (7 - x % 8)) & 1);
+    case 4:
+      return static_cast<uint8_t>((x % 2 == 0) ? (b >> 4) & 0xF : b & 0xF);
+    case 8:
+      return b;
+    default:
+      return 0;
+  }
+}
+
+void ImageBuffer::SetIndex(int32_t x, int32_t y, uint32_t index) {
+  const int32_t offset = GetPixelOffset(x, y);
+  if (offset < 0) return;
+  uint8_t& b = m_bits[static_cast<size_t>(offset)];
+  switch (m_bitCount) {
+    case 1: {
+      const int shift = 7 - x % 8;
+      b = static_cast<uint8_t>((b & ~(1u << shift)) | ((index & 1u) << shift));
+      break;
+    }
+    case 4:
+      if (x % 2 == 0) {
+        b = static_cast<uint8_t>((b & 0x0F) | ((index & 0xFu) << 4));
+      } else {
+        b = static_cast<uint8_t>((b & 0xF0) | (index & 0xFu));
+      }
+      break;
+    case 8:
+      b = static_cast<uint8_t>(index);
+      break;
+    default:
+      break;
+  }
+}
+
+void ImageBuffer::SetPixel(int32_t x, int32_t y, uint32_t rgb) {
+  const int32_t offset = GetPixelOffset(x, y);
+  if (offset < 0) return;
+  // Three bytes at the pixel's offset; at depths below 24 the row may end
+  // earlier, so stay inside the block.
+  if (static_cast<size_t>(offset) + 3 > m_bitsSize) return;
+  uint8_t* p = m_bits.get() + offset;
+  p[0] = static_cast<uint8_t>(rgb);
+  p[1] = static_cast<uint8_t>(rgb >> 8);
+  p[2] = static_cast<uint8_t>(rgb >> 16);
+}
+
+uint32_t ImageBuffer::GetPixel24(int32_t x, int32_t y) const {
+  const int32_t offset = GetPixelOffset(x, y);
+  if (offset < 0 || static_cast<size_t>(offset) + 3 > m_bitsSize) return g_lastColourRead;
+  const uint8_t* p = m_bits.get() + offset;
+  g_lastColourRead = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+  return g_lastColourRead;
+}
+
+}  // namespace pixmill

@@ -1,0 +1,214 @@
+// The one picture type: a complete Windows bitmap in memory (file header,
+// info header with palette, bottom-up pixel rows padded to 4 bytes), plus the
+// colour settings the colour dialog fills in and the transparent-colour state.
+//
+// Pixels are addressed as (x, y) with y = 0 the top row; the bottom-up row
+// order and the bit packing stay inside this class.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/progress.h"
+#include "platform/result.h"
+#include "platform/system_colors.h"
+
+namespace pixmill {
+
+inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t ReadLe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline void WriteLe16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void WriteLe32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+// The 14-byte bitmap file header.
+struct BitmapFileHeader {
+  static constexpr int kSize = 14;
+
+  uint16_t bfType = 0;
+  uint32_t bfSize = 0;
+  uint16_t bfReserved1 = 0;
+  uint16_t bfReserved2 = 0;
+  uint32_t bfOffBits = 0;
+
+  static BitmapFileHeader Read(const uint8_t* p);
+  void Write(uint8_t* p) const;
+};
+
+// Offsets of the fields of the 40-byte info header.
+namespace info {
+inline constexpr int kHeaderSize = 40;
+inline constexpr int kSize = 0;
+inline constexpr int kWidth = 4;
+inline constexpr int kHeight = 8;
+inline constexpr int kPlanes = 12;
+inline constexpr int kBitCount = 14;
+inline constexpr int kCompression = 16;
+inline constexpr int kSizeImage = 20;
+inline constexpr int kXPelsPerMeter = 24;
+inline constexpr int kYPelsPerMeter = 28;
+inline constexpr int kClrUsed = 32;
+inline constexpr int kClrImportant = 36;
+}  // namespace info
+
+// Bytes per row: width × bitCount bits rounded up to a multiple of 32 bits.
+inline int64_t StrideFor(int64_t width, int64_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
+
+// Number of palette entries a picture of this depth carries (0 above 8 bits).
+inline int PaletteEntriesFor(int bitCount) { return bitCount < 16 ? (1 << bitCount) : 0; }
+
+// A 16-bit console colour word (red in bits 0-4, green 5-9, blue 10-14)
+// expanded to 0x00RRGGBB by shifting each field left by 3; bit 15 ignored.
+constexpr uint32_t Colour16ToRgb(uint32_t w) {
+  const uint32_t red = (w & 0x1F) << 3;
+  const uint32_t green = ((w >> 5) & 0x1F) << 3;
+  const uint32_t blue = ((w >> 10) & 0x1F) << 3;
+  return red << 16 | green << 8 | blue;
+}
+
+// Converts between an RGB value (0x00RRGGBB) and a COLORREF (0x00BBGGRR).
+constexpr uint32_t SwapRedBlue(uint32_t c) {
+  return ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
+}
+
+// Squared distance over the three low bytes; no weights; at most 195075.
+constexpr uint32_t ColorDistance(uint32_t a, uint32_t b) {
+  const int d0 = static_cast<int>(a & 0xFF) - static_cast<int>(b & 0xFF);
+  const int d1 = static_cast<int>((a >> 8) & 0xFF) - static_cast<int>((b >> 8) & 0xFF);
+  const int d2 = static_cast<int>((a >> 16) & 0xFF) - static_cast<int>((b >> 16) & 0xFF);
+  return static_cast<uint32_t>(d0 * d0 + d1 * d1 + d2 * d2);
+}
+
+// The last-colour-read register that GetPixel24 keeps: one value for all
+// pictures and the whole run, 0 at start. Fast paths that stand in for a run
+// of GetPixel24 calls leave it where those calls would have left it.
+uint32_t LastColourRead();
+void SetLastColourRead(uint32_t value);
+
+class ImageBuffer {
+ public:
+  ImageBuffer();
+  ~ImageBuffer();
+  ImageBuffer(const ImageBuffer&) = delete;
+  ImageBuffer& operator=(const ImageBuffer&) = delete;
+
+  // Replaces both blocks by a zero-filled picture with headers describing it
+  // exactly. Refused (picture unchanged) for a size of 0 or below, a depth
+  // other than 1, 4, 8, 16 and 24, more than 2 GiB of pixels, or when memory
+  // runs out. Settings, title, progress and transparent state are kept.
+  Result Create(int32_t width, int32_t height, int32_t bitCount);
+
+  // Takes over blocks built elsewhere (the bitmap reader): the file header as
+  // read, an info block and a pixel block. `bits` must hold at least
+  // Stride × height bytes.
+  void Adopt(const BitmapFileHeader& fileHeader, std::unique_ptr<uint8_t[]> info, size_t infoSize,
+             std::unique_ptr<uint8_t[]> bits, size_t bitsSize, int32_t width, int32_t height,
+             int32_t bitCount);
+
+  int32_t GetInfoSize() const { return m_bitCount >= 16 ? info::kHeaderSize : info::kHeaderSize + 4 * (1 << m_bitCount); }
+  int32_t GetImageSize() const { return m_stride * m_height; }
+
+  const BitmapFileHeader* GetFileHeader() const { return m_valid ? &m_fileHeader : nullptr; }
+  BitmapFileHeader* GetFileHeader() { return m_valid ? &m_fileHeader : nullptr; }
+  const uint8_t* GetInfo() const { return m_valid ? m_info.get() : nullptr; }
+  uint8_t* GetInfo() { return m_valid ? m_info.get() : nullptr; }
+  const uint8_t* GetBits() const { return m_valid ? m_bits.get() : nullptr; }
+  uint8_t* GetBits() { return m_valid ? m_bits.get() : nullptr; }
+  size_t InfoBlockSize() const { return m_infoSize; }
+  size_t BitsBlockSize() const { return m_bitsSize; }
+
+  void SetProgressBar(ProgressSink* progress) { m_progress = progress; }
+  ProgressSink* GetProgressBar() const { return m_progress; }
+
+  // Copies the source's file header, GetInfoSize() info bytes and
+  // GetImageSize() pixel bytes. This picture must have been created with the
+  // source's width, height and depth.
+  void CopyFrom(const ImageBuffer& source);
+
+  bool IsValid() const { return m_valid != 0; }
+  int32_t Width() const { return m_width; }
+  int32_t Height() const { return m_height; }
+  int32_t BitCount() const { return m_bitCount; }
+  int32_t Stride() const { return m_stride; }
+
+  bool Inside(int32_t x, int32_t y) const { return x >= 0 && x < m_width && y >= 0 && y < m_height; }
+
+  // Start of picture row y (0 = top). The caller keeps y inside the picture.
+  uint8_t* Row(int32_t y) { return m_bits.get() + static_cast<ptrdiff_t>(m_height - y - 1) * m_stride; }
+  const uint8_t* Row(int32_t y) const {
+    return m_bits.get() + static_cast<ptrdiff_t>(m_height - y - 1) * m_stride;
+  }
+
+  // Byte offset of (x, y) in the pixel block, -1 outside the picture.
+  int32_t GetPixelOffset(int32_t x, int32_t y) const {
+    if (!Inside(x, y)) return -1;
+    return (m_height - y - 1) * m_stride + static_cast<int32_t>((static_cast<int64_t>(x) * m_bitCount) / 8);
+  }
+
+  uint32_t GetPixel(int32_t x, int32_t y) const;
+  uint8_t GetIndex(int32_t x, int32_t y) const;
+  // Stores the index at 1, 4 or 8 bits; at 1 bit only bit 0 and at 4 bits only
+  // the low nibble, so a neighbouring pixel is never touched.
+  void SetIndex(int32_t x, int32_t y, uint32_t index);
+  void SetPixel(int32_t x, int32_t y, uint32_t rgb);
+  // Reads a 24-bit pixel into the last-colour-read register and returns the
+  // register; outside the picture the register is returned unchanged.
+  uint32_t GetPixel24(int32_t x, int32_t y) const;
+
+  // Palette entry (index & 0xFF) with its reserved byte in bits 24-31; 0 for
+  // an entry the palette block does not have.
+  uint32_t GetPaletteColor(uint32_t index) const {
+    const size_t at = info::kHeaderSize + 4 * static_cast<size_t>(index & 0xFF);
+    if (!m_info || at + 4 > m_infoSize) return 0;
+    return ReadLe32(m_info.get() + at);
+  }
+  // Stores an entry; an entry beyond the palette block is ignored.
+  void SetPaletteColor(uint32_t index, uint32_t value) {
+    const size_t at = info::kHeaderSize + 4 * static_cast<size_t>(index & 0xFF);
+    if (!m_info || at + 4 > m_infoSize) return;
+    WriteLe32(m_info.get() + at, value);
+  }
+
+  // Colour settings (filled in by the colour command) and state that the
+  // operations of the colour and export code read.
+  int32_t m_ditherMode = 0;      // 0 none, 1 error diffusion
+  int32_t m_sample5Bit = 1;      // 1: palette samples keep 5 bits per channel
+  int32_t m_sampleColumns = 64;  // sampling grid of the optimised palette
+  int32_t m_sampleRows = 64;
+  int32_t m_paletteKind = 0;     // 0 optimised, 1 standard
+  int32_t m_precision = 8;       // 1..16
+  std::string m_title = "image";
+  // What the last transparent-colour change applied (a COLORREF, or a palette
+  // index in paletted pictures) and the transparent key colour (COLORREF).
+  // Both start as the key colour, so a picture used without the program's
+  // start-up behaves as if it had been through it.
+  uint32_t m_lastTransparent = kButtonFaceColor;
+  uint32_t m_transparentColor = kButtonFaceColor;
+
+ private:
+  int32_t m_width = 0;
+  int32_t m_height = 0;
+  int32_t m_bitCount = 0;
+  BitmapFileHeader m_fileHeader;
+  std::unique_ptr<uint8_t[]> m_info;
+  size_t m_infoSize = 0;
+  std::unique_ptr<uint8_t[]> m_bits;
+  size_t m_bitsSize = 0;
+  int32_t m_valid = 0;
+  ProgressSink* m_progress = nullptr;
+  int32_t m_stride = 0;
+};
+
+}  // namespace pixmill

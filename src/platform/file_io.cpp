@@ -1,0 +1,155 @@
+#include "platform/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pixmill {
+
+namespace {
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+class FileCloser {
+ public:
+  explicit FileCloser(int fd) : fd_(fd) {}
+  ~FileCloser() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// A device or pipe (/dev/stdout, a FIFO) cannot be replaced by a rename, and
+// must not be: the bytes are written into it directly.
+Result WriteInPlace(const std::string& path, const uint8_t* data, size_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return Result::IoError("cannot open " + path + ": " + ErrnoText(errno));
+  FileCloser closer(fd);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Result::IoError("cannot write " + path + ": " + ErrnoText(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::close(closer.Release()) != 0) {
+    return Result::IoError("cannot write " + path + ": " + ErrnoText(errno));
+  }
+  return Result::Done();
+}
+
+}  // namespace
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+Result ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Result::IoError("cannot open " + path + ": " + ErrnoText(errno));
+  FileCloser closer(fd);
+
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Result::IoError("cannot read " + path + ": " + ErrnoText(errno));
+  if (S_ISDIR(st.st_mode)) return Result::IoError(path + " is a folder, not a file");
+  if (!S_ISREG(st.st_mode)) return Result::IoError(path + " is not a regular file");
+  if (st.st_size > kMaxReadableFileSize) {
+    return Result::Refused(path + " is " + std::to_string(st.st_size) +
+                           " bytes long; files above 1 GiB are not read");
+  }
+
+  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Result::IoError("cannot read " + path + ": " + ErrnoText(errno));
+    }
+    if (n == 0) break;  // the file shrank while we read it
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);
+  out.swap(bytes);
+  return Result::Done();
+}
+
+Result WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
+  if (path.empty()) return Result::IoError("no file name given");
+
+  struct stat target {};
+  const bool exists = ::stat(path.c_str(), &target) == 0;
+  if (exists && S_ISDIR(target.st_mode)) return Result::IoError(path + " is a folder");
+  if (exists && !S_ISREG(target.st_mode)) return WriteInPlace(path, data, size);
+
+  const std::string folder = FolderOf(path);
+  std::string temp = folder + "/." + BaseName(path) + ".pixmill-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    return Result::IoError("cannot create a file in " + folder + ": " + ErrnoText(errno));
+  }
+  FileCloser closer(fd);
+
+  auto fail = [&](const std::string& what, int err) {
+    ::close(closer.Release());
+    ::unlink(temp.c_str());
+    return Result::IoError(what + " " + path + ": " + ErrnoText(err));
+  };
+
+  // New files get the usual permissions; a replaced file keeps its own.
+  mode_t mode;
+  if (exists) {
+    mode = target.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of", errno);
+
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail("cannot write", errno);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0) return fail("cannot write", errno);
+  if (::close(closer.Release()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return Result::IoError("cannot write " + path + ": " + ErrnoText(err));
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return Result::IoError("cannot replace " + path + ": " + ErrnoText(err));
+  }
+  return Result::Done();
+}
+
+}  // namespace pixmill
