@@ -1,0 +1,109 @@
+#include "export/loader.h"
+
+#include <cstring>
+#include <new>
+
+#include "color/standard_palette.h"
+#include "export/lzss.h"
+#include "image/bmp.h"
+#include "platform/file_io.h"
+
+namespace pixmill {
+
+namespace {
+
+uint32_t Big16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
+
+}  // namespace
+
+std::optional<ExportedLayout> DetectExportedData(const uint8_t* d, size_t size) {
+  if (size < 4) return std::nullopt;
+  const uint64_t w = Big16(d);
+  const uint64_t h = Big16(d + 2);
+  const uint64_t p = w * h;
+  const uint64_t n = size;
+  if (n == 2 * p + 4) return ExportedLayout{0, 0};
+  if (n == p + 516) return ExportedLayout{1, 1};
+  if (n == p + 4) return ExportedLayout{1, 0};
+  if (n == p / 2 + 36) return ExportedLayout{2, 1};
+  if (n == p / 2 + 4) return ExportedLayout{2, 0};
+  if (n == p / 8 + 8) return ExportedLayout{3, 1};
+  if (n == p / 8 + 4) return ExportedLayout{3, 0};
+  return std::nullopt;
+}
+
+Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, const ExportedLayout& layout) {
+  if (size < 4) return Result::Refused("exported data need a 4-byte header");
+  const int32_t w = static_cast<int32_t>(Big16(d));
+  const int32_t h = static_cast<int32_t>(Big16(d + 2));
+  if (w == 0 || h == 0) {
+    return Result::Refused("exported data of " + std::to_string(w) + " x " + std::to_string(h) +
+                           " pixels hold no picture");
+  }
+  static constexpr int kDepth[4] = {24, 8, 4, 1};
+  if (layout.kind < 0 || layout.kind > 3) return Result::Refused("unknown kind of exported data");
+  const int depth = kDepth[layout.kind];
+  const int entries = depth < 16 ? (1 << depth) : 0;
+  const size_t paletteBytes = layout.palette && entries ? 2 * static_cast<size_t>(entries) : 0;
+  const size_t pixelStart = 4 + paletteBytes;
+  const size_t rowBytes = depth == 24 ? 2 * static_cast<size_t>(w) : static_cast<size_t>(w) * depth / 8;
+  if (pixelStart + rowBytes * static_cast<size_t>(h) > size) {
+    return Result::Refused("the exported data are shorter than their " + std::to_string(w) + " x " +
+                           std::to_string(h) + " pixels need");
+  }
+
+  if (Result r = image.Create(w, h, depth); !r.ok()) return r;
+
+  if (depth == 24) {
+    const uint8_t* src = d + 4;
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = image.Row(y);
+      for (int32_t x = 0; x < w; ++x, src += 2) {
+        const uint32_t rgb = Colour16ToRgb(Big16(src));
+        row[3 * x] = static_cast<uint8_t>(rgb);
+        row[3 * x + 1] = static_cast<uint8_t>(rgb >> 8);
+        row[3 * x + 2] = static_cast<uint8_t>(rgb >> 16);
+      }
+    }
+    return Result::Done();
+  }
+
+  if (layout.palette) {
+    for (int i = 0; i < entries; ++i) {
+      image.SetPaletteColor(static_cast<uint32_t>(i), Colour16ToRgb(Big16(d + 4 + 2 * i)));
+    }
+  } else {
+    uint32_t palette[256];
+    FillStandardPalette(palette, entries);
+    for (int i = 0; i < entries; ++i) image.SetPaletteColor(static_cast<uint32_t>(i), palette[i]);
+  }
+  const uint8_t* pixels = d + pixelStart;
+  for (int32_t y = 0; y < h; ++y) {
+    std::memcpy(image.Row(y), pixels + rowBytes * static_cast<size_t>(y), rowBytes);
+  }
+  return Result::Done();
+}
+
+Result LoadBytes(ImageBuffer& image, std::vector<uint8_t> bytes) {
+  try {
+    if (HasLzssMagic(bytes.data(), bytes.size())) {
+      LzssCodec codec;
+      if (Result r = codec.Decode(bytes.data(), static_cast<int64_t>(bytes.size())); !r.ok()) return r;
+      bytes = codec.TakeBytes();
+    }
+    if (const std::optional<ExportedLayout> layout = DetectExportedData(bytes.data(), bytes.size())) {
+      return LoadConvertedData(image, bytes.data(), bytes.size(), *layout);
+    }
+    return ParseBmp(image, bytes.data(), static_cast<int64_t>(bytes.size()));
+  } catch (const std::bad_alloc&) {
+    return Result::Refused("not enough memory to load the picture");
+  }
+}
+
+Result LoadFile(ImageBuffer& image, const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (Result r = ReadWholeFile(path, bytes); !r.ok()) return r;
+  return LoadBytes(image, std::move(bytes)).WithContext(BaseName(path));
+}
+
+}  // namespace pixmill
