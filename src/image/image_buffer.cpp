@@ -110,6 +110,23 @@ void ImageBuffer::Adopt(const BitmapFileHeader& fileHeader, std::unique_ptr<uint
   m_valid = 1;
 }
 
+void ImageBuffer::TakeBlocksFrom(ImageBuffer& source) {
+  if (!source.m_valid) return;
+  m_fileHeader = source.m_fileHeader;
+  m_info = std::move(source.m_info);
+  m_infoSize = source.m_infoSize;
+  m_bits = std::move(source.m_bits);
+  m_bitsSize = source.m_bitsSize;
+  m_width = source.m_width;
+  m_height = source.m_height;
+  m_bitCount = source.m_bitCount;
+  m_stride = source.m_stride;
+  m_valid = 1;
+  source.m_infoSize = 0;
+  source.m_bitsSize = 0;
+  source.m_valid = 0;
+}
+
 void ImageBuffer::CopyFrom(const ImageBuffer& source) {
   if (!m_valid || !source.m_valid) return;
   m_fileHeader = source.m_fileHeader;
@@ -207,6 +224,32 @@ uint32_t ImageBuffer::GetPixel24(int32_t x, int32_t y) const {
   const uint8_t* p = m_bits.get() + offset;
   g_lastColourRead = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
   return g_lastColourRead;
+}
+
+Result ExpandTo24Bits(const ImageBuffer& source, ImageBuffer& target) {
+  if (!source.IsValid()) return Result::Refused("there is no picture");
+  if (Result r = target.Create(source.Width(), source.Height(), 24); !r.ok()) return r;
+  const int32_t w = source.Width();
+  for (int32_t y = 0; y < source.Height(); ++y) {
+    uint8_t* out = target.Row(y);
+    const uint8_t* in = source.Row(y);
+    if (source.BitCount() == 24) {
+      std::memcpy(out, in, static_cast<size_t>(w) * 3);
+      continue;
+    }
+    for (int32_t x = 0; x < w; ++x) {
+      uint32_t c;
+      if (source.BitCount() == 8) {
+        c = source.GetPaletteColor(in[x]);
+      } else {
+        c = source.GetPixel(x, y);
+      }
+      out[3 * x] = static_cast<uint8_t>(c);
+      out[3 * x + 1] = static_cast<uint8_t>(c >> 8);
+      out[3 * x + 2] = static_cast<uint8_t>(c >> 16);
+    }
+  }
+  return Result::Done();
 }
 
 }  // namespace pixmill

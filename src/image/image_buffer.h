@@ -117,6 +117,11 @@ class ImageBuffer {
              std::unique_ptr<uint8_t[]> bits, size_t bitsSize, int32_t width, int32_t height,
              int32_t bitCount);
 
+  // Takes the blocks and headers of a picture made by Create, leaving it
+  // empty: the same as Create with its size and depth followed by CopyFrom,
+  // without a third copy of the pixels in memory.
+  void TakeBlocksFrom(ImageBuffer& source);
+
   int32_t GetInfoSize() const { return m_bitCount >= 16 ? info::kHeaderSize : info::kHeaderSize + 4 * (1 << m_bitCount); }
   int32_t GetImageSize() const { return m_stride * m_height; }
 
@@ -210,5 +215,9 @@ class ImageBuffer {
   ProgressSink* m_progress = nullptr;
   int32_t m_stride = 0;
 };
+
+// Makes `target` a 24-bit picture of the source's size holding, for every
+// pixel, the colour GetPixel gives.
+Result ExpandTo24Bits(const ImageBuffer& source, ImageBuffer& target);
 
 }  // namespace pixmill

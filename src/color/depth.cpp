@@ -1,0 +1,115 @@
+#include "color/depth.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "color/mapping.h"
+#include "color/optimized_palette.h"
+#include "color/standard_palette.h"
+
+namespace pixmill {
+
+void ApplyColorSettings(ImageBuffer& image, const ColorSettings& s) {
+  image.m_sample5Bit = 1;
+  image.m_sampleColumns = 64;
+  image.m_sampleRows = 64;
+  image.m_ditherMode = s.dither;
+  image.m_paletteKind = s.paletteKind;
+  image.m_precision = s.precision;
+}
+
+uint8_t Quantize5Bit(int i, float* current, float* below, int value) {
+  const double v = static_cast<double>(value) + static_cast<double>(current[i]);
+  const double q = std::trunc(v / 8) * 8;
+  const double e1 = v - q;
+  const double e2 = v - q + 8;
+  const double e = std::fabs(e2) <= std::fabs(e1) ? e2 : e1;
+  current[i + 1] = static_cast<float>(static_cast<double>(current[i + 1]) + (e / 16) * 7);
+  below[i + 1] = static_cast<float>(static_cast<double>(below[i + 1]) + e / 16);
+  below[i] = static_cast<float>(static_cast<double>(below[i]) + (e / 16) * 5);
+  below[i - 1] = static_cast<float>(static_cast<double>(below[i - 1]) + (e / 16) * 3);
+  return static_cast<uint8_t>(std::clamp(q, 0.0, 248.0));
+}
+
+void Dither5Bit(ImageBuffer& image) {
+  if (image.BitCount() != 24) return;
+  const int32_t w = image.Width();
+  const int32_t h = image.Height();
+  const size_t slots = static_cast<size_t>(w) + 2;
+  std::vector<float> buffers(6 * slots, 0.0f);
+  float* rows[3][2];
+  for (int c = 0; c < 3; ++c) {
+    rows[c][0] = buffers.data() + (2 * c) * slots;
+    rows[c][1] = buffers.data() + (2 * c + 1) * slots;
+  }
+  ProgressSink* progress = image.GetProgressBar();
+  if (progress) progress->SetRange(0, h);
+
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t* p = image.Row(y);
+    for (int32_t x = 0; x < w; ++x, p += 3) {
+      // Red, then green, then blue; the bytes are blue, green, red.
+      if (x == w - 1 && y == h - 1) SetLastColourRead(static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0]);
+      p[2] = Quantize5Bit(x + 1, rows[0][0], rows[0][1], p[2]);
+      p[1] = Quantize5Bit(x + 1, rows[1][0], rows[1][1], p[1]);
+      p[0] = Quantize5Bit(x + 1, rows[2][0], rows[2][1], p[0]);
+    }
+    for (auto& row : rows) {
+      std::swap(row[0], row[1]);
+      std::fill(row[1], row[1] + slots, 0.0f);
+    }
+    if (progress) progress->SetPosition(y);
+  }
+  if (progress) progress->SetPosition(0);
+}
+
+Result ChangeColorDepth(ImageBuffer& image, int bits) {
+  if (!image.IsValid()) return Result::Refused("there is no picture");
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24) {
+    return Result::Refused(std::to_string(bits) + " bits per pixel is not a depth the picture can take");
+  }
+  if (bits == image.BitCount()) {
+    return Result::NothingToDo("the picture already has " + std::to_string(bits) + " bits per pixel");
+  }
+  try {
+    const int target = bits == 16 ? 24 : bits;
+    ImageBuffer working;
+    working.SetProgressBar(image.GetProgressBar());
+    if (bits <= 8) {
+      if (Result r = working.Create(image.Width(), image.Height(), target); !r.ok()) return r;
+      const int count = 1 << bits;
+      uint32_t palette[256] = {};
+      if (image.m_paletteKind != 0) {
+        FillStandardPalette(palette, count);
+      } else {
+        BuildOptimizedPalette(image, palette, count, target);
+      }
+      for (int i = 0; i < count; ++i) working.SetPaletteColor(static_cast<uint32_t>(i), palette[i]);
+      if (image.m_ditherMode != 0) {
+        MapToPaletteDiffused(image, working, count, target);
+      } else {
+        MapToPalette(image, working, count, target);
+      }
+    } else {
+      if (Result r = ExpandTo24Bits(image, working); !r.ok()) return r;
+      if (bits == 16) {
+        if (image.m_ditherMode == 0) {
+          for (int32_t y = 0; y < working.Height(); ++y) {
+            uint8_t* p = working.Row(y);
+            for (int32_t x = 0; x < working.Width() * 3; ++x) p[x] &= 0xF8;
+          }
+        } else {
+          Dither5Bit(working);
+        }
+      }
+    }
+    image.TakeBlocksFrom(working);
+    return Result::Done();
+  } catch (const std::bad_alloc&) {
+    return Result::Refused("not enough memory to change the colour depth");
+  }
+}
+
+}  // namespace pixmill

@@ -1,0 +1,35 @@
+// Giving every pixel of a picture an index into a palette: the nearest
+// palette colour, searched among the entries of the pixel's luminance band,
+// with or without Floyd-Steinberg error diffusion. Above 1 bit index 0 is
+// kept for the transparent colour and never given.
+#pragma once
+
+#include <cstdint>
+
+#include "image/image_buffer.h"
+
+namespace pixmill {
+
+// trunc(0.299 R + 0.587 G + 0.114 B) in double precision, summed in that
+// order, clamped to 0..255.
+int Luminance(uint32_t rgb);
+
+// Error rows: the current row in slots 0..W-1 and the row below in W..2W-1,
+// W = width + 2; pixel x uses slot x + 1, slots 0 and W - 1 are guard cells.
+struct ErrorRow {
+  double* current;
+  double* below;
+};
+
+// value + current[i], clamped to 0..255, truncated.
+int AddCarriedError(int i, const ErrorRow& row, double value);
+// Floyd-Steinberg: right 7/16, below-right 1/16, below 5/16, below-left 3/16.
+void SpreadError(int i, const ErrorRow& row, double e);
+
+// `target` has the source's size, depth `bits` (1, 4 or 8), its final
+// palette of `count` entries and zero pixels; these write an index for
+// every pixel of it from the colours of `source`.
+void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits);
+void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int count, int bits);
+
+}  // namespace pixmill
