@@ -10,12 +10,88 @@ namespace {
 
 constexpr int kHashBits = 16;
 constexpr uint32_t kHashSize = 1u << kHashBits;
+constexpr size_t kRingSize = 2048;  // more than the window of 2047
+constexpr size_t kRingMask = kRingSize - 1;
 
 inline uint32_t Hash3(const uint8_t* p) {
   const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                      static_cast<uint32_t>(p[2]) << 16;
   return (v * 2654435761u) >> (32 - kHashBits);
 }
+
+// How many of the first `reach` bytes of a and b agree; eight at a time,
+// reading nothing past a + reach or b + reach.
+inline int32_t Agreement(const uint8_t* a, const uint8_t* b, int32_t reach) {
+  int32_t j = 0;
+  for (; j + 8 <= reach; j += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + j, 8);
+    std::memcpy(&y, b + j, 8);
+    if (const uint64_t d = x ^ y) return j + __builtin_ctzll(d) / 8;
+  }
+  while (j < reach && a[j] == b[j]) ++j;
+  return j;
+}
+
+// Earlier positions in the window, chained by a hash of their first 3 bytes,
+// oldest first. A position leaves its chain when it falls out of the window;
+// it is then the oldest of its chain, so leaving is O(1), and the links of
+// the window fit a ring of 2048 entries.
+class HashChains {
+ public:
+  // One slot more than the ring: the link an empty chain writes to nowhere.
+  HashChains() : chains_(kHashSize), next_(kRingSize + 1, -1), hashOf_(kRingSize, 0) {}
+
+  // Moves the window on by one position: the position 2047 + 1 before p
+  // leaves (once there is one), then p - 3 comes in (once it exists). Leaving
+  // first matters: an entering position takes the ring slot of the one 2048
+  // before it.
+  void Step(const uint8_t* src, int32_t p) {
+    if (p - LzssCodec::kMaxDistance > evicted_) Evict();
+    if (p - LzssCodec::kMinMatch >= inserted_) Insert(src);
+  }
+
+  int32_t First(const uint8_t* target) const { return chains_[Hash3(target)].first; }
+  int32_t Next(int32_t position) const { return next_[static_cast<size_t>(position) & kRingMask]; }
+
+ private:
+  struct Chain {
+    int32_t first = -1;
+    int32_t last = -1;
+  };
+
+  // Whether a chain empties or was empty is not predictable, so both
+  // updates are done without branches (an empty mark is all ones).
+  void Evict() {
+    const size_t slot = static_cast<size_t>(evicted_) & kRingMask;
+    Chain& chain = chains_[hashOf_[slot]];
+    const int32_t after = next_[slot];
+    chain.first = after;
+    chain.last |= after >> 31;
+    ++evicted_;
+  }
+
+  void Insert(const uint8_t* src) {
+    const uint32_t h = Hash3(src + inserted_);
+    const size_t slot = static_cast<size_t>(inserted_) & kRingMask;
+    next_[slot] = -1;
+    hashOf_[slot] = h;
+    Chain& chain = chains_[h];
+    const int32_t emptyMask = chain.last >> 31;
+    const size_t mask = static_cast<size_t>(static_cast<int64_t>(emptyMask));
+    const size_t linkSlot = ((static_cast<size_t>(chain.last) & kRingMask) & ~mask) | (kRingSize & mask);
+    next_[linkSlot] = inserted_;
+    chain.first = (chain.first & ~emptyMask) | (inserted_ & emptyMask);
+    chain.last = inserted_;
+    ++inserted_;
+  }
+
+  std::vector<Chain> chains_;
+  std::vector<int32_t> next_;
+  std::vector<uint32_t> hashOf_;
+  int32_t inserted_ = 0;  // positions below this have been put in the chains
+  int32_t evicted_ = 0;   // positions below this have left them
+};
 
 // Collects flag bits most significant first.
 class FlagWriter {
@@ -58,7 +134,7 @@ bool HasLzssMagic(const uint8_t* data, size_t size) {
 // farthest (p - 2047) to the nearest, keeping a strictly longer agreement
 // and stopping at 34: the longest agreement, and among equals the farthest.
 // Only starts whose first three bytes agree can reach the minimum length, so
-// those are the only ones visited, in the same farthest-first order, through
+// only those are visited, in the same farthest-first order, through
 // per-hash chains of earlier positions.
 Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   m_result.clear();
@@ -74,72 +150,53 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   if (m_progress) m_progress->SetRange(0, static_cast<int>(count / 32));
 
   const int32_t n = static_cast<int32_t>(count);
-  std::vector<int32_t> first(kHashSize, -1);
-  std::vector<int32_t> last(kHashSize, -1);
-  std::vector<int32_t> next(static_cast<size_t>(std::max<int32_t>(n, 1)), -1);
-  int32_t inserted = 0;  // positions below this are in the chains
+  HashChains chains;
 
   FlagWriter flags;
-  std::vector<uint8_t> data;
-  data.reserve(static_cast<size_t>(n) + static_cast<size_t>(n) / 8 + 16);
+  std::vector<uint8_t> data(static_cast<size_t>(n) + 16);
+  uint8_t* out = data.data();
 
   int32_t p = 0;
   while (p < n) {
-    int32_t bestLength = 0;
+    // Starting at 2 means only agreements of 3 or more count, and a best
+    // below 3 is a literal as before.
+    int32_t bestLength = kMinMatch - 1;
     int32_t bestStart = 0;
     const int32_t remaining = n - p;
     if (remaining >= kMinMatch) {
-      // A start i can only reach 3 when i + 3 <= p.
-      while (inserted + kMinMatch <= p) {
-        const uint32_t h = Hash3(src + inserted);
-        next[static_cast<size_t>(inserted)] = -1;
-        if (last[h] < 0) {
-          first[h] = inserted;
-        } else {
-          next[static_cast<size_t>(last[h])] = inserted;
-        }
-        last[h] = inserted;
-        ++inserted;
-      }
-      const uint32_t h = Hash3(src + p);
-      const int32_t lowest = std::max(0, p - kMaxDistance);
-      int32_t c = first[h];
-      while (c >= 0 && c < lowest) c = next[static_cast<size_t>(c)];
-      first[h] = c;
-      if (c < 0) last[h] = -1;
-
+      // The chains hold the starts p - 2047 .. p - 3: a start i can only
+      // reach 3 when i + 3 <= p.
       const int32_t limit = std::min<int32_t>(kMaxMatch, remaining);
       const uint8_t* target = src + p;
-      for (; c >= 0; c = next[static_cast<size_t>(c)]) {
+      for (int32_t c = chains.First(target); c >= 0; c = chains.Next(c)) {
         const int32_t reach = std::min(limit, p - c);  // no overlap, no run past the end
         if (reach <= bestLength) break;                // later starts are nearer: they reach less
-        const uint8_t* cand = src + c;
-        if (cand[0] != target[0] || cand[1] != target[1] || cand[2] != target[2]) continue;
-        int32_t j = kMinMatch;
-        while (j < reach && cand[j] == target[j]) ++j;
-        if (j > bestLength) {
-          bestLength = j;
-          bestStart = c;
-          if (bestLength == limit) break;
-        }
+        const int32_t j = Agreement(src + c, target, reach);
+        // Without a branch: which start wins is not predictable.
+        const bool longer = j > bestLength;
+        bestStart = longer ? c : bestStart;
+        bestLength = longer ? j : bestLength;
+        if (bestLength == limit) break;
       }
     }
 
-    if (bestLength < kMinMatch) {
-      data.push_back(src[p]);
-      flags.Push(0);
-      p += 1;
-    } else {
-      const int32_t distance = p - bestStart;
-      data.push_back(static_cast<uint8_t>((distance >> 3) & 0xFF));
-      data.push_back(static_cast<uint8_t>(((distance & 7) << 5) + bestLength - kMinMatch));
-      flags.Push(1);
-      p += bestLength;
-    }
+    // Emit the token without a branch on its kind: a literal writes its
+    // byte and moves on by one, a match writes two bytes and moves on by its
+    // length.
+    const int32_t match = bestLength >= kMinMatch;
+    const int32_t distance = p - bestStart;
+    const uint8_t first = static_cast<uint8_t>((distance >> 3) & 0xFF);
+    out[0] = match ? first : src[p];
+    out[1] = static_cast<uint8_t>(((distance & 7) << 5) + bestLength - kMinMatch);
+    out += 1 + match;
+    flags.Push(match);
+    chains.Step(src, ++p);
+    for (const int32_t end = p - 1 + (match ? bestLength : 1); p < end;) chains.Step(src, ++p);
     if (m_progress && p % 32 == 0) m_progress->SetPosition(p / 32);
   }
   if (m_progress) m_progress->SetPosition(0);
   flags.Finish();
+  data.resize(static_cast<size_t>(out - data.data()));
 
   const size_t flagBytes = flags.Bytes().size();
   if (flagBytes > static_cast<size_t>(kMaxFlagBytes)) return Result::Refused(TooManyFlags(static_cast<int64_t>(flagBytes)));
@@ -166,7 +223,98 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
   const uint8_t* flags = s + kHeaderSize;
   const int64_t tokenLimit = flagCount * 8;
 
-  // First pass: check every token and find the exact output size.
+  const int64_t start = kHeaderSize + flagCount;
+  auto flagBit = [flags](int64_t t) { return (flags[t >> 3] >> (7 - (t & 7))) & 1; };
+
+  // First pass: the exact output size, and whether every token is sound,
+  // without a branch on the kind of token.
+  int64_t out = 0;
+  int64_t r = start;
+  int64_t t = 0;
+  bool sound = true;
+  for (; r + 1 < size; ++t) {
+    if (t >= tokenLimit) break;
+    // Eight literals in a row (a zero flag byte) at once.
+    if ((t & 7) == 0 && flags[t >> 3] == 0 && r + 8 <= size) {
+      out += 8;
+      r += 8;
+      t += 7;
+      continue;
+    }
+    const int64_t match = flagBit(t);
+    const int64_t second = s[r + 1];
+    const int64_t distance = s[r] * 8 + (second >> 5);
+    const int64_t length = (second & 31) + kMinMatch;
+    sound &= !(match & ((distance == 0) | (distance > out)));
+    out += 1 + ((length - 1) & -match);  // a select, not a branch
+    r += 1 + match;
+  }
+  if (r + 1 == size && t < tokenLimit && !flagBit(t)) {  // a last literal
+    ++out;
+    ++r;
+    ++t;
+  }
+  if (!sound || r < size) return Fault(s, size);
+
+  // Second pass: expand. Every token copies 40 bytes - a literal from the
+  // stream, a match from the output - and moves on by its length, so the
+  // kind of token needs no branch; the spare bytes at the end take what a
+  // copy writes past its length, and later tokens overwrite it. Matches less
+  // than 8 back overlap their own output and go byte by byte.
+  constexpr size_t kSpare = 64;
+  std::vector<uint8_t> output(static_cast<size_t>(out) + kSpare);
+  uint8_t* o = output.data();
+  size_t w = 0;
+  r = start;
+  t = 0;
+  for (; r + 48 <= size; ++t) {
+    if ((t & 7) == 0 && flags[t >> 3] == 0) {  // eight literals
+      std::memcpy(o + w, s + r, 8);
+      w += 8;
+      r += 8;
+      t += 7;
+      continue;
+    }
+    const size_t match = static_cast<size_t>(flagBit(t));
+    const size_t second = s[r + 1];
+    const size_t distance = s[r] * 8u + (second >> 5);
+    const size_t length = (second & 31) + kMinMatch;
+    if (match && distance < 8) {
+      const uint8_t* from = o + w - distance;
+      for (size_t k = 0; k < length; ++k) o[w + k] = from[k];
+    } else {
+      const uintptr_t pick = static_cast<uintptr_t>(0) - match;  // all ones for a match
+      const uintptr_t back = reinterpret_cast<uintptr_t>(o) + w - distance;
+      const uint8_t* from =
+          reinterpret_cast<const uint8_t*>((back & pick) | (reinterpret_cast<uintptr_t>(s + r) & ~pick));
+      for (size_t k = 0; k < 40; k += 8) std::memcpy(o + w + k, from + k, 8);
+    }
+    w += 1 + ((length - 1) & (static_cast<size_t>(0) - match));
+    r += 1 + match;
+  }
+  for (; r < size; ++t) {
+    if (flagBit(t)) {
+      const size_t distance = static_cast<size_t>(s[r] * 8 + (s[r + 1] >> 5));
+      const size_t length = static_cast<size_t>((s[r + 1] & 31) + kMinMatch);
+      const uint8_t* from = o + w - distance;
+      for (size_t k = 0; k < length; ++k) o[w + k] = from[k];
+      w += length;
+      r += 2;
+    } else {
+      o[w++] = s[r++];
+    }
+  }
+  output.resize(static_cast<size_t>(out));
+  m_result = std::move(output);
+  return Result::Done();
+}
+
+// Finds the first fault of a stream the fast pass found unsound, and says
+// what it is.
+Result LzssCodec::Fault(const uint8_t* s, int64_t size) {
+  const int64_t flagCount = s[4] * 256 + s[5];
+  const uint8_t* flags = s + kHeaderSize;
+  const int64_t tokenLimit = flagCount * 8;
   int64_t out = 0;
   int64_t r = kHeaderSize + flagCount;
   for (int64_t t = 0; r < size; ++t) {
@@ -179,7 +327,6 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
         return Result::Refused("the LZSS match at offset " + std::to_string(r) + " lacks its second byte");
       }
       const int64_t distance = s[r] * 8 + (s[r + 1] >> 5);
-      const int64_t length = (s[r + 1] & 31) + kMinMatch;
       if (distance == 0) {
         return Result::Refused("the LZSS match at offset " + std::to_string(r) + " has distance 0");
       }
@@ -188,37 +335,14 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
                                std::to_string(distance) + " bytes back, before the start of the output (" +
                                std::to_string(out) + " bytes so far)");
       }
-      out += length;
+      out += (s[r + 1] & 31) + kMinMatch;
       r += 2;
     } else {
       out += 1;
       r += 1;
     }
   }
-
-  std::vector<uint8_t> output(static_cast<size_t>(out));
-  uint8_t* o = output.data();
-  size_t w = 0;
-  r = kHeaderSize + flagCount;
-  for (int64_t t = 0; r < size; ++t) {
-    if ((flags[t >> 3] >> (7 - (t & 7))) & 1) {
-      const size_t distance = static_cast<size_t>(s[r] * 8 + (s[r + 1] >> 5));
-      const size_t length = static_cast<size_t>((s[r + 1] & 31) + kMinMatch);
-      const uint8_t* from = o + w - distance;
-      if (distance >= length) {
-        std::memcpy(o + w, from, length);
-      } else {
-        // Overlapping: each byte may be one this match has just written.
-        for (size_t k = 0; k < length; ++k) o[w + k] = from[k];
-      }
-      w += length;
-      r += 2;
-    } else {
-      o[w++] = s[r++];
-    }
-  }
-  m_result = std::move(output);
-  return Result::Done();
+  return Result::Refused("the LZSS stream is malformed");
 }
 
 void LzssCodec::CopyTo(uint8_t* destination) const {

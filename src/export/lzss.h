@@ -48,6 +48,8 @@ class LzssCodec {
   std::vector<uint8_t> TakeBytes() { return std::move(m_result); }
 
  private:
+  static Result Fault(const uint8_t* stream, int64_t size);
+
   ProgressSink* m_progress = nullptr;
   std::vector<uint8_t> m_result;
 };
