@@ -13,6 +13,7 @@ namespace {
 // entries in index order; a band that no entry falls in lists them all.
 struct LuminanceBuckets {
   int width = 256;
+  uint8_t bandOf[256];  // luminance / width
   int length[16] = {};
   uint8_t index[16][256];
   uint32_t colour[16][256];
@@ -60,6 +61,7 @@ std::unique_ptr<LuminanceBuckets> SetUpBuckets(const ImageBuffer& source, const 
   const int start = bits > 1 ? 1 : 0;
   const int precision = std::clamp(source.m_precision, 1, 16);
   buckets->width = count <= 16 ? 256 : 256 / precision;
+  for (int l = 0; l < 256; ++l) buckets->bandOf[l] = static_cast<uint8_t>(l / buckets->width);
   for (int i = start; i < count; ++i) {
     const uint32_t c = target.GetPaletteColor(static_cast<uint32_t>(i));
     buckets->Add(Luminance(c) / buckets->width, i, c);
@@ -71,46 +73,117 @@ std::unique_ptr<LuminanceBuckets> SetUpBuckets(const ImageBuffer& source, const 
   return buckets;
 }
 
-// Remembers the palette index found for each colour. A colour's answer
-// depends on the colour alone (its band follows from its luminance), so
-// the whole search is done once per distinct colour. Large pictures get a
-// table over all 2^24 colours; small ones search every time.
-class NearestCache {
+// Answers the nearest search fast and exactly. Colour space is cut into
+// cells of 8 x 8 x 8; for a cell and a band, only the entries that can be
+// the nearest to some colour of the cell are kept as candidates: those no
+// farther from the cell than the smallest farthest-distance of any entry.
+// Every entry at the smallest distance from a colour of the cell is among
+// them, and they keep the band's order, so searching them in order with the
+// same strict comparison gives the same answer as searching the whole band.
+// A cell's candidates are worked out the first time a colour in it is seen.
+class NearestSearch {
  public:
-  NearestCache(const LuminanceBuckets& buckets, int64_t pixels) : buckets_(buckets) {
-    if (pixels >= (int64_t{1} << 18)) table_.reset(new (std::nothrow) uint16_t[size_t{1} << 24]());
-  }
-
-  uint8_t IndexOf(uint32_t rgb) {
-    rgb &= 0xFFFFFF;
-    if (table_) {
-      uint16_t& slot = table_[rgb];
-      if (slot == 0) slot = static_cast<uint16_t>(Search(rgb) + 1);
-      return static_cast<uint8_t>(slot - 1);
+  explicit NearestSearch(const LuminanceBuckets& buckets)
+      : buckets_(buckets), lowBand_(kCells), start_(kCells * 2, kUnknown) {
+    for (int v = 0; v < 256; ++v) {
+      lumRed_[v] = 0.299 * static_cast<double>(v);
+      lumGreen_[v] = 0.587 * static_cast<double>(v);
+      lumBlue_[v] = 0.114 * static_cast<double>(v);
     }
-    return static_cast<uint8_t>(Search(rgb));
+    for (uint32_t cell = 0; cell < kCells; ++cell) {
+      const uint32_t corner = ((cell >> (2 * kCellBits)) & kCellMask) << (24 - kCellBits) |
+                              ((cell >> kCellBits) & kCellMask) << (16 - kCellBits) |
+                              (cell & kCellMask) << (8 - kCellBits);
+      lowBand_[cell] = buckets_.bandOf[FastLuminance(corner)];
+    }
   }
 
-  // The index and palette colour of the nearest entry.
-  uint8_t IndexAndColour(uint32_t rgb, uint32_t& colour) {
-    const uint8_t i = IndexOf(rgb);
-    colour = colourOf_[i];
-    return i;
-  }
+  uint8_t IndexOf(uint32_t rgb) { return static_cast<uint8_t>(Nearest(rgb) >> 24); }
 
-  void SetColours(const ImageBuffer& target, int count) {
-    for (int i = 0; i < count; ++i) colourOf_[i] = target.GetPaletteColor(static_cast<uint32_t>(i));
+  // The nearest entry as its palette index << 24 | its colour.
+  uint32_t Nearest(uint32_t rgb) {
+    const int b = buckets_.bandOf[FastLuminance(rgb)];
+    const uint32_t cell = ((rgb >> (24 - kCellBits)) & kCellMask) << (2 * kCellBits) |
+                          ((rgb >> (16 - kCellBits)) & kCellMask) << kCellBits | ((rgb >> (8 - kCellBits)) & kCellMask);
+    // A cell's luminance spans at most 7 (its darkest corner to its
+    // brightest), and bands are 16 or wider: a cell meets at most two bands,
+    // the one of its darkest corner and the next.
+    uint32_t& at = start_[cell * 2 + static_cast<uint32_t>(b - lowBand_[cell])];
+    if (at == kUnknown) at = Build(cell, b);
+    const int pr = static_cast<int>((rgb >> 16) & 0xFF);
+    const int pg = static_cast<int>((rgb >> 8) & 0xFF);
+    const int pb = static_cast<int>(rgb & 0xFF);
+    const uint32_t* k = candidates_.data() + at;
+    const uint32_t n = *k++;
+    int best = 200000;
+    uint32_t choice = k[0];
+    for (uint32_t c = 0; c < n; ++c) {
+      const uint32_t e = k[c];
+      const int dr = pr - static_cast<int>((e >> 16) & 0xFF);
+      const int dg = pg - static_cast<int>((e >> 8) & 0xFF);
+      const int db = pb - static_cast<int>(e & 0xFF);
+      const int d = dr * dr + dg * dg + db * db;
+      const bool nearer = d < best;
+      best = nearer ? d : best;
+      choice = nearer ? e : choice;
+    }
+    return choice;
   }
 
  private:
-  int Search(uint32_t rgb) const {
-    const int b = Luminance(rgb) / buckets_.width;
-    return buckets_.index[b][buckets_.Nearest(b, rgb)];
+  // Luminance from tables of the three products: the same doubles, summed
+  // in the same order, so the same result.
+  int FastLuminance(uint32_t rgb) const {
+    const double sum = (lumRed_[(rgb >> 16) & 0xFF] + lumGreen_[(rgb >> 8) & 0xFF]) + lumBlue_[rgb & 0xFF];
+    return std::clamp(static_cast<int>(sum), 0, 255);
+  }
+
+  static constexpr int kCellBits = 5;  // per channel: cells of 8 x 8 x 8
+  static constexpr uint32_t kCellMask = (1u << kCellBits) - 1;
+  static constexpr int kCellSide = 256 >> kCellBits;
+  static constexpr uint32_t kCells = 1u << (3 * kCellBits);
+  static constexpr uint32_t kUnknown = 0xFFFFFFFF;
+
+  // Squared distance from v to the interval lo .. lo + 7, and to its far end.
+  static int Near(int v, int lo) {
+    const int hi = lo + kCellSide - 1;
+    return v < lo ? (lo - v) * (lo - v) : (v > hi ? (v - hi) * (v - hi) : 0);
+  }
+  static int Far(int v, int lo) {
+    const int d = std::max(std::abs(v - lo), std::abs(v - lo - kCellSide + 1));
+    return d * d;
+  }
+
+  uint32_t Build(uint32_t cell, int b) {
+    const int lr = static_cast<int>((cell >> (2 * kCellBits)) & kCellMask) << (8 - kCellBits);
+    const int lg = static_cast<int>((cell >> kCellBits) & kCellMask) << (8 - kCellBits);
+    const int lb = static_cast<int>(cell & kCellMask) << (8 - kCellBits);
+    const int n = buckets_.length[b];
+    int bound = 1 << 30;
+    for (int k = 0; k < n; ++k) {
+      bound = std::min(bound, Far(buckets_.red[b][k], lr) + Far(buckets_.green[b][k], lg) + Far(buckets_.blue[b][k], lb));
+    }
+    const uint32_t at = static_cast<uint32_t>(candidates_.size());
+    candidates_.push_back(0);
+    uint32_t count = 0;
+    for (int k = 0; k < n; ++k) {
+      if (Near(buckets_.red[b][k], lr) + Near(buckets_.green[b][k], lg) + Near(buckets_.blue[b][k], lb) <= bound) {
+        // The palette index in the top byte, the colour below it.
+        candidates_.push_back(static_cast<uint32_t>(buckets_.index[b][k]) << 24 | (buckets_.colour[b][k] & 0xFFFFFF));
+        ++count;
+      }
+    }
+    candidates_[at] = count;
+    return at;
   }
 
   const LuminanceBuckets& buckets_;
-  std::unique_ptr<uint16_t[]> table_;
-  uint32_t colourOf_[256] = {};
+  std::vector<uint8_t> lowBand_;      // per cell: the band of its darkest corner
+  std::vector<uint32_t> start_;       // per cell and band met: where its candidates start, or kUnknown
+  std::vector<uint32_t> candidates_;  // per cell and band: a count, then index << 24 | colour, in band order
+  double lumRed_[256];
+  double lumGreen_[256];
+  double lumBlue_[256];
 };
 
 // Reads the colours of one source row as RGB values.
@@ -181,14 +254,14 @@ void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int
   const auto buckets = SetUpBuckets(source, target, count, bits);
   ProgressSink* progress = source.GetProgressBar();
   if (progress) progress->SetRange(0, source.Height());
-  NearestCache cache(*buckets, int64_t{source.Width()} * source.Height());
+  NearestSearch search(*buckets);
 
   const int32_t w = source.Width();
   std::vector<uint32_t> colours(static_cast<size_t>(w));
   std::vector<uint8_t> indices(static_cast<size_t>(w));
   for (int32_t y = 0; y < source.Height(); ++y) {
     ReadRow(source, y, colours.data());
-    for (int32_t x = 0; x < w; ++x) indices[static_cast<size_t>(x)] = cache.IndexOf(colours[static_cast<size_t>(x)]);
+    for (int32_t x = 0; x < w; ++x) indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
     WriteIndexRow(target, y, indices.data());
     if (progress) progress->SetPosition(y);
   }
@@ -199,15 +272,32 @@ void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int co
   const auto buckets = SetUpBuckets(source, target, count, bits);
   ProgressSink* progress = source.GetProgressBar();
   if (progress) progress->SetRange(0, source.Height());
-  NearestCache cache(*buckets, int64_t{source.Width()} * source.Height());
-  cache.SetColours(target, count);
+  NearestSearch search(*buckets);
 
+  // The error rows hold sixteenths. Every error is a whole number (the
+  // wanted colour is truncated, the palette colour whole), so each share
+  // (e / 16) x 7, x 1, x 5, x 3 is a multiple of 1/16, and no slot ever sums
+  // to more than 255 in size: the double-precision sums of the procedure are
+  // exact, and the same sums counted in sixteenths give the same values
+  // without rounding. The clamp and truncation of AddCarriedError become a
+  // clamp to 0 .. 255 x 16 and a shift.
   const int32_t w = source.Width();
   const size_t slots = static_cast<size_t>(w) + 2;
-  std::vector<double> buffers(6 * slots, 0.0);
-  ErrorRow red{buffers.data(), buffers.data() + slots};
-  ErrorRow green{buffers.data() + 2 * slots, buffers.data() + 3 * slots};
-  ErrorRow blue{buffers.data() + 4 * slots, buffers.data() + 5 * slots};
+  std::vector<int32_t> buffers(6 * slots, 0);
+  int32_t* rows[3][2];
+  for (int c = 0; c < 3; ++c) {
+    rows[c][0] = buffers.data() + (2 * c) * slots;
+    rows[c][1] = buffers.data() + (2 * c + 1) * slots;
+  }
+  auto wanted = [](int32_t value, const int32_t* current, int32_t i) {
+    return std::clamp(value * 16 + current[i], 0, 255 * 16) >> 4;
+  };
+  auto spread = [](int32_t* current, int32_t* below, int32_t i, int32_t e) {
+    current[i + 1] += e * 7;
+    below[i + 1] += e;
+    below[i] += e * 5;
+    below[i - 1] += e * 3;
+  };
 
   std::vector<uint32_t> colours(static_cast<size_t>(w));
   std::vector<uint8_t> indices(static_cast<size_t>(w));
@@ -215,23 +305,23 @@ void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int co
     ReadRow(source, y, colours.data());
     for (int32_t x = 0; x < w; ++x) {
       const uint32_t p = colours[static_cast<size_t>(x)];
-      const int qr = AddCarriedError(x + 1, red, static_cast<double>((p >> 16) & 0xFF));
-      const int qg = AddCarriedError(x + 1, green, static_cast<double>((p >> 8) & 0xFF));
-      const int qb = AddCarriedError(x + 1, blue, static_cast<double>(p & 0xFF));
-      uint32_t chosen = 0;
-      const uint8_t index =
-          cache.IndexAndColour(static_cast<uint32_t>(qr) << 16 | static_cast<uint32_t>(qg) << 8 | static_cast<uint32_t>(qb),
-                               chosen);
-      SpreadError(x + 1, red, static_cast<double>(qr - static_cast<int>((chosen >> 16) & 0xFF)));
-      SpreadError(x + 1, green, static_cast<double>(qg - static_cast<int>((chosen >> 8) & 0xFF)));
-      SpreadError(x + 1, blue, static_cast<double>(qb - static_cast<int>(chosen & 0xFF)));
+      const int32_t i = x + 1;
+      const int32_t qr = wanted(static_cast<int32_t>((p >> 16) & 0xFF), rows[0][0], i);
+      const int32_t qg = wanted(static_cast<int32_t>((p >> 8) & 0xFF), rows[1][0], i);
+      const int32_t qb = wanted(static_cast<int32_t>(p & 0xFF), rows[2][0], i);
+      const uint32_t chosen =
+          search.Nearest(static_cast<uint32_t>(qr) << 16 | static_cast<uint32_t>(qg) << 8 | static_cast<uint32_t>(qb));
+      const uint8_t index = static_cast<uint8_t>(chosen >> 24);
+      spread(rows[0][0], rows[0][1], i, qr - static_cast<int32_t>((chosen >> 16) & 0xFF));
+      spread(rows[1][0], rows[1][1], i, qg - static_cast<int32_t>((chosen >> 8) & 0xFF));
+      spread(rows[2][0], rows[2][1], i, qb - static_cast<int32_t>(chosen & 0xFF));
       indices[static_cast<size_t>(x)] = index;
     }
     WriteIndexRow(target, y, indices.data());
     // The row below becomes the current row; the new row below starts at 0.
-    for (ErrorRow* row : {&red, &green, &blue}) {
-      std::swap(row->current, row->below);
-      std::fill(row->below, row->below + slots, 0.0);
+    for (auto& row : rows) {
+      std::swap(row[0], row[1]);
+      std::fill(row[1], row[1] + slots, 0);
     }
     if (progress) progress->SetPosition(y);
   }
