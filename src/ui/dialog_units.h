@@ -1,0 +1,29 @@
+// Dialog units: a quarter of the average character width across and an
+// eighth of the character height down, in the dialog's font.
+#pragma once
+
+#include <QFont>
+#include <QFontMetrics>
+
+namespace pixmill::ui {
+
+class DialogUnits {
+ public:
+  explicit DialogUnits(const QFont& font) {
+    const QFontMetrics m(font);
+    static const QString kLetters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    baseX_ = (m.horizontalAdvance(kLetters) / 26 + 1) / 2;
+    baseY_ = m.height();
+  }
+  int X(int units) const { return units * baseX_ / 4; }
+  int Y(int units) const { return units * baseY_ / 8; }
+
+ private:
+  int baseX_ = 6;
+  int baseY_ = 12;
+};
+
+// The font of the program's windows: 9 point, a Japanese face.
+QFont DialogFont();
+
+}  // namespace pixmill::ui

@@ -1,0 +1,160 @@
+// The option dialogs of the three commands and the About box.
+#pragma once
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+
+#include <array>
+#include <cstdint>
+
+#include "export/convert_choices.h"
+#include "platform/prompts.h"
+
+namespace pixmill::ui {
+
+// A modal dialog whose start-up runs when it is shown modally.
+class ModalDialog : public QDialog {
+  Q_OBJECT
+ public:
+  using QDialog::QDialog;
+  virtual void OnInitDialog() = 0;
+  int exec() override {
+    OnInitDialog();
+    return QDialog::exec();
+  }
+};
+
+// Selects the button of `index` in an exclusive group, or none for -1.
+void SelectRadio(QButtonGroup& group, int index);
+// The index of the selected button, -1 when none is.
+int SelectedRadio(const QButtonGroup& group);
+
+class ConvertDialog : public ModalDialog {
+  Q_OBJECT
+ public:
+  explicit ConvertDialog(QWidget* parent = nullptr);
+
+  // Fields, moved to and from the controls by Transfer.
+  int m_form = -1;
+  int m_output = -1;
+  int m_lzss = 0;
+  int m_palette = 0;
+  std::array<uint8_t, 40> m_pictureInfo{};  // width, height and bit count are read
+
+  void Transfer(bool toControls);
+
+  QRadioButton* bitmapRadio;
+  QRadioButton* textureRadio;
+  QRadioButton* characterRadio;
+  QRadioButton* binaryRadio;
+  QRadioButton* textRadio;
+  QCheckBox* lzssBox;
+  QCheckBox* paletteBox;
+  QPushButton* okButton;
+  QPushButton* cancelButton;
+
+  void OnInitDialog() override;
+  void accept() override;
+
+ private:
+  void OnFormClicked(int form);
+  void Enable(const ConvertOffer& offer);
+
+  QButtonGroup formGroup_;
+  QButtonGroup outputGroup_;
+  ConvertDialogState state_;
+};
+
+class ColorDialog : public ModalDialog {
+  Q_OBJECT
+ public:
+  explicit ColorDialog(QWidget* parent = nullptr, MessageSink* messages = nullptr);
+
+  int m_depthChoice = -1;  // 0 "1bit" .. 4 "24bit"
+  int m_dither = -1;       // 0 none, 1 error diffusion
+  int m_paletteType = -1;  // 0 optimised, 1 standard
+  int m_precisionValue = 0;
+
+  // Fields to the controls, or back; false when the precision text is not
+  // a whole number from 1 to 16.
+  bool Transfer(bool toControls);
+  void OnInitDialog() override;
+  void accept() override;
+
+  std::array<QRadioButton*, 5> depthRadios{};
+  QRadioButton* noneRadio;
+  QRadioButton* diffusionRadio;
+  QRadioButton* optimizedRadio;
+  QRadioButton* standardRadio;
+  QSpinBox* precisionSpin;
+  QLineEdit* precisionEdit;
+  QPushButton* okButton;
+  QPushButton* cancelButton;
+
+ private:
+  MessageSink* messages_;
+  QButtonGroup depthGroup_;
+  QButtonGroup ditherGroup_;
+  QButtonGroup paletteGroup_;
+};
+
+class ScaleDialog : public ModalDialog {
+  Q_OBJECT
+ public:
+  explicit ScaleDialog(QWidget* parent = nullptr, MessageSink* messages = nullptr);
+
+  QString m_widthText;
+  QString m_heightText;
+  int m_keepAspectBox = 0;
+  int m_linked = 0;
+  double m_newWidth = 0;
+  double m_newHeight = 0;
+  double m_baseWidth = 0;
+  double m_baseHeight = 0;
+  double m_aspect = 0;
+
+  void Transfer(bool toControls);
+  void OnInitDialog() override;
+  void accept() override;
+
+  QLineEdit* widthEdit;
+  QLineEdit* heightEdit;
+  QComboBox* widthUnit;
+  QComboBox* heightUnit;
+  QCheckBox* aspectBox;
+  QPushButton* okButton;
+  QPushButton* cancelButton;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void OnWidthEdited();
+  void OnHeightEdited();
+  void OnWidthUnit();
+  void OnHeightUnit();
+  void OnAspectClicked();
+
+  MessageSink* messages_;
+  bool started_ = false;
+};
+
+// The leading number of a text as atof reads it (blanks, sign, digits,
+// fraction, exponent); 0 when the text starts with no number.
+double LeadingNumber(const QString& text);
+// "%d" of the value truncated toward zero.
+QString WholeText(double value);
+
+class AboutDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit AboutDialog(QWidget* parent = nullptr);
+};
+
+}  // namespace pixmill::ui

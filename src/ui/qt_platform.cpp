@@ -1,0 +1,60 @@
+#include "ui/qt_platform.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <algorithm>
+
+namespace pixmill::ui {
+
+void BarProgress::SetRange(int lo, int hi) {
+  // The bounds are 16-bit values, as the bar takes them.
+  bar_->setRange(std::clamp(lo, 0, 65535), std::clamp(hi, 0, 65535));
+  bar_->repaint();
+}
+
+void BarProgress::SetPosition(int pos) {
+  bar_->setValue(std::clamp(pos, bar_->minimum(), bar_->maximum()));
+  bar_->repaint();
+}
+
+QStringList QtNameFilters(const std::vector<FileFilter>& filters) {
+  QStringList list;
+  for (const FileFilter& f : filters) {
+    QString pattern = FromUtf8(f.pattern);
+    QStringList patterns = {pattern};
+    if (pattern.toLower() != pattern) patterns << pattern.toLower();
+    if (pattern.toUpper() != pattern && !patterns.contains(pattern.toUpper())) patterns << pattern.toUpper();
+    // The label shows as it is (the pattern part is hidden in the dialog).
+    list << FromUtf8(f.label) + " (" + patterns.join(' ') + ")";
+  }
+  return list;
+}
+
+std::optional<std::string> DialogSavePrompt::AskSavePath(const SaveRequest& request) {
+  QFileDialog dialog(parent_);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+  const QStringList filters = QtNameFilters(request.filters);
+  dialog.setNameFilters(filters);
+  if (request.filterIndex >= 1 && request.filterIndex <= filters.size()) {
+    dialog.selectNameFilter(filters[request.filterIndex - 1]);
+  }
+  if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(FromUtf8(request.defaultExtension));
+  dialog.selectFile(FromUtf8(request.proposedName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ToPath(dialog.selectedFiles().front());
+}
+
+void BoxMessages::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Pixmill"), FromUtf8(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+
+}  // namespace pixmill::ui

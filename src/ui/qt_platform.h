@@ -1,0 +1,65 @@
+// The platform interfaces of the core, answered by Qt: the progress bar,
+// the save dialog and message boxes; plus the wait cursor and the
+// conversion of classic file-filter strings.
+#pragma once
+
+#include <QProgressBar>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "platform/progress.h"
+#include "platform/prompts.h"
+
+namespace pixmill::ui {
+
+// Drives a progress bar and repaints it at once, so that it moves while a
+// long operation keeps the one thread busy.
+class BarProgress : public ProgressSink {
+ public:
+  explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+  void SetRange(int lo, int hi) override;
+  void SetPosition(int pos) override;
+
+ private:
+  QProgressBar* bar_;
+};
+
+class DialogSavePrompt : public SavePathPrompt {
+ public:
+  explicit DialogSavePrompt(QWidget* parent) : parent_(parent) {}
+  std::optional<std::string> AskSavePath(const SaveRequest& request) override;
+
+ private:
+  QWidget* parent_;
+};
+
+class BoxMessages : public MessageSink {
+ public:
+  explicit BoxMessages(QWidget* parent) : parent_(parent) {}
+  void ShowMessage(const std::string& text) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// Qt's name filters for classic filter entries. Each label already ends in
+// its pattern, "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)"; the pattern matches both letter cases, as
+// file names on this platform come in either.
+QStringList QtNameFilters(const std::vector<FileFilter>& filters);
+
+// The wait cursor for the lifetime of the object.
+class WaitCursor {
+ public:
+  WaitCursor();
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+inline QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+inline std::string ToUtf8(const QString& s) { return s.toUtf8().toStdString(); }
+// File names go to and come from the file system in its own encoding.
+inline std::string ToPath(const QString& s) { return s.toLocal8Bit().toStdString(); }
+
+}  // namespace pixmill::ui
