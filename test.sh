@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
-# Exits non-zero when anything fails.
+# Installs what is missing, builds everything and runs every test, then
+# builds the core and its tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs them again. Exits non-zero when
+# anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,7 +12,16 @@ jobs=$(nproc 2>/dev/null || echo 2)
 export QT_QPA_PLATFORM=offscreen
 
 echo "== build (release)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DPIXMILL_BUILD_GUI=ON -DPIXMILL_BUILD_TESTS=ON -DPIXMILL_BUILD_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 echo "== tests (release)"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== build (address and undefined-behaviour sanitizers)"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMILL_SANITIZE=ON \
+  -DPIXMILL_BUILD_GUI=OFF -DPIXMILL_BUILD_TESTS=ON -DPIXMILL_BUILD_BENCH=OFF >/dev/null
+cmake --build build-sanitize -j "$jobs"
+echo "== tests (sanitizers)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
