@@ -6,6 +6,7 @@
 #include "color/standard_palette.h"
 #include "export/lzss.h"
 #include "image/bmp.h"
+#include "image/png.h"
 #include "platform/file_io.h"
 
 namespace pixmill {
@@ -94,6 +95,7 @@ Result LoadBytes(ImageBuffer& image, std::vector<uint8_t> bytes) {
     if (const std::optional<ExportedLayout> layout = DetectExportedData(bytes.data(), bytes.size())) {
       return LoadConvertedData(image, bytes.data(), bytes.size(), *layout);
     }
+    if (HasPngSignature(bytes.data(), bytes.size())) return ParsePng(image, bytes.data(), bytes.size());
     return ParseBmp(image, bytes.data(), static_cast<int64_t>(bytes.size()));
   } catch (const std::bad_alloc&) {
     return Result::Refused("not enough memory to load the picture");

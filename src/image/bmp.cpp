@@ -12,6 +12,23 @@ namespace {
 
 std::string Num(int64_t v) { return std::to_string(v); }
 
+// A file the plain reader copies as it stands: a 40-byte header, no
+// compression, a depth the picture can have, bottom-up rows, the full palette
+// and all the pixel bytes.
+bool IsPlainBitmap(const uint8_t* d, int64_t n, const BitmapFileHeader& fh) {
+  if (n < BitmapFileHeader::kSize + info::kHeaderSize) return false;
+  const uint8_t* ih = d + BitmapFileHeader::kSize;
+  const int32_t width = static_cast<int32_t>(ReadLe32(ih + info::kWidth));
+  const int32_t height = static_cast<int32_t>(ReadLe32(ih + info::kHeight));
+  const int bitCount = ReadLe16(ih + info::kBitCount);
+  if (ReadLe32(ih + info::kSize) != info::kHeaderSize || ReadLe32(ih + info::kCompression) != 0) return false;
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24) return false;
+  if (width <= 0 || height <= 0) return false;
+  const int64_t paletteEnd = BitmapFileHeader::kSize + info::kHeaderSize + 4 * int64_t{PaletteEntriesFor(bitCount)};
+  if (paletteEnd > n || fh.bfOffBits < paletteEnd || fh.bfOffBits > n) return false;
+  return n - fh.bfOffBits >= StrideFor(width, bitCount) * height;
+}
+
 }  // namespace
 
 Result ParseBmp(ImageBuffer& image, const uint8_t* d, int64_t n) {
@@ -22,51 +39,18 @@ Result ParseBmp(ImageBuffer& image, const uint8_t* d, int64_t n) {
   if (fh.bfSize != n) {
     return Result::Refused("bfSize " + Num(fh.bfSize) + " differs from the file length " + Num(n));
   }
-  if (n < BitmapFileHeader::kSize + info::kHeaderSize) {
+  if (n < BitmapFileHeader::kSize + 4) {
     return Result::Refused("the file is " + Num(n) + " bytes long, too short for a bitmap info header");
   }
+  if (!IsPlainBitmap(d, n, fh)) return DecodeBmpVariant(image, d, n);
+
   const uint8_t* ih = d + BitmapFileHeader::kSize;
-  const uint32_t headerSize = ReadLe32(ih + info::kSize);
   const int32_t width = static_cast<int32_t>(ReadLe32(ih + info::kWidth));
   const int32_t height = static_cast<int32_t>(ReadLe32(ih + info::kHeight));
   const int bitCount = ReadLe16(ih + info::kBitCount);
-  const uint32_t compression = ReadLe32(ih + info::kCompression);
-
-  if (headerSize != info::kHeaderSize) {
-    return Result::Refused("the info header is " + Num(headerSize) + " bytes long; only 40-byte headers are read");
-  }
-  if (compression != 0) {
-    return Result::Refused("compressed pixel data (biCompression " + Num(compression) + ") are not supported");
-  }
-  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24) {
-    return Result::Refused(Num(bitCount) + " bits per pixel are not supported");
-  }
-  if (height < 0) return Result::Refused("top-down bitmaps (negative height) are not supported");
-  if (width <= 0 || height <= 0) {
-    return Result::Refused("a size of " + Num(width) + " x " + Num(height) + " pixels holds no picture");
-  }
 
   const int64_t paletteBytes = 4 * static_cast<int64_t>(PaletteEntriesFor(bitCount));
-  const int64_t paletteEnd = BitmapFileHeader::kSize + info::kHeaderSize + paletteBytes;
-  if (paletteEnd > n) {
-    return Result::Refused("the palette of " + Num(paletteBytes / 4) + " entries reaches past the end of the file");
-  }
-  if (fh.bfOffBits < paletteEnd) {
-    if (paletteBytes > 0) {
-      return Result::Refused("the palette is shorter than " + Num(paletteBytes / 4) +
-                             " entries (the pixels start at " + Num(fh.bfOffBits) + ")");
-    }
-    return Result::Refused("the pixels start at " + Num(fh.bfOffBits) + ", inside the headers");
-  }
-  if (fh.bfOffBits > n) {
-    return Result::Refused("the pixels start at " + Num(fh.bfOffBits) + ", past the end of the file");
-  }
   const int64_t pixelBytes = n - fh.bfOffBits;
-  const int64_t needed = StrideFor(width, bitCount) * height;
-  if (pixelBytes < needed) {
-    return Result::Refused("the file holds " + Num(pixelBytes) + " pixel bytes; " + Num(width) + " x " +
-                           Num(height) + " at " + Num(bitCount) + " bits need " + Num(needed));
-  }
 
   // Everything checked; build the new blocks before letting go of the old.
   const size_t infoSize = bitCount < 16 ? static_cast<size_t>(info::kHeaderSize + paletteBytes) : 44;

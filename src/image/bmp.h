@@ -20,6 +20,11 @@ inline constexpr const char* kBmpSaveFilter = "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*
 // A refused file leaves the picture exactly as it was.
 Result ParseBmp(ImageBuffer& image, const uint8_t* data, int64_t size);
 
+// Decodes a bitmap file that is not a plain one (another header, a short
+// palette, top-down rows, RLE, 2-, 16- or 32-bit pixels with masks) into a
+// picture made by Create. The picture is unchanged when it is refused.
+Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* data, int64_t size);
+
 // Moves every pixel of palette index 0 to the nearest other entry (lowest
 // index among equals), so that index 0 is free for the transparent colour.
 void ReserveIndexZero(ImageBuffer& image);

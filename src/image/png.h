@@ -1,0 +1,23 @@
+// PNG files: paletted pictures keep their palette and indices; grey and
+// colour pictures become 24 bits, alpha dropped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "image/image_buffer.h"
+#include "platform/result.h"
+
+namespace pixmill {
+
+// True when the bytes start with the PNG signature.
+bool HasPngSignature(const uint8_t* data, size_t size);
+
+// Decodes a whole PNG file. Paletted pictures of 1, 2, 4 and 8 bits become
+// 1-, 4-, 4- and 8-bit pictures (4 and 8 bits then have index 0 emptied);
+// the others 24 bits, 16-bit samples cut to their high byte. Refused, the
+// picture unchanged, for a broken file or one wider or taller than 65535
+// or of more than 4096 x 4096 pixels.
+Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size);
+
+}  // namespace pixmill
