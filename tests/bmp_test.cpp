@@ -263,6 +263,23 @@ TEST_F(BmpFiles, SavedFileDescribesItsOwnLayout) {
   EXPECT_EQ(saved[54], 1);
 }
 
+TEST_F(BmpFiles, CorpusFilesWithGapsOrSparePalettesSaveWhole) {
+  for (const char* name : {"q/pal8offs.bmp", "g/rgb24pal.bmp", "q/rgb24largepal.bmp"}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> f = ReadFileBytes(std::string(PIXMILL_TEST_DATA) + "/bmpsuite/" + name);
+    ImageBuffer img;
+    ASSERT_TRUE(Parse(img, f).ok());
+    ASSERT_TRUE(WriteBmp(img, dir.File("out.bmp")).ok());
+    const std::vector<uint8_t> saved = ReadFileBytes(dir.File("out.bmp"));
+    const uint32_t palette = img.BitCount() < 16 ? 4u << img.BitCount() : 0;
+    EXPECT_EQ(ReadLe32(saved.data() + 10), 54 + palette);
+    EXPECT_EQ(ReadLe32(saved.data() + 2), saved.size());
+    ImageBuffer back;
+    ASSERT_TRUE(ParseBmp(back, saved.data(), static_cast<int64_t>(saved.size())).ok());
+    EXPECT_TRUE(testing::SamePicture(img, back));
+  }
+}
+
 TEST_F(BmpFiles, SaveBmpAsAsksWithTitleFilterAndExtension) {
   ImageBuffer img;
   ASSERT_TRUE(img.Create(1, 1, 8).ok());

@@ -134,6 +134,18 @@ TEST_F(Cli, RefusedExportsNameTheRule) {
   EXPECT_FALSE(FileExists(F("x")));
 }
 
+TEST_F(Cli, ExportWiderThanTheHeaderIsRefused) {
+  // A 1-bit bitmap 65536 pixels wide loads, but its export header cannot
+  // hold the width.
+  testing::BmpSpec s{.width = 65536, .height = 1, .bitCount = 1};
+  testing::WriteFileBytes(F("wide.bmp"), testing::BuildBmp(s));
+  const CliRun r = Cmd({F("wide.bmp"), "--info", "--export", F("wide.d")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "65536x1x1\n");
+  EXPECT_NE(r.err.find("65535"), std::string::npos) << r.err;
+  EXPECT_FALSE(FileExists(F("wide.d")));
+}
+
 TEST_F(Cli, UsageErrorsRunNothing) {
   for (const std::string bad :
        {"--resize 320x", "--resize 0x5", "--resize 4097x1", "--precision 17", "--precision 0", "--depth 2",
