@@ -345,6 +345,38 @@ TEST(ColourDialog, OpensAtEightAndWrapsAround) {
   EXPECT_EQ(d.m_depthChoice, 1);
 }
 
+TEST(ColourDialog, ArrowKeysMoveTheSelection) {
+  ColorDialog d;
+  d.m_depthChoice = 4;
+  d.m_dither = 1;
+  d.m_paletteType = 0;
+  d.OnInitDialog();
+  d.show();
+  d.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+  ASSERT_EQ(QApplication::focusWidget(), d.depthRadios[4]);
+  QTest::keyClick(d.depthRadios[4], Qt::Key_Up);
+  EXPECT_TRUE(d.depthRadios[3]->isChecked());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(d.m_depthChoice, 3);
+}
+
+TEST(ConvertDialogKeys, ArrowKeysChooseTheForm) {
+  ImageBuffer img;
+  ASSERT_TRUE(img.Create(64, 64, 8).ok());
+  ConvertDialog d;
+  std::copy(img.GetInfo(), img.GetInfo() + 40, d.m_pictureInfo.begin());
+  d.OnInitDialog();
+  d.show();
+  d.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+  ASSERT_EQ(QApplication::focusWidget(), d.bitmapRadio);
+  QTest::keyClick(d.bitmapRadio, Qt::Key_Down);
+  EXPECT_TRUE(d.textureRadio->isChecked());
+  EXPECT_TRUE(d.textRadio->isEnabled());  // the click's rules ran
+}
+
 TEST(ColourDialog, RemembersDitheringAndPaletteNotPrecision) {
   TempDir dir;
   TestWindow window;

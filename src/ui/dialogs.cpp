@@ -64,6 +64,25 @@ void SelectRadio(QButtonGroup& group, int index) {
 
 int SelectedRadio(const QButtonGroup& group) { return group.checkedId(); }
 
+// Gives the focus to a radio group as a dialog's tab stop does: to its
+// selected radio, so that the arrow keys move the selection, else to its
+// first enabled one. False when the group has no enabled radio.
+bool FocusGroup(QButtonGroup& group) {
+  QAbstractButton* target = group.checkedButton();
+  if (target == nullptr || !target->isEnabled()) {
+    target = nullptr;
+    for (QAbstractButton* b : group.buttons()) {
+      if (b->isEnabled()) {
+        target = b;
+        break;
+      }
+    }
+  }
+  if (target == nullptr) return false;
+  target->setFocus();
+  return true;
+}
+
 // ---------------------------------------------------------------- Convert
 
 ConvertDialog::ConvertDialog(QWidget* parent) : ModalDialog(parent) {
@@ -143,13 +162,13 @@ void ConvertDialog::OnInitDialog() {
   Enable(state_.enabled);
   Transfer(true);
   // The first enabled control in tab order takes the focus.
-  for (QWidget* w : {static_cast<QWidget*>(bitmapRadio), static_cast<QWidget*>(textureRadio),
-                     static_cast<QWidget*>(characterRadio), static_cast<QWidget*>(binaryRadio),
-                     static_cast<QWidget*>(textRadio), static_cast<QWidget*>(lzssBox),
-                     static_cast<QWidget*>(paletteBox), static_cast<QWidget*>(okButton)}) {
-    if (w->isEnabled()) {
-      w->setFocus();
-      break;
+  if (!FocusGroup(formGroup_) && !FocusGroup(outputGroup_)) {
+    for (QWidget* w : {static_cast<QWidget*>(lzssBox), static_cast<QWidget*>(paletteBox),
+                       static_cast<QWidget*>(okButton)}) {
+      if (w->isEnabled()) {
+        w->setFocus();
+        break;
+      }
     }
   }
 }
@@ -239,7 +258,7 @@ void ColorDialog::OnInitDialog() {
   precisionSpin->setRange(1, 16);
   precisionSpin->setWrapping(true);
   precisionSpin->setValue(8);
-  depthRadios[0]->setFocus();
+  FocusGroup(depthGroup_);
 }
 
 void ColorDialog::accept() {

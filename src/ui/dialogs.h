@@ -34,6 +34,8 @@ class ModalDialog : public QDialog {
 void SelectRadio(QButtonGroup& group, int index);
 // The index of the selected button, -1 when none is.
 int SelectedRadio(const QButtonGroup& group);
+// Focus to the group's selected radio (else its first enabled one).
+bool FocusGroup(QButtonGroup& group);
 
 class ConvertDialog : public ModalDialog {
   Q_OBJECT
