@@ -43,7 +43,23 @@ std::optional<std::string> DialogSavePrompt::AskSavePath(const SaveRequest& requ
   if (request.filterIndex >= 1 && request.filterIndex <= filters.size()) {
     dialog.selectNameFilter(filters[request.filterIndex - 1]);
   }
-  if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(FromUtf8(request.defaultExtension));
+  // A name typed without an extension takes the chosen file type's, as the
+  // platform's save dialog does; the default extension where the type has
+  // none of its own (ALL).
+  const QString fallback = FromUtf8(request.defaultExtension);
+  auto suffixFor = [&request, fallback](int index) {
+    if (index >= 0 && index < static_cast<int>(request.filters.size())) {
+      const std::string& pattern = request.filters[static_cast<size_t>(index)].pattern;
+      if (pattern.rfind("*.", 0) == 0 && pattern.find_first_of("*?;", 2) == std::string::npos) {
+        return FromUtf8(pattern.substr(2));
+      }
+    }
+    return fallback;
+  };
+  dialog.setDefaultSuffix(suffixFor(request.filterIndex - 1 >= 0 ? request.filterIndex - 1 : 0));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters, suffixFor](const QString& f) {
+    dialog.setDefaultSuffix(suffixFor(static_cast<int>(filters.indexOf(f))));
+  });
   dialog.selectFile(FromUtf8(request.proposedName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ToPath(dialog.selectedFiles().front());
