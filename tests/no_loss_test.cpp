@@ -181,6 +181,31 @@ TEST(HostileSizes, ClaimedMillionByMillionBitmapAllocatesNothingBig) {
   EXPECT_NE(r.reason().find("too large"), std::string::npos);
 }
 
+TEST(HostileSizes, FuzzFindingTallSixteenBitBitmap) {
+  // 1 x 33554429 pixels at 16 bits claimed by a 182-byte file: refused before
+  // anything is allocated for it (it once took 128 MiB and seconds).
+  const Bytes f = testing::ReadFileBytes(std::string(PIXMILL_TEST_DATA) + "/fuzz-findings/load-tall-16bit.bmp");
+  const auto [peak, ok] = PeakOf([&] {
+    ImageBuffer img;
+    return LoadBytes(img, f).ok();
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_LT(peak, 8 * 1024);
+}
+
+TEST(HostileSizes, RunLengthDataCannotClaimAHugePicture) {
+  Bytes rle = testing::BuildBmp({.width = 8000, .height = 8000, .bitCount = 8, .compression = 1});
+  rle.resize(1078 + 2);
+  rle[1079] = 1;  // end of bitmap
+  WriteLe32(rle.data() + 2, static_cast<uint32_t>(rle.size()));
+  const auto [peak, ok] = PeakOf([&] {
+    ImageBuffer img;
+    return LoadBytes(img, rle).ok();
+  });
+  EXPECT_FALSE(ok);
+  EXPECT_LT(peak, 8 * 1024);
+}
+
 TEST(HostileSizes, ExportedHeaderOfTheLargestPictureIsNotBelieved) {
   // 65535 x 65535 claimed by four bytes and a little data.
   const Bytes f = {0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8};

@@ -287,6 +287,21 @@ Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* d, int64_t n) {
   Layout l;
   if (Result r = ReadLayout(d, n, fh, l); !r.ok()) return r;
 
+  // Nothing is allocated for a picture the data cannot hold: plain rows
+  // must all be there, and run-length data cannot describe more than a few
+  // hundred pixels per byte (a flat picture takes about 1 byte for 120).
+  const int64_t size = n - l.pixelStart;
+  const bool rle = l.compression == kRle8 || l.compression == kRle4;
+  const int64_t pixels = static_cast<int64_t>(l.width) * l.height;
+  if (!rle && StrideFor(l.width, l.bitCount) * l.height > size) {
+    return Result::Refused("the file holds " + Num(size) + " pixel bytes; " + Num(l.width) + " x " + Num(l.height) +
+                           " at " + Num(l.bitCount) + " bits need " + Num(StrideFor(l.width, l.bitCount) * l.height));
+  }
+  if (rle && pixels > 256 * size + (int64_t{1} << 20)) {
+    return Result::Refused("a compressed picture of " + Num(l.width) + " x " + Num(l.height) + " pixels from " +
+                           Num(size) + " bytes of data is not believable");
+  }
+
   ImageBuffer picture;
   const int depth = TargetDepth(l);
   if (Result r = picture.Create(l.width, l.height, depth); !r.ok()) return r;
@@ -298,10 +313,8 @@ Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* d, int64_t n) {
       picture.SetPaletteColor(static_cast<uint32_t>(i), static_cast<uint32_t>(e[2]) << 16 | e[1] << 8 | e[0]);
     }
   }
-  const uint8_t* pixels = d + l.pixelStart;
-  const int64_t size = n - l.pixelStart;
-  const Result r = (l.compression == kRle8 || l.compression == kRle4) ? DecodeRle(l, pixels, size, picture)
-                                                                      : DecodeRows(l, pixels, size, picture);
+  const uint8_t* data = d + l.pixelStart;
+  const Result r = rle ? DecodeRle(l, data, size, picture) : DecodeRows(l, data, size, picture);
   if (!r.ok()) return r;
 
   image.TakeBlocksFrom(picture);
