@@ -24,6 +24,23 @@ TEST(Luminance, TruncatesTheSum) {
   EXPECT_EQ(Luminance(0x0000FF), 29);
 }
 
+TEST(ErrorDiffusion, CarriedErrorClampsAndSpreadUsesTheKernel) {
+  double rows[2][5] = {};
+  const ErrorRow row{rows[0], rows[1]};
+  rows[0][2] = 10.75;
+  EXPECT_EQ(AddCarriedError(2, row, 250), 255);  // clamped, then truncated
+  rows[0][2] = -3.5;
+  EXPECT_EQ(AddCarriedError(2, row, 2), 0);
+  rows[0][2] = 0.9375;
+  EXPECT_EQ(AddCarriedError(2, row, 100), 100);  // truncated, not rounded
+  SpreadError(2, row, 16);
+  EXPECT_EQ(rows[0][3], 7.0);
+  EXPECT_EQ(rows[1][3], 1.0);
+  EXPECT_EQ(rows[1][2], 5.0);
+  EXPECT_EQ(rows[1][1], 3.0);
+  EXPECT_EQ(rows[0][2], 0.9375);  // the pixel's own slot is not touched
+}
+
 TEST(Quantize5Bit, CarriesTheErrorToItsNeighbours) {
   float rows[2][5] = {};
   EXPECT_EQ(Quantize5Bit(2, rows[0], rows[1], 255), 248);
