@@ -63,7 +63,8 @@ TEST(ImageBuffer, CreateRefusesImpossiblePicturesAndKeepsTheOld) {
   ImageBuffer img;
   ASSERT_TRUE(img.Create(2, 2, 8).ok());
   img.SetIndex(1, 1, 77);
-  for (auto [w, h, b] : {std::tuple{0, 5, 8}, {5, -1, 8}, {5, 5, 2}, {5, 5, 32}, {100000, 100000, 24}}) {
+  for (auto [w, h, b] : {std::tuple{0, 5, 8}, {5, -1, 8}, {5, 5, 2}, {5, 5, 32}, {100000, 100000, 24},
+                        {INT32_MAX, INT32_MAX, 24}}) {
     const Result r = img.Create(w, h, b);
     EXPECT_FALSE(r.ok()) << w << "x" << h << "x" << b;
     EXPECT_FALSE(r.reason().empty());

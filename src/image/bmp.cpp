@@ -26,7 +26,7 @@ bool IsPlainBitmap(const uint8_t* d, int64_t n, const BitmapFileHeader& fh) {
   if (width <= 0 || height <= 0) return false;
   const int64_t paletteEnd = BitmapFileHeader::kSize + info::kHeaderSize + 4 * int64_t{PaletteEntriesFor(bitCount)};
   if (paletteEnd > n || fh.bfOffBits < paletteEnd || fh.bfOffBits > n) return false;
-  return n - fh.bfOffBits >= StrideFor(width, bitCount) * height;
+  return RowsFit(StrideFor(width, bitCount), height, n - fh.bfOffBits);
 }
 
 }  // namespace

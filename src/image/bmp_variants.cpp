@@ -293,7 +293,7 @@ Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* d, int64_t n) {
   const int64_t size = n - l.pixelStart;
   const bool rle = l.compression == kRle8 || l.compression == kRle4;
   const int64_t pixels = static_cast<int64_t>(l.width) * l.height;
-  if (!rle && StrideFor(l.width, l.bitCount) * l.height > size) {
+  if (!rle && !RowsFit(StrideFor(l.width, l.bitCount), l.height, size)) {
     return Result::Refused("the file holds " + Num(size) + " pixel bytes; " + Num(l.width) + " x " + Num(l.height) +
                            " at " + Num(l.bitCount) + " bits need " + Num(StrideFor(l.width, l.bitCount) * l.height));
   }

@@ -49,12 +49,11 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
     return Result::Refused("pictures of " + std::to_string(bitCount) + " bits per pixel are not supported");
   }
   const int64_t stride = StrideFor(width, bitCount);
-  const int64_t imageBytes = stride * height;
-  if (imageBytes > kMaxImageBytes) {
+  if (!RowsFit(stride, height, kMaxImageBytes)) {
     return Result::Refused("a picture of " + std::to_string(width) + " x " + std::to_string(height) + " at " +
-                           std::to_string(bitCount) + " bits needs " + std::to_string(imageBytes) +
-                           " bytes; at most 2 GiB are supported");
+                           std::to_string(bitCount) + " bits needs more than the 2 GiB a picture may have");
   }
+  const int64_t imageBytes = stride * height;
   const int paletteBytes = 4 * PaletteEntriesFor(bitCount);
   const size_t infoSize = static_cast<size_t>(info::kHeaderSize + paletteBytes);
 

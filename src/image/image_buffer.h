@@ -66,6 +66,12 @@ inline constexpr int kClrImportant = 36;
 // Bytes per row: width × bitCount bits rounded up to a multiple of 32 bits.
 inline int64_t StrideFor(int64_t width, int64_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
 
+// Whether `rows` rows of `stride` bytes fit in `available` bytes, without
+// overflowing on absurd sizes.
+inline bool RowsFit(int64_t stride, int64_t rows, int64_t available) {
+  return stride >= 0 && rows >= 0 && (rows == 0 || stride <= available / rows);
+}
+
 // Number of palette entries a picture of this depth carries (0 above 8 bits).
 inline int PaletteEntriesFor(int bitCount) { return bitCount < 16 ? (1 << bitCount) : 0; }
 
