@@ -98,16 +98,27 @@ TEST(WriteFileAtomic, DeviceIsWrittenInPlaceAndItsErrorsReported) {
 
 TEST(ReadWholeFile, ReadsAndRefuses) {
   TempDir dir;
-  std::vector<uint8_t> bytes = {1, 2, 3};
+  FileBytes bytes;
   WriteFileBytes(dir.File("a"), {9, 8});
   ASSERT_TRUE(ReadWholeFile(dir.File("a"), bytes).ok());
-  EXPECT_EQ(bytes, (std::vector<uint8_t>{9, 8}));
+  EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), (std::vector<uint8_t>{9, 8}));
 
   const Result missing = ReadWholeFile(dir.File("missing"), bytes);
   EXPECT_EQ(missing.kind(), Result::Kind::kIoError);
   EXPECT_NE(missing.reason().find("missing"), std::string::npos);
-  EXPECT_EQ(bytes, (std::vector<uint8_t>{9, 8}));  // untouched on failure
+  // Untouched on failure.
+  EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), (std::vector<uint8_t>{9, 8}));
   EXPECT_EQ(ReadWholeFile(dir.path(), bytes).code(), 1);
+  WriteFileBytes(dir.File("empty"), {});
+  ASSERT_TRUE(ReadWholeFile(dir.File("empty"), bytes).ok());
+  EXPECT_EQ(bytes.size(), 0u);
+}
+
+TEST(WriteFileAtomic, WritesPiecesInOrder) {
+  TempDir dir;
+  const uint8_t a[] = {1, 2}, b[] = {3}, c[] = {4, 5, 6};
+  ASSERT_TRUE(WriteFileAtomic(dir.File("p"), {Piece{a, 2}, Piece{b, 1}, Piece{c, 0}, Piece{c, 3}}).ok());
+  EXPECT_EQ(ReadFileBytes(dir.File("p")), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST(FilterStrings, SplitIntoEntries) {

@@ -372,7 +372,7 @@ int RunLzss(const std::vector<std::string>& args) {
     Say("usage: pixmill-cli lzss encode|decode IN OUT");
     return kExitUsage;
   }
-  std::vector<uint8_t> in;
+  FileBytes in;
   if (Result r = ReadWholeFile(args[2], in); !r.ok()) {
     Say(r.reason());
     return kExitFailed;

@@ -85,27 +85,30 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
   return Result::Done();
 }
 
-Result LoadBytes(ImageBuffer& image, std::vector<uint8_t> bytes) {
+Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
   try {
-    if (HasLzssMagic(bytes.data(), bytes.size())) {
+    std::vector<uint8_t> expanded;
+    if (HasLzssMagic(data, size)) {
       LzssCodec codec;
-      if (Result r = codec.Decode(bytes.data(), static_cast<int64_t>(bytes.size())); !r.ok()) return r;
-      bytes = codec.TakeBytes();
+      if (Result r = codec.Decode(data, static_cast<int64_t>(size)); !r.ok()) return r;
+      expanded = codec.TakeBytes();
+      data = expanded.data();
+      size = expanded.size();
     }
-    if (const std::optional<ExportedLayout> layout = DetectExportedData(bytes.data(), bytes.size())) {
-      return LoadConvertedData(image, bytes.data(), bytes.size(), *layout);
+    if (const std::optional<ExportedLayout> layout = DetectExportedData(data, size)) {
+      return LoadConvertedData(image, data, size, *layout);
     }
-    if (HasPngSignature(bytes.data(), bytes.size())) return ParsePng(image, bytes.data(), bytes.size());
-    return ParseBmp(image, bytes.data(), static_cast<int64_t>(bytes.size()));
+    if (HasPngSignature(data, size)) return ParsePng(image, data, size);
+    return ParseBmp(image, data, static_cast<int64_t>(size));
   } catch (const std::bad_alloc&) {
     return Result::Refused("not enough memory to load the picture");
   }
 }
 
 Result LoadFile(ImageBuffer& image, const std::string& path) {
-  std::vector<uint8_t> bytes;
+  FileBytes bytes;
   if (Result r = ReadWholeFile(path, bytes); !r.ok()) return r;
-  return LoadBytes(image, std::move(bytes)).WithContext(BaseName(path));
+  return LoadBytes(image, bytes.data(), bytes.size()).WithContext(BaseName(path));
 }
 
 }  // namespace pixmill

@@ -32,7 +32,10 @@ std::optional<ExportedLayout> DetectExportedData(const uint8_t* data, size_t siz
 Result LoadConvertedData(ImageBuffer& image, const uint8_t* data, size_t size, const ExportedLayout& layout);
 
 // The whole loading path on bytes already in memory.
-Result LoadBytes(ImageBuffer& image, std::vector<uint8_t> bytes);
+Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size);
+inline Result LoadBytes(ImageBuffer& image, const std::vector<uint8_t>& bytes) {
+  return LoadBytes(image, bytes.data(), bytes.size());
+}
 
 // Reads the file and loads it. The picture is unchanged on failure.
 Result LoadFile(ImageBuffer& image, const std::string& path);

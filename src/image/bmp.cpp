@@ -112,11 +112,10 @@ Result WriteBmp(const ImageBuffer& image, const std::string& path) {
   fh.bfOffBits = static_cast<uint32_t>(BitmapFileHeader::kSize + info::kHeaderSize + paletteBytes);
   fh.bfSize = fh.bfOffBits + static_cast<uint32_t>(pixelBytes);
 
-  std::vector<uint8_t> file(fh.bfSize);
-  fh.Write(file.data());
-  std::memcpy(file.data() + BitmapFileHeader::kSize, infoBlock, info::kHeaderSize + paletteBytes);
-  std::memcpy(file.data() + fh.bfOffBits, bits, pixelBytes);
-  return WriteFileAtomic(path, file.data(), file.size());
+  std::vector<uint8_t> headers(fh.bfOffBits);
+  fh.Write(headers.data());
+  std::memcpy(headers.data() + BitmapFileHeader::kSize, infoBlock, info::kHeaderSize + paletteBytes);
+  return WriteFileAtomic(path, {Piece{headers.data(), headers.size()}, Piece{bits, pixelBytes}});
 }
 
 Result SaveBmpAs(const ImageBuffer& image, SavePathPrompt& prompt) {

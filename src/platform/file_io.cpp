@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,18 +41,28 @@ class FileCloser {
 
 // A device or pipe (/dev/stdout, a FIFO) cannot be replaced by a rename, and
 // must not be: the bytes are written into it directly.
-Result WriteInPlace(const std::string& path, const uint8_t* data, size_t size) {
+// Writes every piece; 0 or the errno of the failure.
+int WritePieces(int fd, std::initializer_list<Piece> pieces) {
+  for (const Piece& piece : pieces) {
+    size_t done = 0;
+    while (done < piece.size) {
+      const ssize_t n = ::write(fd, piece.data + done, piece.size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+  return 0;
+}
+
+Result WriteInPlace(const std::string& path, std::initializer_list<Piece> pieces) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return Result::IoError("cannot open " + path + ": " + ErrnoText(errno));
   FileCloser closer(fd);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Result::IoError("cannot write " + path + ": " + ErrnoText(errno));
-    }
-    done += static_cast<size_t>(n);
+  if (const int err = WritePieces(fd, pieces); err != 0) {
+    return Result::IoError("cannot write " + path + ": " + ErrnoText(err));
   }
   if (::close(closer.Release()) != 0) {
     return Result::IoError("cannot write " + path + ": " + ErrnoText(errno));
@@ -66,7 +77,7 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-Result ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+Result ReadWholeFile(const std::string& path, FileBytes& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return Result::IoError("cannot open " + path + ": " + ErrnoText(errno));
   FileCloser closer(fd);
@@ -80,10 +91,12 @@ Result ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
                            " bytes long; files above 1 GiB are not read");
   }
 
-  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  const size_t length = static_cast<size_t>(st.st_size);
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[length > 0 ? length : 1]);
+  if (!bytes) return Result::Refused("not enough memory to read " + path);
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+  while (done < length) {
+    const ssize_t n = ::read(fd, bytes.get() + done, length - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return Result::IoError("cannot read " + path + ": " + ErrnoText(errno));
@@ -91,18 +104,18 @@ Result ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     if (n == 0) break;  // the file shrank while we read it
     done += static_cast<size_t>(n);
   }
-  bytes.resize(done);
-  out.swap(bytes);
+  out.data_ = std::move(bytes);
+  out.size_ = done;
   return Result::Done();
 }
 
-Result WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
+Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pieces) {
   if (path.empty()) return Result::IoError("no file name given");
 
   struct stat target {};
   const bool exists = ::stat(path.c_str(), &target) == 0;
   if (exists && S_ISDIR(target.st_mode)) return Result::IoError(path + " is a folder");
-  if (exists && !S_ISREG(target.st_mode)) return WriteInPlace(path, data, size);
+  if (exists && !S_ISREG(target.st_mode)) return WriteInPlace(path, pieces);
 
   const std::string folder = FolderOf(path);
   std::string temp = folder + "/." + BaseName(path) + ".pixmill-XXXXXX";
@@ -129,15 +142,7 @@ Result WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size
   }
   if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of", errno);
 
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail("cannot write", errno);
-    }
-    done += static_cast<size_t>(n);
-  }
+  if (const int err = WritePieces(fd, pieces); err != 0) return fail("cannot write", err);
   if (::fsync(fd) != 0) return fail("cannot write", errno);
   if (::close(closer.Release()) != 0) {
     const int err = errno;

@@ -4,8 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/result.h"
 
@@ -14,13 +15,34 @@ namespace pixmill {
 // Files above this size are refused rather than read.
 inline constexpr int64_t kMaxReadableFileSize = int64_t{1} << 30;
 
-// Reads the whole file into `out` (replacing its contents only on success).
-Result ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
+// The bytes of a whole file, in one block that is filled by the read alone.
+class FileBytes {
+ public:
+  const uint8_t* data() const { return data_.get(); }
+  size_t size() const { return size_; }
 
-// Writes `size` bytes to `path` through a temporary file in the same folder
-// and a rename. On failure the file that was at `path`, if any, is left as it
-// was and no temporary file remains.
-Result WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size);
+ private:
+  friend Result ReadWholeFile(const std::string& path, FileBytes& out);
+  std::unique_ptr<uint8_t[]> data_;
+  size_t size_ = 0;
+};
+
+// Reads the whole file into `out` (replacing its contents only on success).
+Result ReadWholeFile(const std::string& path, FileBytes& out);
+
+// One piece of what a file is written from.
+struct Piece {
+  const uint8_t* data;
+  size_t size;
+};
+
+// Writes the pieces, one after the other, to `path` through a temporary file
+// in the same folder and a rename. On failure the file that was at `path`,
+// if any, is left as it was and no temporary file remains.
+Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pieces);
+inline Result WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
+  return WriteFileAtomic(path, {Piece{data, size}});
+}
 
 // The last path component (after the last '/'), or the whole path.
 std::string BaseName(const std::string& path);
