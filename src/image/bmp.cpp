@@ -54,8 +54,8 @@ Result ParseBmp(ImageBuffer& image, const uint8_t* d, int64_t n) {
 
   // Everything checked; build the new blocks before letting go of the old.
   const size_t infoSize = bitCount < 16 ? static_cast<size_t>(info::kHeaderSize + paletteBytes) : 44;
-  std::unique_ptr<uint8_t[]> infoBlock(new (std::nothrow) uint8_t[infoSize]());
-  std::unique_ptr<uint8_t[]> bits(new (std::nothrow) uint8_t[static_cast<size_t>(pixelBytes)]);
+  Block infoBlock = AllocateBlock(infoSize, true);
+  Block bits = AllocateBlock(static_cast<size_t>(pixelBytes), false);
   if (!infoBlock || !bits) return Result::Refused("not enough memory for the picture");
 
   std::memcpy(infoBlock.get(), ih, info::kHeaderSize);

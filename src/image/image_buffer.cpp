@@ -59,8 +59,8 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
 
   // The new blocks exist before the old ones go, so a failure leaves the
   // picture as it was.
-  std::unique_ptr<uint8_t[]> newInfo(new (std::nothrow) uint8_t[infoSize]());
-  std::unique_ptr<uint8_t[]> newBits(new (std::nothrow) uint8_t[static_cast<size_t>(imageBytes)]());
+  Block newInfo = AllocateBlock(infoSize, true);
+  Block newBits = AllocateBlock(static_cast<size_t>(imageBytes), true);
   if (!newInfo || !newBits) {
     return Result::Refused("not enough memory for a picture of " + std::to_string(imageBytes) + " bytes");
   }
@@ -94,9 +94,8 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
   return Result::Done();
 }
 
-void ImageBuffer::Adopt(const BitmapFileHeader& fileHeader, std::unique_ptr<uint8_t[]> infoBlock,
-                        size_t infoSize, std::unique_ptr<uint8_t[]> bits, size_t bitsSize, int32_t width,
-                        int32_t height, int32_t bitCount) {
+void ImageBuffer::Adopt(const BitmapFileHeader& fileHeader, Block infoBlock, size_t infoSize, Block bits,
+                        size_t bitsSize, int32_t width, int32_t height, int32_t bitCount) {
   m_fileHeader = fileHeader;
   m_info = std::move(infoBlock);
   m_infoSize = infoSize;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/memory.h"
 #include "platform/progress.h"
 #include "platform/result.h"
 #include "platform/system_colors.h"
@@ -119,9 +120,8 @@ class ImageBuffer {
   // Takes over blocks built elsewhere (the bitmap reader): the file header as
   // read, an info block and a pixel block. `bits` must hold at least
   // Stride × height bytes.
-  void Adopt(const BitmapFileHeader& fileHeader, std::unique_ptr<uint8_t[]> info, size_t infoSize,
-             std::unique_ptr<uint8_t[]> bits, size_t bitsSize, int32_t width, int32_t height,
-             int32_t bitCount);
+  void Adopt(const BitmapFileHeader& fileHeader, Block info, size_t infoSize, Block bits, size_t bitsSize,
+             int32_t width, int32_t height, int32_t bitCount);
 
   // Takes the blocks and headers of a picture made by Create, leaving it
   // empty: the same as Create with its size and depth followed by CopyFrom,
@@ -213,9 +213,9 @@ class ImageBuffer {
   int32_t m_height = 0;
   int32_t m_bitCount = 0;
   BitmapFileHeader m_fileHeader;
-  std::unique_ptr<uint8_t[]> m_info;
+  Block m_info;
   size_t m_infoSize = 0;
-  std::unique_ptr<uint8_t[]> m_bits;
+  Block m_bits;
   size_t m_bitsSize = 0;
   int32_t m_valid = 0;
   ProgressSink* m_progress = nullptr;

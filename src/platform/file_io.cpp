@@ -92,7 +92,7 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
   }
 
   const size_t length = static_cast<size_t>(st.st_size);
-  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[length > 0 ? length : 1]);
+  Block bytes = AllocateBlock(length, false);
   if (!bytes) return Result::Refused("not enough memory to read " + path);
   size_t done = 0;
   while (done < length) {

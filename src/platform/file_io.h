@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/memory.h"
 #include "platform/result.h"
 
 namespace pixmill {
@@ -23,7 +24,7 @@ class FileBytes {
 
  private:
   friend Result ReadWholeFile(const std::string& path, FileBytes& out);
-  std::unique_ptr<uint8_t[]> data_;
+  Block data_;
   size_t size_ = 0;
 };
 
