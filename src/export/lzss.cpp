@@ -93,30 +93,21 @@ class HashChains {
   int32_t evicted_ = 0;   // positions below this have left them
 };
 
-// Collects flag bits most significant first.
+// Collects flag bits most significant first, without a branch per bit.
 class FlagWriter {
  public:
+  explicit FlagWriter(size_t maxTokens) : bytes_(maxTokens / 8 + 1, 0) {}
   void Push(int bit) {
-    current_ = static_cast<uint8_t>((current_ << 1) | bit);
-    if (++bits_ == 8) {
-      bytes_.push_back(current_);
-      current_ = 0;
-      bits_ = 0;
-    }
+    bytes_[tokens_ >> 3] = static_cast<uint8_t>(bytes_[tokens_ >> 3] | (bit << (7 - (tokens_ & 7))));
+    ++tokens_;
   }
-  void Finish() {
-    if (bits_ != 0) {
-      bytes_.push_back(static_cast<uint8_t>(current_ << (8 - bits_)));
-      current_ = 0;
-      bits_ = 0;
-    }
-  }
+  // The flag bytes: the number of tokens divided by 8, rounded up.
+  void Finish() { bytes_.resize((tokens_ + 7) / 8); }
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
 
  private:
   std::vector<uint8_t> bytes_;
-  uint8_t current_ = 0;
-  int bits_ = 0;
+  size_t tokens_ = 0;
 };
 
 std::string TooManyFlags(int64_t flagBytes) {
@@ -152,7 +143,7 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   const int32_t n = static_cast<int32_t>(count);
   HashChains chains;
 
-  FlagWriter flags;
+  FlagWriter flags(static_cast<size_t>(n));
   std::vector<uint8_t> data(static_cast<size_t>(n) + 16);
   uint8_t* out = data.data();
 
