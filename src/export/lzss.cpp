@@ -52,6 +52,7 @@ class HashChains {
   }
 
   int32_t First(const uint8_t* target) const { return chains_[Hash3(target)].first; }
+  void Prefetch(const uint8_t* target) const { __builtin_prefetch(&chains_[Hash3(target)]); }
   int32_t Next(int32_t position) const { return next_[static_cast<size_t>(position) & kRingMask]; }
 
  private:
@@ -159,6 +160,8 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
       // reach 3 when i + 3 <= p.
       const int32_t limit = std::min<int32_t>(kMaxMatch, remaining);
       const uint8_t* target = src + p;
+      // The next search is often one byte on, after a literal.
+      if (remaining > kMinMatch) chains.Prefetch(target + 1);
       for (int32_t c = chains.First(target); c >= 0; c = chains.Next(c)) {
         const int32_t reach = std::min(limit, p - c);  // no overlap, no run past the end
         if (reach <= bestLength) break;                // later starts are nearer: they reach less
