@@ -6,14 +6,14 @@
 namespace pixmill {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpFields;
 using testing::BuildBmp;
 using testing::FakeSavePrompt;
 using testing::ReadFileBytes;
 using testing::TempDir;
 
 std::vector<uint8_t> EightBitFile() {
-  BmpSpec s;
+  BmpFields s;
   s.width = 3;
   s.height = 2;
   s.bitCount = 8;
@@ -47,7 +47,7 @@ TEST(ParseBmp, CopiesHeadersPaletteAndRows) {
 }
 
 TEST(ParseBmp, FileTypeIsNotLookedAt) {
-  BmpSpec s;
+  BmpFields s;
   s.type = 0x5858;  // "XX"
   s.width = 2;
   const std::vector<uint8_t> f = BuildBmp(s);
@@ -57,7 +57,7 @@ TEST(ParseBmp, FileTypeIsNotLookedAt) {
 }
 
 TEST(ParseBmp, TwentyFourAndSixteenBitFilesKeepTheirDepth) {
-  BmpSpec s;
+  BmpFields s;
   s.width = 2;
   s.bitCount = 24;
   s.pixels = {0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0, 0};
@@ -78,7 +78,7 @@ TEST(ParseBmp, TwentyFourAndSixteenBitFilesKeepTheirDepth) {
 }
 
 TEST(ReserveIndexZero, IdenticalEntryWinsAndLowestIndexBreaksTies) {
-  BmpSpec s;
+  BmpFields s;
   s.width = 4;
   s.bitCount = 8;
   s.palette.assign(256, 0xFFFFFF);
@@ -105,7 +105,7 @@ TEST(ReserveIndexZero, IdenticalEntryWinsAndLowestIndexBreaksTies) {
 }
 
 TEST(ReserveIndexZero, FourBitKeepsTheNeighbourNibble) {
-  BmpSpec s;
+  BmpFields s;
   s.width = 3;
   s.bitCount = 4;
   s.palette.assign(16, 0xFFFFFF);
@@ -119,7 +119,7 @@ TEST(ReserveIndexZero, FourBitKeepsTheNeighbourNibble) {
 }
 
 TEST(ReserveIndexZero, OneBitFilesKeepIndexZero) {
-  BmpSpec s;
+  BmpFields s;
   s.width = 8;
   s.bitCount = 1;
   s.palette = {0x000000, 0x000000};
@@ -145,7 +145,7 @@ TEST_P(RefusedFiles, KeepThePreviousPicture) {
   ASSERT_TRUE(Parse(img, EightBitFile()).ok());
   const std::vector<uint8_t> before(img.GetBits(), img.GetBits() + img.GetImageSize());
 
-  std::vector<uint8_t> f = BuildBmp(BmpSpec{.width = 5, .height = 4, .bitCount = 8});
+  std::vector<uint8_t> f = BuildBmp(BmpFields{.width = 5, .height = 4, .bitCount = 8});
   GetParam().spoil(f);
   const Result r = Parse(img, f);
   EXPECT_FALSE(r.ok());
@@ -239,7 +239,7 @@ TEST_F(BmpFiles, CreatedPictureSavesAsCanonicalFile) {
 TEST_F(BmpFiles, SavedFileDescribesItsOwnLayout) {
   // A gap before the pixels, and a 24-bit file that carried a palette: the
   // saved file must point at the pixels it actually wrote.
-  BmpSpec gap{.width = 2, .height = 2, .bitCount = 8, .gapBeforePixels = 100};
+  BmpFields gap{.width = 2, .height = 2, .bitCount = 8, .gapBeforePixels = 100};
   gap.palette = {0, 0x112233, 0x445566};
   gap.pixels = {1, 2, 0, 0, 2, 1, 0, 0};
   ImageBuffer img;
@@ -253,7 +253,7 @@ TEST_F(BmpFiles, SavedFileDescribesItsOwnLayout) {
   ASSERT_TRUE(ParseBmp(back, saved.data(), static_cast<int64_t>(saved.size())).ok());
   EXPECT_TRUE(testing::SamePicture(img, back));
 
-  BmpSpec rgb{.width = 1, .height = 1, .bitCount = 24, .gapBeforePixels = 16};
+  BmpFields rgb{.width = 1, .height = 1, .bitCount = 24, .gapBeforePixels = 16};
   rgb.pixels = {1, 2, 3, 0};
   ASSERT_TRUE(Parse(img, BuildBmp(rgb)).ok());
   ASSERT_TRUE(WriteBmp(img, dir.File("rgb.bmp")).ok());

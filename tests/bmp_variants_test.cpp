@@ -7,7 +7,7 @@
 namespace pixmill {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpFields;
 using testing::BuildBmp;
 using Bytes = std::vector<uint8_t>;
 
@@ -22,7 +22,7 @@ std::vector<uint32_t> Greys(int n) {
 }
 
 TEST(BmpVariants, TopDownRowsAndCreatedHeaders) {
-  BmpSpec s{.width = 2, .height = -2, .bitCount = 24};
+  BmpFields s{.width = 2, .height = -2, .bitCount = 24};
   s.pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};  // first row stored is the top
   ImageBuffer img;
   ASSERT_TRUE(Parse(img, BuildBmp(s)).ok());
@@ -34,7 +34,7 @@ TEST(BmpVariants, TopDownRowsAndCreatedHeaders) {
 }
 
 TEST(BmpVariants, ShortPaletteLeavesTheRestBlack) {
-  BmpSpec s{.width = 4, .height = 1, .bitCount = 8, .shortPalette = true};
+  BmpFields s{.width = 4, .height = 1, .bitCount = 8, .shortPalette = true};
   s.palette = {0x102030, 0x405060, 0x708090};
   s.pixels = {2, 1, 0, 200};
   ImageBuffer img;
@@ -50,7 +50,7 @@ TEST(BmpVariants, ShortPaletteLeavesTheRestBlack) {
 }
 
 TEST(BmpVariants, TwoBitPixelsBecomeFourBitWithTheSameIndices) {
-  BmpSpec s{.width = 5, .height = 1, .bitCount = 2};
+  BmpFields s{.width = 5, .height = 1, .bitCount = 2};
   s.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
   s.pixels = {0b01101100, 0b11000000, 0, 0};  // 1, 2, 3, 0, 3
   ImageBuffer img;
@@ -86,7 +86,7 @@ TEST(BmpVariants, OldOs2Header) {
 }
 
 Bytes Masked(int bits, std::vector<uint32_t> masks, std::vector<uint8_t> pixels, uint32_t compression = 3) {
-  BmpSpec s{.width = static_cast<int32_t>(pixels.size() * 8 / static_cast<size_t>(bits)), .height = 1,
+  BmpFields s{.width = static_cast<int32_t>(pixels.size() * 8 / static_cast<size_t>(bits)), .height = 1,
             .bitCount = static_cast<uint16_t>(bits), .compression = compression};
   Bytes f = BuildBmp(s);
   Bytes maskBytes(4 * masks.size());
@@ -118,7 +118,7 @@ TEST(BmpVariants, SixteenBitMasksWidenByRepeatingTheirTopBits) {
 }
 
 TEST(BmpVariants, ThirtyTwoBitPixelsDropTheirFourthByte) {
-  BmpSpec s{.width = 1, .height = 1, .bitCount = 32};
+  BmpFields s{.width = 1, .height = 1, .bitCount = 32};
   s.pixels = {0x11, 0x22, 0x33, 0x99};
   ImageBuffer img;
   ASSERT_TRUE(Parse(img, BuildBmp(s)).ok());
@@ -135,7 +135,7 @@ TEST(BmpVariants, ThirtyTwoBitPixelsDropTheirFourthByte) {
 }
 
 TEST(BmpVariants, SixteenBitWithoutMasksStaysSixteenBit) {
-  BmpSpec s{.width = 1, .height = -1, .bitCount = 16};
+  BmpFields s{.width = 1, .height = -1, .bitCount = 16};
   s.pixels = {0x1F, 0x7C, 0, 0};
   ImageBuffer img;
   ASSERT_TRUE(Parse(img, BuildBmp(s)).ok());
@@ -144,7 +144,7 @@ TEST(BmpVariants, SixteenBitWithoutMasksStaysSixteenBit) {
 }
 
 Bytes Rle(int bits, int w, int h, std::vector<uint8_t> data) {
-  BmpSpec s{.width = w, .height = h, .bitCount = static_cast<uint16_t>(bits), .compression = bits == 8 ? 1u : 2u};
+  BmpFields s{.width = w, .height = h, .bitCount = static_cast<uint16_t>(bits), .compression = bits == 8 ? 1u : 2u};
   s.palette = Greys(1 << bits);
   s.pixels = std::move(data);
   return BuildBmp(s);

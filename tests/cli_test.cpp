@@ -137,7 +137,7 @@ TEST_F(Cli, RefusedExportsNameTheRule) {
 TEST_F(Cli, ExportWiderThanTheHeaderIsRefused) {
   // A 1-bit bitmap 65536 pixels wide loads, but its export header cannot
   // hold the width.
-  testing::BmpSpec s{.width = 65536, .height = 1, .bitCount = 1};
+  testing::BmpFields s{.width = 65536, .height = 1, .bitCount = 1};
   testing::WriteFileBytes(F("wide.bmp"), testing::BuildBmp(s));
   const CliRun r = Cmd({F("wide.bmp"), "--info", "--export", F("wide.d")});
   EXPECT_EQ(r.status, 1);

@@ -195,7 +195,7 @@ TEST(LoadFile, CharacterAndTextFilesAreNotExportedData) {
 
 TEST(LoadFile, BitmapsGoToTheBitmapReader) {
   TempDir dir;
-  testing::BmpSpec s{.width = 3, .height = 3, .bitCount = 24};
+  testing::BmpFields s{.width = 3, .height = 3, .bitCount = 24};
   WriteFileBytes(dir.File("a.bmp"), testing::BuildBmp(s));
   ImageBuffer img;
   ASSERT_TRUE(LoadFile(img, dir.File("a.bmp")).ok());

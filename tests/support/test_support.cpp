@@ -90,29 +90,29 @@ int RunUnprivileged(const std::function<int()>& fn) {
   return WEXITSTATUS(status);
 }
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
-  std::vector<uint32_t> palette = spec.palette;
-  if (spec.bitCount < 16 && !spec.shortPalette) palette.resize(size_t{1} << spec.bitCount, 0);
+std::vector<uint8_t> BuildBmp(const BmpFields& b) {
+  std::vector<uint32_t> palette = b.palette;
+  if (b.bitCount < 16 && !b.shortPalette) palette.resize(size_t{1} << b.bitCount, 0);
   const size_t paletteBytes = 4 * palette.size();
-  const int64_t stride = StrideFor(spec.width, spec.bitCount);
-  std::vector<uint8_t> pixels = spec.pixels;
-  if (pixels.empty()) pixels.resize(static_cast<size_t>(stride * std::abs(spec.height)), 0);
+  const int64_t stride = StrideFor(b.width, b.bitCount);
+  std::vector<uint8_t> pixels = b.pixels;
+  if (pixels.empty()) pixels.resize(static_cast<size_t>(stride * std::abs(b.height)), 0);
 
-  const size_t off = 14 + spec.headerSize + paletteBytes + static_cast<size_t>(spec.gapBeforePixels);
+  const size_t off = 14 + b.headerSize + paletteBytes + static_cast<size_t>(b.gapBeforePixels);
   std::vector<uint8_t> f(off + pixels.size(), 0);
-  WriteLe16(f.data(), spec.type);
+  WriteLe16(f.data(), b.type);
   WriteLe32(f.data() + 2, static_cast<uint32_t>(f.size()));
   WriteLe32(f.data() + 10, static_cast<uint32_t>(off));
   uint8_t* h = f.data() + 14;
-  WriteLe32(h, spec.headerSize);
-  WriteLe32(h + 4, static_cast<uint32_t>(spec.width));
-  WriteLe32(h + 8, static_cast<uint32_t>(spec.height));
+  WriteLe32(h, b.headerSize);
+  WriteLe32(h + 4, static_cast<uint32_t>(b.width));
+  WriteLe32(h + 8, static_cast<uint32_t>(b.height));
   WriteLe16(h + 12, 1);
-  WriteLe16(h + 14, spec.bitCount);
-  WriteLe32(h + 16, spec.compression);
+  WriteLe16(h + 14, b.bitCount);
+  WriteLe32(h + 16, b.compression);
   WriteLe32(h + 20, static_cast<uint32_t>(pixels.size()));
-  if (spec.shortPalette) WriteLe32(h + 32, static_cast<uint32_t>(palette.size()));
-  for (size_t i = 0; i < palette.size(); ++i) WriteLe32(h + spec.headerSize + 4 * i, palette[i]);
+  if (b.shortPalette) WriteLe32(h + 32, static_cast<uint32_t>(palette.size()));
+  for (size_t i = 0; i < palette.size(); ++i) WriteLe32(h + b.headerSize + 4 * i, palette[i]);
   std::copy(pixels.begin(), pixels.end(), f.begin() + static_cast<ptrdiff_t>(off));
   return f;
 }

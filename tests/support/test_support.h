@@ -75,7 +75,7 @@ bool FileExists(const std::string& path);
 int RunUnprivileged(const std::function<int()>& fn);
 
 // A bitmap file laid out field by field, for feeding the reader.
-struct BmpSpec {
+struct BmpFields {
   int32_t width = 1;
   int32_t height = 1;
   uint16_t bitCount = 24;
@@ -87,7 +87,7 @@ struct BmpSpec {
   int32_t gapBeforePixels = 0;
   uint16_t type = 0x4D42;
 };
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmp(const BmpFields& fields);
 
 // Fills a picture with a deterministic pattern of indices or colours.
 void FillPattern(ImageBuffer& image, uint32_t seed);
