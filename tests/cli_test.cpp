@@ -13,6 +13,7 @@
 #include "export/lzss.h"
 #include "image/bmp.h"
 #include "support/test_support.h"
+#include "image/image_buffer.h"
 
 namespace pixmill {
 namespace {
@@ -213,6 +214,25 @@ TEST_F(Cli, LzssFiles) {
   EXPECT_NE(notLzss.err.find("LZSS"), std::string::npos);
   EXPECT_EQ(Cmd({"lzss", "squash", In(), F("x")}).status, 2);
   EXPECT_FALSE(FileExists(F("x")));
+}
+
+TEST_F(Cli, ProgressOnlyOnATerminal) {
+  ImageBuffer img;
+  ASSERT_TRUE(img.Create(600, 400, 24).ok());
+  testing::FillPhotoLike(img, 2);
+  ASSERT_TRUE(WriteBmp(img, F("big.bmp")).ok());
+  const std::string steps = Quote(F("big.bmp")) + " --depth 8 --save-bmp " + Quote(F("o.bmp"));
+  const CliRun plain = Cmd(steps);
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.err.find('%'), std::string::npos) << plain.err;
+  // Through a pseudo-terminal (script(1) runs the command on one).
+  const std::string out = dir.File("tty.out");
+  const std::string line = "script -qec " + Quote(std::string(PIXMILL_CLI) + " " + steps) + " /dev/null >" + out;
+  ASSERT_EQ(std::system(line.c_str()), 0);
+  const std::vector<uint8_t> bytes = ReadFileBytes(out);
+  const std::string shown(bytes.begin(), bytes.end());
+  EXPECT_NE(shown.find("pixmill-cli: --depth 8"), std::string::npos) << shown;
+  EXPECT_NE(shown.find('%'), std::string::npos);
 }
 
 TEST_F(Cli, HelpAndVersion) {
