@@ -186,26 +186,6 @@ class NearestSearch {
   double lumBlue_[256];
 };
 
-// Reads the colours of one source row as RGB values.
-void ReadRow(const ImageBuffer& source, int32_t y, uint32_t* out) {
-  const int32_t w = source.Width();
-  const uint8_t* row = source.Row(y);
-  switch (source.BitCount()) {
-    case 24:
-      for (int32_t x = 0; x < w; ++x) {
-        out[x] = static_cast<uint32_t>(row[3 * x + 2]) << 16 | static_cast<uint32_t>(row[3 * x + 1]) << 8 |
-                 row[3 * x];
-      }
-      break;
-    case 8:
-      for (int32_t x = 0; x < w; ++x) out[x] = source.GetPaletteColor(row[x]);
-      break;
-    default:
-      for (int32_t x = 0; x < w; ++x) out[x] = source.GetPixel(x, y);
-      break;
-  }
-}
-
 // Stores one row of indices into a 1-, 4- or 8-bit picture whose row is
 // still zero.
 void WriteIndexRow(ImageBuffer& target, int32_t y, const uint8_t* indices) {
@@ -260,7 +240,7 @@ void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int
   std::vector<uint32_t> colours(static_cast<size_t>(w));
   std::vector<uint8_t> indices(static_cast<size_t>(w));
   for (int32_t y = 0; y < source.Height(); ++y) {
-    ReadRow(source, y, colours.data());
+    source.GetRowPixels(y, colours.data());
     for (int32_t x = 0; x < w; ++x) indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
     WriteIndexRow(target, y, indices.data());
     if (progress) progress->SetPosition(y);
@@ -302,7 +282,7 @@ void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int co
   std::vector<uint32_t> colours(static_cast<size_t>(w));
   std::vector<uint8_t> indices(static_cast<size_t>(w));
   for (int32_t y = 0; y < source.Height(); ++y) {
-    ReadRow(source, y, colours.data());
+    source.GetRowPixels(y, colours.data());
     for (int32_t x = 0; x < w; ++x) {
       const uint32_t p = colours[static_cast<size_t>(x)];
       const int32_t i = x + 1;

@@ -163,6 +163,23 @@ uint32_t ImageBuffer::GetPixel(int32_t x, int32_t y) const {
   }
 }
 
+void ImageBuffer::GetRowPixels(int32_t y, uint32_t* out) const {
+  const uint8_t* row = Row(y);
+  switch (m_bitCount) {
+    case 24:
+      for (int32_t x = 0; x < m_width; ++x) {
+        out[x] = static_cast<uint32_t>(row[3 * x + 2]) << 16 | static_cast<uint32_t>(row[3 * x + 1]) << 8 | row[3 * x];
+      }
+      break;
+    case 8:
+      for (int32_t x = 0; x < m_width; ++x) out[x] = GetPaletteColor(row[x]);
+      break;
+    default:
+      for (int32_t x = 0; x < m_width; ++x) out[x] = GetPixel(x, y);
+      break;
+  }
+}
+
 uint8_t ImageBuffer::GetIndex(int32_t x, int32_t y) const {
   const int32_t offset = GetPixelOffset(x, y);
   if (offset < 0) return 0;
@@ -228,20 +245,17 @@ Result ExpandTo24Bits(const ImageBuffer& source, ImageBuffer& target) {
   if (!source.IsValid()) return Result::Refused("there is no picture");
   if (Result r = target.Create(source.Width(), source.Height(), 24); !r.ok()) return r;
   const int32_t w = source.Width();
+  std::unique_ptr<uint32_t[]> colours(new (std::nothrow) uint32_t[static_cast<size_t>(w)]);
+  if (!colours) return Result::Refused("not enough memory");
   for (int32_t y = 0; y < source.Height(); ++y) {
     uint8_t* out = target.Row(y);
-    const uint8_t* in = source.Row(y);
     if (source.BitCount() == 24) {
-      std::memcpy(out, in, static_cast<size_t>(w) * 3);
+      std::memcpy(out, source.Row(y), static_cast<size_t>(w) * 3);
       continue;
     }
+    source.GetRowPixels(y, colours.get());
     for (int32_t x = 0; x < w; ++x) {
-      uint32_t c;
-      if (source.BitCount() == 8) {
-        c = source.GetPaletteColor(in[x]);
-      } else {
-        c = source.GetPixel(x, y);
-      }
+      const uint32_t c = colours[static_cast<size_t>(x)];
       out[3 * x] = static_cast<uint8_t>(c);
       out[3 * x + 1] = static_cast<uint8_t>(c >> 8);
       out[3 * x + 2] = static_cast<uint8_t>(c >> 16);

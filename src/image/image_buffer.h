@@ -169,6 +169,8 @@ class ImageBuffer {
   }
 
   uint32_t GetPixel(int32_t x, int32_t y) const;
+  // GetPixel for every pixel of row y, into out[0 .. width - 1].
+  void GetRowPixels(int32_t y, uint32_t* out) const;
   uint8_t GetIndex(int32_t x, int32_t y) const;
   // Stores the index at 1, 4 or 8 bits; at 1 bit only bit 0 and at 4 bits only
   // the low nibble, so a neighbouring pixel is never touched.
