@@ -3,6 +3,8 @@
 // desktop program's commands do it.
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>

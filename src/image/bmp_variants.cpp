@@ -247,12 +247,9 @@ Result DecodeRle(const Layout& l, const uint8_t* p, int64_t size, ImageBuffer& i
   return Result::Done();
 }
 
-Result DecodeRows(const Layout& l, const uint8_t* p, int64_t size, ImageBuffer& image) {
+// The caller has checked that all the rows are in the data.
+Result DecodeRows(const Layout& l, const uint8_t* p, ImageBuffer& image) {
   const int64_t stride = StrideFor(l.width, l.bitCount);
-  if (stride * l.height > size) {
-    return Result::Refused("the file holds " + Num(size) + " pixel bytes; " + Num(l.width) + " x " + Num(l.height) +
-                           " at " + Num(l.bitCount) + " bits need " + Num(stride * l.height));
-  }
   Channel red, green, blue;
   if (l.bitCount >= 16) {
     if (Result r = MaskChannel(l.masks[0], "red", red); !r.ok()) return r;
@@ -314,7 +311,7 @@ Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* d, int64_t n) {
     }
   }
   const uint8_t* data = d + l.pixelStart;
-  const Result r = rle ? DecodeRle(l, data, size, picture) : DecodeRows(l, data, size, picture);
+  const Result r = rle ? DecodeRle(l, data, size, picture) : DecodeRows(l, data, picture);
   if (!r.ok()) return r;
 
   image.TakeBlocksFrom(picture);

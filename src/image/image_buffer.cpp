@@ -110,16 +110,8 @@ void ImageBuffer::Adopt(const BitmapFileHeader& fileHeader, Block infoBlock, siz
 
 void ImageBuffer::TakeBlocksFrom(ImageBuffer& source) {
   if (!source.m_valid) return;
-  m_fileHeader = source.m_fileHeader;
-  m_info = std::move(source.m_info);
-  m_infoSize = source.m_infoSize;
-  m_bits = std::move(source.m_bits);
-  m_bitsSize = source.m_bitsSize;
-  m_width = source.m_width;
-  m_height = source.m_height;
-  m_bitCount = source.m_bitCount;
-  m_stride = source.m_stride;
-  m_valid = 1;
+  Adopt(source.m_fileHeader, std::move(source.m_info), source.m_infoSize, std::move(source.m_bits),
+        source.m_bitsSize, source.m_width, source.m_height, source.m_bitCount);
   source.m_infoSize = 0;
   source.m_bitsSize = 0;
   source.m_valid = 0;

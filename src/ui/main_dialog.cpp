@@ -156,19 +156,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent)
           [this](int action) { OnScroll(hScroll, m_hScrollMax, m_lastHPos, action, true); });
   connect(vScroll, &QScrollBar::actionTriggered, this,
           [this](int action) { OnScroll(vScroll, m_vScrollMax, m_lastVPos, action, false); });
-  for (QScrollBar* bar : {hScroll, vScroll}) {
-    bar->setRange(0, 0);
-    // A drag reaches the window as thumb-track positions.
-    connect(bar, &QScrollBar::sliderMoved, this, [this, bar](int) {
-      if (bar == hScroll) {
-        ScrollPreview(m_lastHPos - bar->sliderPosition(), 0);
-        m_lastHPos = bar->sliderPosition();
-      } else {
-        ScrollPreview(0, m_lastVPos - bar->sliderPosition());
-        m_lastVPos = bar->sliderPosition();
-      }
-    });
-  }
+  // A drag of the thumb arrives through actionTriggered as SliderMove.
+  for (QScrollBar* bar : {hScroll, vScroll}) bar->setRange(0, 0);
 
   adjustSize();
   setFixedSize(sizeHint());
