@@ -62,13 +62,14 @@ class HashChains {
   };
 
   // Whether a chain empties or was empty is not predictable, so both
-  // updates are done without branches (an empty mark is all ones).
+  // updates are done without branches. An empty chain is marked by its first
+  // alone (all ones); its last is then ignored, so leaving is a single store
+  // into the chain table rather than a read and a write.
   void Evict() {
     const size_t slot = static_cast<size_t>(evicted_) & kRingMask;
     Chain& chain = chains_[hashOf_[slot]];
     const int32_t after = next_[slot];
     chain.first = after;
-    chain.last |= after >> 31;
     ++evicted_;
   }
 
@@ -78,7 +79,7 @@ class HashChains {
     next_[slot] = -1;
     hashOf_[slot] = h;
     Chain& chain = chains_[h];
-    const int32_t emptyMask = chain.last >> 31;
+    const int32_t emptyMask = chain.first >> 31;
     const size_t mask = static_cast<size_t>(static_cast<int64_t>(emptyMask));
     const size_t linkSlot = ((static_cast<size_t>(chain.last) & kRingMask) & ~mask) | (kRingSize & mask);
     next_[linkSlot] = inserted_;
