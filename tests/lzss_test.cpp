@@ -126,6 +126,22 @@ std::vector<Input> AgreementInputs() {
   Bytes runs;  // runs of varying length
   for (int i = 0; runs.size() < 10000; ++i) runs.insert(runs.end(), static_cast<size_t>(i % 70 + 1), static_cast<uint8_t>(i % 3));
   in.push_back({"varying_runs", runs});
+  // Long enough for the search's index to be rebuilt twice on the way, with
+  // matches reaching back over each rebuild: random bytes, a dithered ramp,
+  // then runs and repeats.
+  Bytes mixed = RandomBytes(30000, 8, 256);
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 0; x < 640; ++x) mixed.push_back(static_cast<uint8_t>((x / 37 + y / 11) % 9 + rng() % 3));
+  }
+  for (int i = 0; mixed.size() < 160000; ++i) {
+    mixed.insert(mixed.end(), static_cast<size_t>(i % 50 + 1), static_cast<uint8_t>(i % 5));
+    mixed.insert(mixed.end(), picture.begin() + (i * 97) % 9000, picture.begin() + (i * 97) % 9000 + 40);
+  }
+  in.push_back({"several_index_segments", mixed});
+  Bytes farPeriod;  // every match is 2047 back, wherever the rebuilds fall
+  const Bytes b3 = RandomBytes(2047, 9, 256);
+  while (farPeriod.size() < 140000) farPeriod.insert(farPeriod.end(), b3.begin(), b3.end());
+  in.push_back({"period_near_window_over_segments", farPeriod});
   return in;
 }
 

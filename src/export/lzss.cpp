@@ -4,19 +4,52 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pixmill {
 
 namespace {
 
-constexpr int kHashBits = 16;
-constexpr uint32_t kHashSize = 1u << kHashBits;
-constexpr size_t kRingSize = 2048;  // more than the window of 2047
-constexpr size_t kRingMask = kRingSize - 1;
+constexpr int32_t kNone = INT32_MAX;  // no position: later than any
 
-inline uint32_t Hash3(const uint8_t* p) {
-  const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                     static_cast<uint32_t>(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - kHashBits);
+// Keys hash from the little-endian load of the bytes at a position: the
+// short key is 3 bytes, the least a match can have; the long key is 5.
+constexpr int kShortKey = LzssCodec::kMinMatch;
+constexpr int kLongKey = 5;
+constexpr int kShortBits = 16;
+constexpr int kLongBits = 14;
+// Positions are indexed a segment at a time, with the window before it.
+constexpr int32_t kSegment = 1 << 16;
+constexpr size_t kSegmentSlots = kSegment + LzssCodec::kMaxDistance + 1;
+
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// The bytes at q, first in the low byte; past the end of the input, zeros.
+inline uint64_t Bytes8(const uint8_t* src, int32_t q, int32_t n) {
+  if (q + 8 <= n) return Load64(src + q);
+  uint64_t v = 0;
+  for (int32_t k = 0; q + k < n && k < 8; ++k) v |= static_cast<uint64_t>(src[q + k]) << (8 * k);
+  return v;
+}
+
+inline uint32_t ShortHash(uint64_t bytes) {
+  return (static_cast<uint32_t>(bytes & 0xFFFFFF) * 2654435761u) >> (32 - kShortBits);
+}
+
+inline uint32_t LongHash(uint64_t bytes) {
+  return static_cast<uint32_t>(((bytes << (64 - 8 * kLongKey)) * 0x9E3779B97F4A7C15ull) >> (64 - kLongBits));
 }
 
 // How many of the first `reach` bytes of a and b agree; eight at a time,
@@ -24,76 +57,173 @@ inline uint32_t Hash3(const uint8_t* p) {
 inline int32_t Agreement(const uint8_t* a, const uint8_t* b, int32_t reach) {
   int32_t j = 0;
   for (; j + 8 <= reach; j += 8) {
-    uint64_t x, y;
-    std::memcpy(&x, a + j, 8);
-    std::memcpy(&y, b + j, 8);
-    if (const uint64_t d = x ^ y) return j + __builtin_ctzll(d) / 8;
+    if (const uint64_t d = Load64(a + j) ^ Load64(b + j)) return j + __builtin_ctzll(d) / 8;
   }
   while (j < reach && a[j] == b[j]) ++j;
   return j;
 }
 
-// Earlier positions in the window, chained by a hash of their first 3 bytes,
-// oldest first. A position leaves its chain when it falls out of the window;
-// it is then the oldest of its chain, so leaving is O(1), and the links of
-// the window fit a ring of 2048 entries.
-class HashChains {
- public:
-  // One slot more than the ring: the link an empty chain writes to nowhere.
-  HashChains() : chains_(kHashSize), next_(kRingSize + 1, -1), hashOf_(kRingSize, 0) {}
+// How many of the first 16 bytes at a and b agree, 16 when all do.
+inline int32_t Agreement16(const uint8_t* a, const uint8_t* b) {
+#if defined(__SSE2__)
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+  const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+  const auto equal = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+  return __builtin_ctz(~equal);
+#else
+  const uint64_t d0 = Load64(a) ^ Load64(b);
+  if (d0) return __builtin_ctzll(d0) / 8;
+  const uint64_t d1 = Load64(a + 8) ^ Load64(b + 8);
+  return d1 ? 8 + __builtin_ctzll(d1) / 8 : 16;
+#endif
+}
 
-  // Moves the window on by one position: the position 2047 + 1 before p
-  // leaves (once there is one), then p - 3 comes in (once it exists). Leaving
-  // first matters: an entering position takes the ring slot of the one 2048
-  // before it.
-  void Step(const uint8_t* src, int32_t p) {
-    if (p - LzssCodec::kMaxDistance > evicted_) Evict();
-    if (p - LzssCodec::kMinMatch >= inserted_) Insert(src);
+// One key length's view of a segment: every position linked to the next
+// later one with the same key hash, and for every position the oldest
+// position of its window with its key hash (itself or a later one when there
+// is none). Walking from `first` along `next` visits the window's starts
+// that may share the key, farthest first.
+struct KeyLists {
+  explicit KeyLists(int bits) : head(size_t{1} << bits), next(kSegmentSlots), first(kSegmentSlots), hash(kSegmentSlots) {}
+
+  // Backward over the segment: q goes in front of its hash's list.
+  void Link(int32_t q, int32_t at, uint32_t h) {
+    hash[at] = static_cast<uint16_t>(h);
+    next[at] = head[h];
+    head[h] = q;
+  }
+  // Forward: the heads are the oldest members still in view. Before the
+  // window is full nothing leaves it.
+  void Open(int32_t at) { first[at] = head[hash[at]]; }
+  // Position `at` comes into view and the one 2048 before it leaves; it is
+  // the oldest of its list, so its successor becomes the head.
+  void Step(int32_t at) {
+    const int32_t leaving = at - LzssCodec::kMaxDistance - 1;
+    head[hash[leaving]] = next[leaving];
+    first[at] = head[hash[at]];
   }
 
-  int32_t First(const uint8_t* target) const { return chains_[Hash3(target)].first; }
-  void Prefetch(const uint8_t* target) const { __builtin_prefetch(&chains_[Hash3(target)]); }
-  int32_t Next(int32_t position) const { return next_[static_cast<size_t>(position) & kRingMask]; }
+  std::vector<int32_t> head;
+  std::vector<int32_t> next;
+  std::vector<int32_t> first;
+  std::vector<uint16_t> hash;
+};
+
+// The match search's index of a segment of positions [from, to) and the
+// window before it, for the short and the long key. Everything is built
+// once per segment in two straight passes, so the search itself keeps no
+// books.
+class MatchIndex {
+ public:
+  MatchIndex() : short_(kShortBits), long_(kLongBits) {}
+
+  // `from` is 2047 before the first position to be searched (or 0); the
+  // search may then look at positions up to `to`.
+  void Build(const uint8_t* src, int32_t n, int32_t from, int32_t to) {
+    base_ = from;
+    const int32_t shortTo = std::min(to, n - (kShortKey - 1));  // the key's bytes exist
+    const int32_t longTo = std::min(to, n - (kLongKey - 1));
+    std::fill(short_.head.begin(), short_.head.end(), kNone);
+    std::fill(long_.head.begin(), long_.head.end(), kNone);
+    int32_t q = shortTo - 1;
+    for (; q >= from && q >= longTo; --q) short_.Link(q, q - from, ShortHash(Bytes8(src, q, n)));
+    for (; q >= from && q + 8 > n; --q) {
+      const uint64_t bytes = Bytes8(src, q, n);
+      long_.Link(q, q - from, LongHash(bytes));
+      short_.Link(q, q - from, ShortHash(bytes));
+    }
+    for (; q >= from; --q) {
+      const uint64_t bytes = Load64(src + q);
+      long_.Link(q, q - from, LongHash(bytes));
+      short_.Link(q, q - from, ShortHash(bytes));
+    }
+    // Forward. The long key's positions end at most 2 before the short
+    // key's; those last ones go on their own.
+    const int32_t full = from + LzssCodec::kMaxDistance + 1;  // first position whose window drops one
+    for (q = from; q < std::min(longTo, full); ++q) {
+      short_.Open(q - from);
+      long_.Open(q - from);
+    }
+    for (; q < longTo; ++q) {
+      short_.Step(q - from);
+      long_.Step(q - from);
+    }
+    for (q = std::max(from, longTo); q < shortTo; ++q) {
+      if (q < full) {
+        short_.Open(q - from);
+      } else {
+        short_.Step(q - from);
+      }
+    }
+  }
+
+  int32_t ShortFirst(int32_t p) const { return short_.first[static_cast<size_t>(p - base_)]; }
+  int32_t LongFirst(int32_t p) const { return long_.first[static_cast<size_t>(p - base_)]; }
+  int32_t ShortNext(int32_t c) const { return short_.next[static_cast<size_t>(c - base_)]; }
+  int32_t LongNext(int32_t c) const { return long_.next[static_cast<size_t>(c - base_)]; }
 
  private:
-  struct Chain {
-    int32_t first = -1;
-    int32_t last = -1;
-  };
-
-  // Whether a chain empties or was empty is not predictable, so both
-  // updates are done without branches. An empty chain is marked by its first
-  // alone (all ones); its last is then ignored, so leaving is a single store
-  // into the chain table rather than a read and a write.
-  void Evict() {
-    const size_t slot = static_cast<size_t>(evicted_) & kRingMask;
-    Chain& chain = chains_[hashOf_[slot]];
-    const int32_t after = next_[slot];
-    chain.first = after;
-    ++evicted_;
-  }
-
-  void Insert(const uint8_t* src) {
-    const uint32_t h = Hash3(src + inserted_);
-    const size_t slot = static_cast<size_t>(inserted_) & kRingMask;
-    next_[slot] = -1;
-    hashOf_[slot] = h;
-    Chain& chain = chains_[h];
-    const int32_t emptyMask = chain.first >> 31;
-    const size_t mask = static_cast<size_t>(static_cast<int64_t>(emptyMask));
-    const size_t linkSlot = ((static_cast<size_t>(chain.last) & kRingMask) & ~mask) | (kRingSize & mask);
-    next_[linkSlot] = inserted_;
-    chain.first = (chain.first & ~emptyMask) | (inserted_ & emptyMask);
-    chain.last = inserted_;
-    ++inserted_;
-  }
-
-  std::vector<Chain> chains_;
-  std::vector<int32_t> next_;
-  std::vector<uint32_t> hashOf_;
-  int32_t inserted_ = 0;  // positions below this have been put in the chains
-  int32_t evicted_ = 0;   // positions below this have left them
+  KeyLists short_;
+  KeyLists long_;
+  int32_t base_ = 0;
 };
+
+struct Match {
+  int32_t length;
+  int32_t start;
+};
+
+// The longest agreement at p of at least the long key's length, farthest
+// first among equals, over the starts sharing p's long key hash; a length
+// below the key's when there is none.
+Match LongSearch(const MatchIndex& index, const uint8_t* src, int32_t p, int32_t limit) {
+  const uint8_t* target = src + p;
+  Match best{kLongKey - 1, 0};
+  if (limit >= 16) {
+    // Every start here is before p, so 16 bytes can be read at both.
+    int32_t stop = p - best.length;  // only starts before this can reach further
+    for (int32_t c = index.LongFirst(p); c < stop; c = index.LongNext(c)) {
+      int32_t j = Agreement16(src + c, target);
+      if (j == 16) [[unlikely]] j += Agreement(src + c + 16, target + 16, limit - 16);
+      j = std::min(j, p - c);  // no overlap with the bytes it produces
+      // Without a branch: which start wins is not predictable.
+      const bool longer = j > best.length;
+      best.start = longer ? c : best.start;
+      best.length = longer ? j : best.length;
+      stop = p - best.length;
+      if (best.length == limit) break;
+    }
+  } else {
+    for (int32_t c = index.LongFirst(p); c < p - best.length; c = index.LongNext(c)) {
+      const int32_t j = Agreement(src + c, target, std::min(limit, p - c));
+      const bool longer = j > best.length;
+      best.start = longer ? c : best.start;
+      best.length = longer ? j : best.length;
+      if (best.length == limit) break;
+    }
+  }
+  return best;
+}
+
+// When no start reaches the long key: the longest agreement at p below it,
+// farthest first among equals, from c3, the oldest start sharing p's short
+// key hash.
+Match ShortSearch(const MatchIndex& index, const uint8_t* src, int32_t n, int32_t p, int32_t c3, int32_t limit) {
+  const int32_t cap = std::min(limit, kLongKey - 1);
+  static_assert(kLongKey - 1 <= 4, "the agreement below is read 4 bytes at a time");
+  const auto target = static_cast<uint32_t>(Bytes8(src, p, n));
+  Match best{kShortKey - 1, 0};
+  // Starts are at most p - 3, so 4 bytes can be read at each.
+  for (int32_t c = c3; c < p - best.length; c = index.ShortNext(c)) {
+    const uint32_t d = Load32(src + c) ^ target;
+    const int32_t j = std::min({d ? __builtin_ctz(d) / 8 : 4, p - c, cap});
+    const bool longer = j > best.length;
+    best.start = longer ? c : best.start;
+    best.length = longer ? j : best.length;
+    if (best.length == cap) break;
+  }
+  return best;
+}
 
 // Collects flag bits most significant first, without a branch per bit.
 class FlagWriter {
@@ -126,9 +256,9 @@ bool HasLzssMagic(const uint8_t* data, size_t size) {
 // The match search gives exactly the answer of trying every start from the
 // farthest (p - 2047) to the nearest, keeping a strictly longer agreement
 // and stopping at 34: the longest agreement, and among equals the farthest.
-// Only starts whose first three bytes agree can reach the minimum length, so
-// only those are visited, in the same farthest-first order, through
-// per-hash chains of earlier positions.
+// Only starts sharing p's first bytes can win, so only those are visited, in
+// the same farthest-first order: first those sharing 5 bytes' hash, and only
+// when none of them agrees in 5 bytes, those sharing 3 bytes' hash.
 Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   m_result.clear();
   if (count < 0) return Result::Refused("negative input size");
@@ -143,50 +273,45 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   if (m_progress) m_progress->SetRange(0, static_cast<int>(count / 32));
 
   const int32_t n = static_cast<int32_t>(count);
-  HashChains chains;
+  MatchIndex index;
 
   FlagWriter flags(static_cast<size_t>(n));
   std::vector<uint8_t> data(static_cast<size_t>(n) + 16);
   uint8_t* out = data.data();
 
   int32_t p = 0;
+  int32_t segmentEnd = 0;
   while (p < n) {
-    // Starting at 2 means only agreements of 3 or more count, and a best
-    // below 3 is a literal as before.
-    int32_t bestLength = kMinMatch - 1;
-    int32_t bestStart = 0;
+    if (p >= segmentEnd) {
+      segmentEnd = std::min(n, p + kSegment);
+      index.Build(src, n, std::max(0, p - kMaxDistance), segmentEnd);
+    }
+    // A best below 3 is a literal.
+    Match best{kMinMatch - 1, 0};
     const int32_t remaining = n - p;
     if (remaining >= kMinMatch) {
-      // The chains hold the starts p - 2047 .. p - 3: a start i can only
-      // reach 3 when i + 3 <= p.
       const int32_t limit = std::min<int32_t>(kMaxMatch, remaining);
-      const uint8_t* target = src + p;
-      // The next search is often one byte on, after a literal.
-      if (remaining > kMinMatch) chains.Prefetch(target + 1);
-      for (int32_t c = chains.First(target); c >= 0; c = chains.Next(c)) {
-        const int32_t reach = std::min(limit, p - c);  // no overlap, no run past the end
-        if (reach <= bestLength) break;                // later starts are nearer: they reach less
-        const int32_t j = Agreement(src + c, target, reach);
-        // Without a branch: which start wins is not predictable.
-        const bool longer = j > bestLength;
-        bestStart = longer ? c : bestStart;
-        bestLength = longer ? j : bestLength;
-        if (bestLength == limit) break;
+      const int32_t c3 = index.ShortFirst(p);
+      if (c3 < p - (kMinMatch - 1)) {  // some start may agree in 3 bytes
+        // Every start agreeing in 5 bytes or more shares p's long key, so
+        // when the long search finds one it has the answer; otherwise the
+        // answer is below 5.
+        if (remaining >= kLongKey) best = LongSearch(index, src, p, limit);
+        if (best.length < kLongKey) best = ShortSearch(index, src, n, p, c3, limit);
       }
     }
 
     // Emit the token without a branch on its kind: a literal writes its
     // byte and moves on by one, a match writes two bytes and moves on by its
     // length.
-    const int32_t match = bestLength >= kMinMatch;
-    const int32_t distance = p - bestStart;
+    const int32_t match = best.length >= kMinMatch;
+    const int32_t distance = p - best.start;
     const uint8_t first = static_cast<uint8_t>((distance >> 3) & 0xFF);
     out[0] = match ? first : src[p];
-    out[1] = static_cast<uint8_t>(((distance & 7) << 5) + bestLength - kMinMatch);
+    out[1] = static_cast<uint8_t>(((distance & 7) << 5) + best.length - kMinMatch);
     out += 1 + match;
     flags.Push(match);
-    chains.Step(src, ++p);
-    for (const int32_t end = p - 1 + (match ? bestLength : 1); p < end;) chains.Step(src, ++p);
+    p += match ? best.length : 1;
     if (m_progress && p % 32 == 0) m_progress->SetPosition(p / 32);
   }
   if (m_progress) m_progress->SetPosition(0);
