@@ -1,6 +1,7 @@
 #include "export/lzss.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -14,12 +15,15 @@ namespace {
 
 constexpr int32_t kNone = INT32_MAX;  // no position: later than any
 
-// Keys hash from the little-endian load of the bytes at a position: the
+// Keys hash from the bytes at a position loaded as one little-endian word
+// (agreements are counted from the lowest differing bit the same way): the
 // short key is 3 bytes, the least a match can have; the long key is 5.
+static_assert(std::endian::native == std::endian::little, "loads are read first byte lowest");
 constexpr int kShortKey = LzssCodec::kMinMatch;
 constexpr int kLongKey = 5;
 constexpr int kShortBits = 16;
 constexpr int kLongBits = 14;
+static_assert(kShortBits <= 16 && kLongBits <= 16, "hashes are kept in 16 bits");
 // Positions are indexed a segment at a time, with the window before it.
 constexpr int32_t kSegment = 1 << 16;
 constexpr size_t kSegmentSlots = kSegment + LzssCodec::kMaxDistance + 1;
@@ -84,7 +88,7 @@ inline int32_t Agreement16(const uint8_t* a, const uint8_t* b) {
 // is none). Walking from `first` along `next` visits the window's starts
 // that may share the key, farthest first.
 struct KeyLists {
-  explicit KeyLists(int bits) : head(size_t{1} << bits), next(kSegmentSlots), first(kSegmentSlots), hash(kSegmentSlots) {}
+  KeyLists(int bits, size_t slots) : head(size_t{1} << bits), next(slots), first(slots), hash(slots) {}
 
   // Backward over the segment: q goes in front of its hash's list.
   void Link(int32_t q, int32_t at, uint32_t h) {
@@ -115,7 +119,11 @@ struct KeyLists {
 // books.
 class MatchIndex {
  public:
-  MatchIndex() : short_(kShortBits), long_(kLongBits) {}
+  // Room for the positions of one segment and its window, or of the whole
+  // input when that is shorter.
+  explicit MatchIndex(int32_t inputSize)
+      : short_(kShortBits, std::min(static_cast<size_t>(inputSize), kSegmentSlots)),
+        long_(kLongBits, std::min(static_cast<size_t>(inputSize), kSegmentSlots)) {}
 
   // `from` is 2047 before the first position to be searched (or 0); the
   // search may then look at positions up to `to`.
@@ -273,7 +281,7 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   if (m_progress) m_progress->SetRange(0, static_cast<int>(count / 32));
 
   const int32_t n = static_cast<int32_t>(count);
-  MatchIndex index;
+  MatchIndex index(n);
 
   FlagWriter flags(static_cast<size_t>(n));
   std::vector<uint8_t> data(static_cast<size_t>(n) + 16);
