@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #if defined(__SSE2__)
@@ -86,10 +88,8 @@ inline int32_t Agreement16(const uint8_t* a, const uint8_t* b) {
 // later one with the same key hash, and for every position the oldest
 // position of its window with its key hash (itself or a later one when there
 // is none). Walking from `first` along `next` visits the window's starts
-// that may share the key, farthest first.
+// that may share the key, farthest first. The arrays belong to the index.
 struct KeyLists {
-  KeyLists(int bits, size_t slots) : head(size_t{1} << bits), next(slots), first(slots), hash(slots) {}
-
   // Backward over the segment: q goes in front of its hash's list.
   void Link(int32_t q, int32_t at, uint32_t h) {
     hash[at] = static_cast<uint16_t>(h);
@@ -107,10 +107,11 @@ struct KeyLists {
     first[at] = head[hash[at]];
   }
 
-  std::vector<int32_t> head;
-  std::vector<int32_t> next;
-  std::vector<int32_t> first;
-  std::vector<uint16_t> hash;
+  int32_t* head = nullptr;  // per hash
+  size_t heads = 0;
+  int32_t* next = nullptr;  // per position of the segment
+  int32_t* first = nullptr;
+  uint16_t* hash = nullptr;
 };
 
 // The match search's index of a segment of positions [from, to) and the
@@ -120,10 +121,25 @@ struct KeyLists {
 class MatchIndex {
  public:
   // Room for the positions of one segment and its window, or of the whole
-  // input when that is shorter.
-  explicit MatchIndex(int32_t inputSize)
-      : short_(kShortBits, std::min(static_cast<size_t>(inputSize), kSegmentSlots)),
-        long_(kLongBits, std::min(static_cast<size_t>(inputSize), kSegmentSlots)) {}
+  // input when that is shorter. One block for all: the allocator then keeps
+  // it from one compression to the next instead of mapping fresh pages.
+  explicit MatchIndex(int32_t inputSize) {
+    const size_t slots = std::min(static_cast<size_t>(inputSize), kSegmentSlots) + 1;
+    const size_t shortHeads = size_t{1} << kShortBits;
+    const size_t longHeads = size_t{1} << kLongBits;
+    const size_t words = shortHeads + longHeads + 4 * slots;
+    storage_.reset(new std::byte[words * sizeof(int32_t) + 2 * slots * sizeof(uint16_t)]);
+    auto* word = reinterpret_cast<int32_t*>(storage_.get());
+    auto take = [&word](size_t count) {
+      int32_t* p = word;
+      word += count;
+      return p;
+    };
+    short_ = {take(shortHeads), shortHeads, take(slots), take(slots), nullptr};
+    long_ = {take(longHeads), longHeads, take(slots), take(slots), nullptr};
+    short_.hash = reinterpret_cast<uint16_t*>(word);
+    long_.hash = short_.hash + slots;
+  }
 
   // `from` is 2047 before the first position to be searched (or 0); the
   // search may then look at positions up to `to`.
@@ -131,8 +147,8 @@ class MatchIndex {
     base_ = from;
     const int32_t shortTo = std::min(to, n - (kShortKey - 1));  // the key's bytes exist
     const int32_t longTo = std::min(to, n - (kLongKey - 1));
-    std::fill(short_.head.begin(), short_.head.end(), kNone);
-    std::fill(long_.head.begin(), long_.head.end(), kNone);
+    std::fill(short_.head, short_.head + short_.heads, kNone);
+    std::fill(long_.head, long_.head + long_.heads, kNone);
     int32_t q = shortTo - 1;
     for (; q >= from && q >= longTo; --q) short_.Link(q, q - from, ShortHash(Bytes8(src, q, n)));
     for (; q >= from && q + 8 > n; --q) {
@@ -171,6 +187,7 @@ class MatchIndex {
   int32_t LongNext(int32_t c) const { return long_.next[static_cast<size_t>(c - base_)]; }
 
  private:
+  std::unique_ptr<std::byte[]> storage_;
   KeyLists short_;
   KeyLists long_;
   int32_t base_ = 0;
