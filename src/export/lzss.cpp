@@ -15,7 +15,7 @@ namespace pixmill {
 
 namespace {
 
-constexpr int32_t kNone = INT32_MAX;  // no position: later than any
+constexpr int32_t kNone = INT32_MAX;  // no later position with the hash
 
 // Keys hash from the bytes at a position loaded as one little-endian word
 // (agreements are counted from the lowest differing bit the same way): the
@@ -25,7 +25,6 @@ constexpr int kShortKey = LzssCodec::kMinMatch;
 constexpr int kLongKey = 5;
 constexpr int kShortBits = 16;
 constexpr int kLongBits = 14;
-static_assert(kShortBits <= 16 && kLongBits <= 16, "hashes are kept in 16 bits");
 // Positions are indexed a segment at a time, with the window before it.
 constexpr int32_t kSegment = 1 << 16;
 constexpr size_t kSegmentSlots = kSegment + LzssCodec::kMaxDistance + 1;
@@ -84,40 +83,52 @@ inline int32_t Agreement16(const uint8_t* a, const uint8_t* b) {
 #endif
 }
 
-// One key length's view of a segment: every position linked to the next
-// later one with the same key hash, and for every position the oldest
+// The index counts positions from the start of its segment's window, so
+// following a link is a single load.
+
+// The long key's lists, walked farthest first: every position linked to the
+// next later one with its key hash, and for every position the oldest
 // position of its window with its key hash (itself or a later one when there
-// is none). Walking from `first` along `next` visits the window's starts
-// that may share the key, farthest first. The arrays belong to the index.
-struct KeyLists {
-  // Backward over the segment: q goes in front of its hash's list.
-  void Link(int32_t q, int32_t at, uint32_t h) {
-    hash[at] = static_cast<uint16_t>(h);
+// is none). The arrays belong to the index.
+struct ForwardLists {
+  // Backward over the segment: `at` goes in front of its hash's list.
+  void Link(int32_t at, uint32_t h) {
     next[at] = head[h];
-    head[h] = q;
+    head[h] = at;
   }
   // Forward: the heads are the oldest members still in view. Before the
   // window is full nothing leaves it.
-  void Open(int32_t at) { first[at] = head[hash[at]]; }
-  // Position `at` comes into view and the one 2048 before it leaves; it is
-  // the oldest of its list, so its successor becomes the head.
-  void Step(int32_t at) {
-    const int32_t leaving = at - LzssCodec::kMaxDistance - 1;
-    head[hash[leaving]] = next[leaving];
-    first[at] = head[hash[at]];
+  void Open(int32_t at, uint32_t h) { first[at] = head[h]; }
+  // Position `at` comes into view and the one 2048 before it leaves; that
+  // one is the oldest of its list, so its successor becomes the head.
+  void Step(int32_t at, uint32_t h, uint32_t leavingHash) {
+    head[leavingHash] = next[at - LzssCodec::kMaxDistance - 1];
+    first[at] = head[h];
   }
 
   int32_t* head = nullptr;  // per hash
   size_t heads = 0;
   int32_t* next = nullptr;  // per position of the segment
   int32_t* first = nullptr;
-  uint16_t* hash = nullptr;
+};
+
+// The short key's lists, walked nearest first: every position linked to the
+// previous one with its key hash (-1 when there is none).
+struct BackwardLists {
+  void Link(int32_t at, uint32_t h) {
+    prev[at] = last[h];
+    last[h] = at;
+  }
+
+  int32_t* last = nullptr;  // per hash
+  size_t heads = 0;
+  int32_t* prev = nullptr;  // per position of the segment
 };
 
 // The match search's index of a segment of positions [from, to) and the
 // window before it, for the short and the long key. Everything is built
-// once per segment in two straight passes, so the search itself keeps no
-// books.
+// once per segment in one pass backward and one forward, so the search
+// itself keeps no books.
 class MatchIndex {
  public:
   // Room for the positions of one segment and its window, or of the whole
@@ -127,18 +138,15 @@ class MatchIndex {
     const size_t slots = std::min(static_cast<size_t>(inputSize), kSegmentSlots) + 1;
     const size_t shortHeads = size_t{1} << kShortBits;
     const size_t longHeads = size_t{1} << kLongBits;
-    const size_t words = shortHeads + longHeads + 4 * slots;
-    storage_.reset(new std::byte[words * sizeof(int32_t) + 2 * slots * sizeof(uint16_t)]);
-    auto* word = reinterpret_cast<int32_t*>(storage_.get());
+    storage_.reset(new int32_t[shortHeads + longHeads + 3 * slots]);
+    int32_t* word = storage_.get();
     auto take = [&word](size_t count) {
       int32_t* p = word;
       word += count;
       return p;
     };
-    short_ = {take(shortHeads), shortHeads, take(slots), take(slots), nullptr};
-    long_ = {take(longHeads), longHeads, take(slots), take(slots), nullptr};
-    short_.hash = reinterpret_cast<uint16_t*>(word);
-    long_.hash = short_.hash + slots;
+    short_ = {take(shortHeads), shortHeads, take(slots)};
+    long_ = {take(longHeads), longHeads, take(slots), take(slots)};
   }
 
   // `from` is 2047 before the first position to be searched (or 0); the
@@ -147,49 +155,48 @@ class MatchIndex {
     base_ = from;
     const int32_t shortTo = std::min(to, n - (kShortKey - 1));  // the key's bytes exist
     const int32_t longTo = std::min(to, n - (kLongKey - 1));
-    std::fill(short_.head, short_.head + short_.heads, kNone);
+    std::fill(short_.last, short_.last + short_.heads, -1);
     std::fill(long_.head, long_.head + long_.heads, kNone);
-    int32_t q = shortTo - 1;
-    for (; q >= from && q >= longTo; --q) short_.Link(q, q - from, ShortHash(Bytes8(src, q, n)));
-    for (; q >= from && q + 8 > n; --q) {
-      const uint64_t bytes = Bytes8(src, q, n);
-      long_.Link(q, q - from, LongHash(bytes));
-      short_.Link(q, q - from, ShortHash(bytes));
-    }
-    for (; q >= from; --q) {
-      const uint64_t bytes = Load64(src + q);
-      long_.Link(q, q - from, LongHash(bytes));
-      short_.Link(q, q - from, ShortHash(bytes));
-    }
-    // Forward. The long key's positions end at most 2 before the short
-    // key's; those last ones go on their own.
+    int32_t q = longTo - 1;
+    for (; q >= from && q + 8 > n; --q) long_.Link(q - from, LongHash(Bytes8(src, q, n)));
+    for (; q >= from; --q) long_.Link(q - from, LongHash(Load64(src + q)));
+
+    // Forward. The hash of the position leaving the window is worked out
+    // again rather than kept.
     const int32_t full = from + LzssCodec::kMaxDistance + 1;  // first position whose window drops one
-    for (q = from; q < std::min(longTo, full); ++q) {
-      short_.Open(q - from);
-      long_.Open(q - from);
+    const int32_t loaded = std::min(longTo, n - 8);           // 8 bytes can be read at q
+    for (q = from; q < std::min(loaded, full); ++q) {
+      const uint64_t bytes = Load64(src + q);
+      short_.Link(q - from, ShortHash(bytes));
+      long_.Open(q - from, LongHash(bytes));
     }
-    for (; q < longTo; ++q) {
-      short_.Step(q - from);
-      long_.Step(q - from);
+    for (; q < loaded; ++q) {
+      const uint64_t bytes = Load64(src + q);
+      short_.Link(q - from, ShortHash(bytes));
+      long_.Step(q - from, LongHash(bytes), LongHash(Load64(src + q - LzssCodec::kMaxDistance - 1)));
     }
-    for (q = std::max(from, longTo); q < shortTo; ++q) {
+    for (; q < shortTo; ++q) {
+      const uint64_t bytes = Bytes8(src, q, n);
+      short_.Link(q - from, ShortHash(bytes));
+      if (q >= longTo) continue;
       if (q < full) {
-        short_.Open(q - from);
+        long_.Open(q - from, LongHash(bytes));
       } else {
-        short_.Step(q - from);
+        long_.Step(q - from, LongHash(bytes), LongHash(Bytes8(src, q - LzssCodec::kMaxDistance - 1, n)));
       }
     }
   }
 
-  int32_t ShortFirst(int32_t p) const { return short_.first[static_cast<size_t>(p - base_)]; }
-  int32_t LongFirst(int32_t p) const { return long_.first[static_cast<size_t>(p - base_)]; }
-  int32_t ShortNext(int32_t c) const { return short_.next[static_cast<size_t>(c - base_)]; }
-  int32_t LongNext(int32_t c) const { return long_.next[static_cast<size_t>(c - base_)]; }
+  // Where the index counts positions from.
+  int32_t Base() const { return base_; }
+  int32_t ShortPrev(int32_t at) const { return short_.prev[static_cast<uint32_t>(at)]; }
+  int32_t LongFirst(int32_t at) const { return long_.first[static_cast<uint32_t>(at)]; }
+  int32_t LongNext(int32_t at) const { return long_.next[static_cast<uint32_t>(at)]; }
 
  private:
-  std::unique_ptr<std::byte[]> storage_;
-  KeyLists short_;
-  KeyLists long_;
+  std::unique_ptr<int32_t[]> storage_;
+  BackwardLists short_;
+  ForwardLists long_;
   int32_t base_ = 0;
 };
 
@@ -200,23 +207,31 @@ struct Match {
 
 // The longest agreement at p of at least the long key's length, farthest
 // first among equals, over the starts sharing p's long key hash; a length
-// below the key's when there is none.
+// below the key's when there is none. Positions are the index's.
 Match LongSearch(const MatchIndex& index, const uint8_t* src, int32_t p, int32_t limit) {
   const uint8_t* target = src + p;
   Match best{kLongKey - 1, 0};
   if (limit >= 16) {
-    // Every start here is before p, so 16 bytes can be read at both.
-    int32_t stop = p - best.length;  // only starts before this can reach further
-    for (int32_t c = index.LongFirst(p); c < stop; c = index.LongNext(c)) {
+    // Every start here is before p, so 16 bytes can be read at both. A start
+    // d back can only do better when d exceeds the best length, as a match
+    // never overlaps the bytes it produces; "none" is later than p.
+    int32_t c = index.LongFirst(p);
+    for (int32_t d = p - c; d > best.length; c = index.LongNext(c), d = p - c) {
       int32_t j = Agreement16(src + c, target);
-      if (j == 16) [[unlikely]] j += Agreement(src + c + 16, target + 16, limit - 16);
-      j = std::min(j, p - c);  // no overlap with the bytes it produces
+      if (j == 16) [[unlikely]] {
+        // Only a start agreeing in all 16 can reach the length limit.
+        j = std::min(16 + Agreement(src + c + 16, target + 16, limit - 16), d);
+        if (j > best.length) {
+          best = {j, c};
+          if (j == limit) break;
+        }
+        continue;
+      }
+      j = std::min(j, d);
       // Without a branch: which start wins is not predictable.
       const bool longer = j > best.length;
       best.start = longer ? c : best.start;
       best.length = longer ? j : best.length;
-      stop = p - best.length;
-      if (best.length == limit) break;
     }
   } else {
     for (int32_t c = index.LongFirst(p); c < p - best.length; c = index.LongNext(c)) {
@@ -231,21 +246,25 @@ Match LongSearch(const MatchIndex& index, const uint8_t* src, int32_t p, int32_t
 }
 
 // When no start reaches the long key: the longest agreement at p below it,
-// farthest first among equals, from c3, the oldest start sharing p's short
-// key hash.
+// farthest first among equals. The walk goes nearest first from c3, the
+// latest start sharing p's short key hash, to the far end of the window, so
+// a start of equal length replaces. Positions are the index's; p has 3
+// bytes after it.
 Match ShortSearch(const MatchIndex& index, const uint8_t* src, int32_t n, int32_t p, int32_t c3, int32_t limit) {
   const int32_t cap = std::min(limit, kLongKey - 1);
   static_assert(kLongKey - 1 <= 4, "the agreement below is read 4 bytes at a time");
   const auto target = static_cast<uint32_t>(Bytes8(src, p, n));
+  const int32_t farthest = std::max(0, p - LzssCodec::kMaxDistance);
   Match best{kShortKey - 1, 0};
-  // Starts are at most p - 3, so 4 bytes can be read at each.
-  for (int32_t c = c3; c < p - best.length; c = index.ShortNext(c)) {
-    const uint32_t d = Load32(src + c) ^ target;
-    const int32_t j = std::min({d ? __builtin_ctz(d) / 8 : 4, p - c, cap});
-    const bool longer = j > best.length;
-    best.start = longer ? c : best.start;
-    best.length = longer ? j : best.length;
-    if (best.length == cap) break;
+  // Starts are before p, so 4 bytes can be read at each; the ones less than
+  // 3 back agree in less than 3 and change nothing that matters.
+  for (int32_t c = c3; c >= farthest; c = index.ShortPrev(c)) {
+    const uint64_t d = Load32(src + c) ^ target;
+    const auto agreed = static_cast<int32_t>(__builtin_ctzll(d | uint64_t{1} << 32) / 8);  // 4 when all do
+    const int32_t j = std::min({agreed, p - c, cap});
+    const bool atLeast = j >= best.length;
+    best.start = atLeast ? c : best.start;
+    best.length = atLeast ? j : best.length;
   }
   return best;
 }
@@ -316,13 +335,16 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
     const int32_t remaining = n - p;
     if (remaining >= kMinMatch) {
       const int32_t limit = std::min<int32_t>(kMaxMatch, remaining);
-      const int32_t c3 = index.ShortFirst(p);
-      if (c3 < p - (kMinMatch - 1)) {  // some start may agree in 3 bytes
+      const int32_t base = index.Base();
+      const int32_t at = p - base;
+      const int32_t c3 = index.ShortPrev(at);
+      if (c3 >= at - kMaxDistance) {  // some start may agree in 3 bytes
         // Every start agreeing in 5 bytes or more shares p's long key, so
         // when the long search finds one it has the answer; otherwise the
         // answer is below 5.
-        if (remaining >= kLongKey) best = LongSearch(index, src, p, limit);
-        if (best.length < kLongKey) best = ShortSearch(index, src, n, p, c3, limit);
+        if (remaining >= kLongKey) best = LongSearch(index, src + base, at, limit);
+        if (best.length < kLongKey) best = ShortSearch(index, src + base, n - base, at, c3, limit);
+        best.start += base;
       }
     }
 
