@@ -93,23 +93,26 @@ inline int32_t Agreement16(const uint8_t* a, const uint8_t* b) {
 struct ForwardLists {
   // Backward over the segment: `at` goes in front of its hash's list.
   void Link(int32_t at, uint32_t h) {
+    hash[at] = static_cast<uint16_t>(h);
     next[at] = head[h];
     head[h] = at;
   }
   // Forward: the heads are the oldest members still in view. Before the
   // window is full nothing leaves it.
-  void Open(int32_t at, uint32_t h) { first[at] = head[h]; }
+  void Open(int32_t at) { first[at] = head[hash[at]]; }
   // Position `at` comes into view and the one 2048 before it leaves; that
   // one is the oldest of its list, so its successor becomes the head.
-  void Step(int32_t at, uint32_t h, uint32_t leavingHash) {
-    head[leavingHash] = next[at - LzssCodec::kMaxDistance - 1];
-    first[at] = head[h];
+  void Step(int32_t at) {
+    const int32_t leaving = at - LzssCodec::kMaxDistance - 1;
+    head[hash[leaving]] = next[leaving];
+    first[at] = head[hash[at]];
   }
 
   int32_t* head = nullptr;  // per hash
   size_t heads = 0;
   int32_t* next = nullptr;  // per position of the segment
   int32_t* first = nullptr;
+  uint16_t* hash = nullptr;
 };
 
 // The short key's lists, walked nearest first: every position linked to the
@@ -138,51 +141,52 @@ class MatchIndex {
     const size_t slots = std::min(static_cast<size_t>(inputSize), kSegmentSlots) + 1;
     const size_t shortHeads = size_t{1} << kShortBits;
     const size_t longHeads = size_t{1} << kLongBits;
-    storage_.reset(new int32_t[shortHeads + longHeads + 3 * slots]);
-    int32_t* word = storage_.get();
+    const size_t words = shortHeads + longHeads + 3 * slots;
+    storage_.reset(new std::byte[words * sizeof(int32_t) + slots * sizeof(uint16_t)]);
+    auto* word = reinterpret_cast<int32_t*>(storage_.get());
     auto take = [&word](size_t count) {
       int32_t* p = word;
       word += count;
       return p;
     };
     short_ = {take(shortHeads), shortHeads, take(slots)};
-    long_ = {take(longHeads), longHeads, take(slots), take(slots)};
+    long_ = {take(longHeads), longHeads, take(slots), take(slots), nullptr};
+    long_.hash = reinterpret_cast<uint16_t*>(word);
   }
 
   // `from` is 2047 before the first position to be searched (or 0); the
   // search may then look at positions up to `to`.
   void Build(const uint8_t* src, int32_t n, int32_t from, int32_t to) {
     base_ = from;
-    const int32_t shortTo = std::min(to, n - (kShortKey - 1));  // the key's bytes exist
-    const int32_t longTo = std::min(to, n - (kLongKey - 1));
+    const uint8_t* s = src + from;
+    const int32_t m = n - from;                                        // bytes from s on
+    const int32_t shortTo = std::min(to, n - (kShortKey - 1)) - from;  // the key's bytes exist
+    const int32_t longTo = std::min(to, n - (kLongKey - 1)) - from;
     std::fill(short_.last, short_.last + short_.heads, -1);
     std::fill(long_.head, long_.head + long_.heads, kNone);
-    int32_t q = longTo - 1;
-    for (; q >= from && q + 8 > n; --q) long_.Link(q - from, LongHash(Bytes8(src, q, n)));
-    for (; q >= from; --q) long_.Link(q - from, LongHash(Load64(src + q)));
+    int32_t at = longTo - 1;
+    for (; at >= 0 && at + 8 > m; --at) long_.Link(at, LongHash(Bytes8(s, at, m)));
+#pragma GCC unroll 4
+    for (; at >= 0; --at) long_.Link(at, LongHash(Load64(s + at)));
 
-    // Forward. The hash of the position leaving the window is worked out
-    // again rather than kept.
-    const int32_t full = from + LzssCodec::kMaxDistance + 1;  // first position whose window drops one
-    const int32_t loaded = std::min(longTo, n - 8);           // 8 bytes can be read at q
-    for (q = from; q < std::min(loaded, full); ++q) {
-      const uint64_t bytes = Load64(src + q);
-      short_.Link(q - from, ShortHash(bytes));
-      long_.Open(q - from, LongHash(bytes));
+    constexpr int32_t full = LzssCodec::kMaxDistance + 1;  // the first position whose window drops one
+    const int32_t loaded = std::min(longTo, m - 8);        // 8 bytes can be read at `at`
+    for (at = 0; at < std::min(loaded, full); ++at) {
+      short_.Link(at, ShortHash(Load64(s + at)));
+      long_.Open(at);
     }
-    for (; q < loaded; ++q) {
-      const uint64_t bytes = Load64(src + q);
-      short_.Link(q - from, ShortHash(bytes));
-      long_.Step(q - from, LongHash(bytes), LongHash(Load64(src + q - LzssCodec::kMaxDistance - 1)));
+#pragma GCC unroll 4
+    for (; at < loaded; ++at) {
+      short_.Link(at, ShortHash(Load64(s + at)));
+      long_.Step(at);
     }
-    for (; q < shortTo; ++q) {
-      const uint64_t bytes = Bytes8(src, q, n);
-      short_.Link(q - from, ShortHash(bytes));
-      if (q >= longTo) continue;
-      if (q < full) {
-        long_.Open(q - from, LongHash(bytes));
+    for (; at < shortTo; ++at) {
+      short_.Link(at, ShortHash(Bytes8(s, at, m)));
+      if (at >= longTo) continue;
+      if (at < full) {
+        long_.Open(at);
       } else {
-        long_.Step(q - from, LongHash(bytes), LongHash(Bytes8(src, q - LzssCodec::kMaxDistance - 1, n)));
+        long_.Step(at);
       }
     }
   }
@@ -194,7 +198,7 @@ class MatchIndex {
   int32_t LongNext(int32_t at) const { return long_.next[static_cast<uint32_t>(at)]; }
 
  private:
-  std::unique_ptr<int32_t[]> storage_;
+  std::unique_ptr<std::byte[]> storage_;
   BackwardLists short_;
   ForwardLists long_;
   int32_t base_ = 0;
@@ -212,11 +216,14 @@ Match LongSearch(const MatchIndex& index, const uint8_t* src, int32_t p, int32_t
   const uint8_t* target = src + p;
   Match best{kLongKey - 1, 0};
   if (limit >= 16) {
-    // Every start here is before p, so 16 bytes can be read at both. A start
-    // d back can only do better when d exceeds the best length, as a match
-    // never overlaps the bytes it produces; "none" is later than p.
+    // Every start here is before p, so 16 bytes can be read at both. The
+    // walk ends at p itself (a member of its own list) or at "none", later
+    // than p. That test waits on the links alone, so its misprediction at
+    // the end of every walk is found out early. The few starts it lets
+    // through that are no more than the best length back change nothing:
+    // without overlapping the bytes they produce they agree in no more.
     int32_t c = index.LongFirst(p);
-    for (int32_t d = p - c; d > best.length; c = index.LongNext(c), d = p - c) {
+    for (int32_t d = p - c; d >= kLongKey; c = index.LongNext(c), d = p - c) {
       int32_t j = Agreement16(src + c, target);
       if (j == 16) [[unlikely]] {
         // Only a start agreeing in all 16 can reach the length limit.
