@@ -321,14 +321,17 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
                            " flag bytes; at most " + std::to_string(kMaxFlagBytes) + " fit");
   }
 
-  if (m_progress) m_progress->SetRange(0, static_cast<int>(count / 32));
+  // Held locally: the byte stores below could otherwise be taken to change it.
+  ProgressSink* const progress = m_progress;
+  if (progress) progress->SetRange(0, static_cast<int>(count / 32));
 
   const int32_t n = static_cast<int32_t>(count);
   MatchIndex index(n);
 
   FlagWriter flags(static_cast<size_t>(n));
-  std::vector<uint8_t> data(static_cast<size_t>(n) + 16);
-  uint8_t* out = data.data();
+  // Token bytes; every byte up to `out` is written before it is read.
+  std::unique_ptr<uint8_t[]> data(new uint8_t[static_cast<size_t>(n) + 16]);
+  uint8_t* out = data.get();
 
   int32_t p = 0;
   int32_t segmentEnd = 0;
@@ -366,20 +369,20 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
     out += 1 + match;
     flags.Push(match);
     p += match ? best.length : 1;
-    if (m_progress && p % 32 == 0) m_progress->SetPosition(p / 32);
+    if (progress && p % 32 == 0) progress->SetPosition(p / 32);
   }
-  if (m_progress) m_progress->SetPosition(0);
+  if (progress) progress->SetPosition(0);
   flags.Finish();
-  data.resize(static_cast<size_t>(out - data.data()));
+  const size_t dataSize = static_cast<size_t>(out - data.get());
 
   const size_t flagBytes = flags.Bytes().size();
   if (flagBytes > static_cast<size_t>(kMaxFlagBytes)) return Result::Refused(TooManyFlags(static_cast<int64_t>(flagBytes)));
-  m_result.resize(kHeaderSize + flagBytes + data.size());
+  m_result.resize(kHeaderSize + flagBytes + dataSize);
   std::memcpy(m_result.data(), kLzssMagic, 4);
   m_result[4] = static_cast<uint8_t>(flagBytes >> 8);
   m_result[5] = static_cast<uint8_t>(flagBytes & 0xFF);
   if (flagBytes) std::memcpy(m_result.data() + kHeaderSize, flags.Bytes().data(), flagBytes);
-  if (!data.empty()) std::memcpy(m_result.data() + kHeaderSize + flagBytes, data.data(), data.size());
+  if (dataSize) std::memcpy(m_result.data() + kHeaderSize + flagBytes, data.get(), dataSize);
   return Result::Done();
 }
 
