@@ -155,8 +155,9 @@ class MatchIndex {
   }
 
   // `from` is 2047 before the first position to be searched (or 0); the
-  // search may then look at positions up to `to`.
-  void Build(const uint8_t* src, int32_t n, int32_t from, int32_t to) {
+  // search may then look at positions up to `to`. Kept out of line: inlined,
+  // its loops take registers the token loop needs.
+  [[gnu::noinline]] void Build(const uint8_t* src, int32_t n, int32_t from, int32_t to) {
     base_ = from;
     const uint8_t* s = src + from;
     const int32_t m = n - from;                                        // bytes from s on
