@@ -25,6 +25,7 @@ constexpr int kShortKey = LzssCodec::kMinMatch;
 constexpr int kLongKey = 5;
 constexpr int kShortBits = 16;
 constexpr int kLongBits = 14;
+static_assert(kLongBits <= 16, "the long key's hashes are kept in 16 bits");
 // Positions are indexed a segment at a time, with the window before it.
 constexpr int32_t kSegment = 1 << 16;
 constexpr size_t kSegmentSlots = kSegment + LzssCodec::kMaxDistance + 1;
@@ -256,8 +257,8 @@ Match LongSearch(const MatchIndex& index, const uint8_t* src, int32_t p, int32_t
 // When no start reaches the long key: the longest agreement at p below it,
 // farthest first among equals. The walk goes nearest first from c3, the
 // latest start sharing p's short key hash, to the far end of the window, so
-// a start of equal length replaces. Positions are the index's; p has 3
-// bytes after it.
+// a start of equal length replaces. Positions are the index's; at least 3
+// bytes of the input are left at p.
 Match ShortSearch(const MatchIndex& index, const uint8_t* src, int32_t n, int32_t p, int32_t c3, int32_t limit) {
   const int32_t cap = std::min(limit, kLongKey - 1);
   static_assert(kLongKey - 1 <= 4, "the agreement below is read 4 bytes at a time");
@@ -265,7 +266,7 @@ Match ShortSearch(const MatchIndex& index, const uint8_t* src, int32_t n, int32_
   const int32_t farthest = std::max(0, p - LzssCodec::kMaxDistance);
   Match best{kShortKey - 1, 0};
   // Starts are before p, so 4 bytes can be read at each; the ones less than
-  // 3 back agree in less than 3 and change nothing that matters.
+  // 3 back agree, without overlap, in less than 3 and decide nothing.
   for (int32_t c = c3; c >= farthest; c = index.ShortPrev(c)) {
     const uint64_t d = Load32(src + c) ^ target;
     const auto agreed = static_cast<int32_t>(__builtin_ctzll(d | uint64_t{1} << 32) / 8);  // 4 when all do
