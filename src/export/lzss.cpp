@@ -309,9 +309,10 @@ bool HasLzssMagic(const uint8_t* data, size_t size) {
 // The match search gives exactly the answer of trying every start from the
 // farthest (p - 2047) to the nearest, keeping a strictly longer agreement
 // and stopping at 34: the longest agreement, and among equals the farthest.
-// Only starts sharing p's first bytes can win, so only those are visited, in
-// the same farthest-first order: first those sharing 5 bytes' hash, and only
-// when none of them agrees in 5 bytes, those sharing 3 bytes' hash.
+// Only starts sharing p's first bytes can win, so only those are visited:
+// first those sharing 5 bytes' hash, farthest first, and only when none of
+// them agrees in 5 bytes, those sharing 3 bytes' hash, nearest first with a
+// start of equal length replacing.
 Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   m_result.clear();
   if (count < 0) return Result::Refused("negative input size");
