@@ -220,7 +220,7 @@ TEST(LzssEncode, RefusesInputsBeyondTheFlagCount) {
   EXPECT_EQ(b.GetSize(), 0);
 }
 
-TEST(LzssDecode, MatchShorterThanItsDistanceCopiesForward) {
+TEST(LzssDecode, MatchLongerThanItsDistanceRepeatsItsOutput) {
   // 'a', then a match of distance 1 and length 5: "aaaaaa".
   Bytes out;
   ASSERT_TRUE(Decode(Stream({0x00, 0x01, 0x40, 'a', 0x00, 0x22}), out).ok());
@@ -228,6 +228,17 @@ TEST(LzssDecode, MatchShorterThanItsDistanceCopiesForward) {
   // "ab" then distance 2 length 5: "abababa".
   ASSERT_TRUE(Decode(Stream({0x00, 0x01, 0x20, 'a', 'b', 0x00, 0x42}), out).ok());
   EXPECT_EQ(out, Ascii("abababa"));
+  // Ten digits, then distance 10 length 20, then 48 literals: a match
+  // reaching into bytes its own copy writes, amid a stream long enough to
+  // be expanded in bulk.
+  Bytes s = Stream({0x00, 0x08, 0x00, 0x20, 0, 0, 0, 0, 0, 0});
+  const std::string digits = "0123456789";
+  s.insert(s.end(), digits.begin(), digits.end());
+  s.push_back(10 >> 3);
+  s.push_back(((10 & 7) << 5) + 20 - 3);
+  s.insert(s.end(), 48, 'z');
+  ASSERT_TRUE(Decode(s, out).ok());
+  EXPECT_EQ(out, Ascii(digits + digits + digits + std::string(48, 'z')));
 }
 
 TEST(LzssDecode, IgnoresSpareFlagBytesAndPaddingBits) {
@@ -245,6 +256,17 @@ struct Malformed {
 };
 
 void PrintTo(const Malformed& m, std::ostream* os) { *os << m.name; }
+
+// 16 literals, a match 100 back, 23 literals: enough tokens that the
+// decoder could take them eight at a time, were it not for the output so far.
+Bytes LiteralsThenFarMatch() {
+  Bytes b = Stream({0x00, 0x05, 0x00, 0x00, 0x80, 0x00, 0x00});
+  b.insert(b.end(), 16, 'a');
+  b.push_back(100 >> 3);
+  b.push_back((100 & 7) << 5);
+  b.insert(b.end(), 23, 'b');
+  return b;
+}
 
 class LzssMalformed : public ::testing::TestWithParam<Malformed> {};
 
@@ -266,8 +288,52 @@ INSTANTIATE_TEST_SUITE_P(
                       Malformed{"DistanceZero", Stream({0x00, 0x01, 0x40, 'a', 0x00, 0x01}), "distance 0"},
                       Malformed{"MoreTokensThanFlagBits",
                                 Stream({0x00, 0x01, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9}), "more tokens"},
-                      Malformed{"DataWithoutFlags", Stream({0x00, 0x00, 'a'}), "more tokens"}),
+                      Malformed{"DataWithoutFlags", Stream({0x00, 0x00, 'a'}), "more tokens"},
+                      Malformed{"DistanceBeforeStartAfterLiterals", LiteralsThenFarMatch(), "before the start"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST(LzssDecode, FaultsDeepInALongStreamAreFound) {
+  // A real stream, spoiled well past its first 2047 bytes of output, where
+  // the decoder takes tokens eight at a time.
+  const Bytes in = RandomBytes(8000, 12, 4);
+  const Bytes good = Encode(in);
+  const int flagBytes = good[4] * 256 + good[5];
+  size_t r = 6 + static_cast<size_t>(flagBytes);
+  int64_t out = 0;
+  int tokens = 0;
+  size_t late = 0;  // offset of the first match token once 5000 bytes are out
+  for (; r < good.size(); ++tokens) {
+    if ((good[6 + tokens / 8] >> (7 - tokens % 8)) & 1) {
+      if (out >= 5000 && late == 0) late = r;
+      out += (good[r + 1] & 31) + 3;
+      r += 2;
+    } else {
+      out += 1;
+      r += 1;
+    }
+  }
+  ASSERT_NE(late, 0u);
+  Bytes decoded = {1};
+
+  Bytes zero = good;  // that match's distance made 0
+  zero[late] = 0;
+  zero[late + 1] &= 0x1F;
+  Result result = Decode(zero, decoded);
+  EXPECT_EQ(result.code(), 1);
+  EXPECT_NE(result.reason().find("offset " + std::to_string(late) + " has distance 0"), std::string::npos)
+      << result.reason();
+  EXPECT_TRUE(decoded.empty());
+
+  // Literals appended: the spare flag bits take them, one more is refused.
+  Bytes longer = good;
+  longer.insert(longer.end(), static_cast<size_t>(flagBytes * 8 - tokens), 'x');
+  ASSERT_TRUE(Decode(longer, decoded).ok());
+  EXPECT_EQ(decoded.size(), in.size() + static_cast<size_t>(flagBytes * 8 - tokens));
+  longer.push_back('x');
+  result = Decode(longer, decoded);
+  EXPECT_EQ(result.code(), 1);
+  EXPECT_NE(result.reason().find("more tokens"), std::string::npos) << result.reason();
+}
 
 TEST(LzssDecode, TruncatedStreamsNeverReadOutside) {
   // Every prefix of a real stream either decodes or is refused; none crashes.

@@ -295,6 +295,11 @@ class FlagWriter {
   size_t tokens_ = 0;
 };
 
+// A match token's two bytes: the distance in the first and the top 3 bits
+// of the second, the length less 3 in the low 5 bits of the second.
+inline int64_t MatchDistance(unsigned first, unsigned second) { return first * 8 + (second >> 5); }
+inline int64_t MatchLength(unsigned second) { return (second & 31) + LzssCodec::kMinMatch; }
+
 std::string TooManyFlags(int64_t flagBytes) {
   return "the LZSS stream would need " + std::to_string(flagBytes) + " flag bytes; at most " +
          std::to_string(LzssCodec::kMaxFlagBytes) + " fit";
@@ -412,23 +417,54 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
   int64_t r = start;
   int64_t t = 0;
   bool sound = true;
-  for (; r + 1 < size; ++t) {
-    if (t >= tokenLimit) break;
-    // Eight literals in a row (a zero flag byte) at once.
-    if ((t & 7) == 0 && flags[t >> 3] == 0 && r + 8 <= size) {
-      out += 8;
-      r += 8;
-      t += 7;
-      continue;
+  // Token by token, with every test; when `untilGroups`, only until the
+  // loop below may take over.
+  auto careful = [&](bool untilGroups) {
+    for (; r + 1 < size; ++t) {
+      if (t >= tokenLimit) return;
+      if ((t & 7) == 0) {
+        if (untilGroups && out >= kMaxDistance && t + 8 <= tokenLimit && r + 16 <= size) return;
+        // Eight literals in a row (a zero flag byte) at once.
+        if (flags[t >> 3] == 0 && r + 8 <= size) {
+          out += 8;
+          r += 8;
+          t += 7;
+          continue;
+        }
+      }
+      const int64_t match = flagBit(t);
+      const int64_t distance = MatchDistance(s[r], s[r + 1]);
+      const int64_t length = MatchLength(s[r + 1]);
+      sound &= !(match & ((distance == 0) | (distance > out)));
+      out += 1 + ((length - 1) & -match);  // a select, not a branch
+      r += 1 + match;
     }
-    const int64_t match = flagBit(t);
-    const int64_t second = s[r + 1];
-    const int64_t distance = s[r] * 8 + (second >> 5);
-    const int64_t length = (second & 31) + kMinMatch;
-    sound &= !(match & ((distance == 0) | (distance > out)));
-    out += 1 + ((length - 1) & -match);  // a select, not a branch
-    r += 1 + match;
+  };
+  careful(true);
+  // The bulk of a stream, a flag byte's eight tokens at a time: once 2047
+  // bytes are out no distance reaches before the start, and while the eight
+  // tokens' at most 16 bytes are in the stream no read needs a test.
+  bool zeroDistance = false;
+  if ((t & 7) == 0 && out >= kMaxDistance) {
+    for (; t + 8 <= tokenLimit && r + 16 <= size; t += 8) {
+      const unsigned group = flags[t >> 3];
+      if (group == 0) {
+        out += 8;
+        r += 8;
+        continue;
+      }
+#pragma GCC unroll 8
+      for (int bit = 7; bit >= 0; --bit) {
+        const int64_t match = (group >> bit) & 1;
+        const int64_t length = MatchLength(s[r + 1]);
+        zeroDistance |= match & (MatchDistance(s[r], s[r + 1]) == 0);
+        out += 1 + ((length - 1) & -match);
+        r += 1 + match;
+      }
+    }
   }
+  sound &= !zeroDistance;
+  careful(false);
   if (r + 1 == size && t < tokenLimit && !flagBit(t)) {  // a last literal
     ++out;
     ++r;
@@ -440,7 +476,7 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
   // stream, a match from the output - and moves on by its length, so the
   // kind of token needs no branch; the spare bytes at the end take what a
   // copy writes past its length, and later tokens overwrite it. Matches less
-  // than 8 back overlap their own output and go byte by byte.
+  // than 16 back overlap what a 16-byte copy reads and go byte by byte.
   constexpr size_t kSpare = 64;
   std::vector<uint8_t> output(static_cast<size_t>(out) + kSpare);
   uint8_t* o = output.data();
@@ -456,10 +492,9 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
       continue;
     }
     const size_t match = static_cast<size_t>(flagBit(t));
-    const size_t second = s[r + 1];
-    const size_t distance = s[r] * 8u + (second >> 5);
-    const size_t length = (second & 31) + kMinMatch;
-    if (match && distance < 8) {
+    const auto distance = static_cast<size_t>(MatchDistance(s[r], s[r + 1]));
+    const auto length = static_cast<size_t>(MatchLength(s[r + 1]));
+    if (match && distance < 16) {
       const uint8_t* from = o + w - distance;
       for (size_t k = 0; k < length; ++k) o[w + k] = from[k];
     } else {
@@ -467,15 +502,17 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
       const uintptr_t back = reinterpret_cast<uintptr_t>(o) + w - distance;
       const uint8_t* from =
           reinterpret_cast<const uint8_t*>((back & pick) | (reinterpret_cast<uintptr_t>(s + r) & ~pick));
-      for (size_t k = 0; k < 40; k += 8) std::memcpy(o + w + k, from + k, 8);
+      std::memcpy(o + w, from, 16);
+      std::memcpy(o + w + 16, from + 16, 16);
+      std::memcpy(o + w + 32, from + 32, 8);
     }
     w += 1 + ((length - 1) & (static_cast<size_t>(0) - match));
     r += 1 + match;
   }
   for (; r < size; ++t) {
     if (flagBit(t)) {
-      const size_t distance = static_cast<size_t>(s[r] * 8 + (s[r + 1] >> 5));
-      const size_t length = static_cast<size_t>((s[r + 1] & 31) + kMinMatch);
+      const auto distance = static_cast<size_t>(MatchDistance(s[r], s[r + 1]));
+      const auto length = static_cast<size_t>(MatchLength(s[r + 1]));
       const uint8_t* from = o + w - distance;
       for (size_t k = 0; k < length; ++k) o[w + k] = from[k];
       w += length;
@@ -506,7 +543,7 @@ Result LzssCodec::Fault(const uint8_t* s, int64_t size) {
       if (r + 1 >= size) {
         return Result::Refused("the LZSS match at offset " + std::to_string(r) + " lacks its second byte");
       }
-      const int64_t distance = s[r] * 8 + (s[r + 1] >> 5);
+      const int64_t distance = MatchDistance(s[r], s[r + 1]);
       if (distance == 0) {
         return Result::Refused("the LZSS match at offset " + std::to_string(r) + " has distance 0");
       }
@@ -515,7 +552,7 @@ Result LzssCodec::Fault(const uint8_t* s, int64_t size) {
                                std::to_string(distance) + " bytes back, before the start of the output (" +
                                std::to_string(out) + " bytes so far)");
       }
-      out += (s[r + 1] & 31) + kMinMatch;
+      out += MatchLength(s[r + 1]);
       r += 2;
     } else {
       out += 1;
