@@ -1,9 +1,9 @@
 // LZSS and DATA-line throughput. Run: build/bench/pixmill_bench --benchmark_filter=Lzss
 // BM_LzssSpeedup's "speedup" counter is the fast encoder against the plain
 // scan on the diffused gradient.
-// The plain scan's time moves with its code layout (from 100 to over 200 ms
-// on the same machine, with nothing but loop alignment changed) and with the
-// CPU it lands on; the fast encoder's hardly does. For figures that can be
+// The plain scan's time moves with its code layout (from about 100 to over
+// 200 ms on the same machine, with nothing but compiler options changed) and
+// with the CPU it lands on; the fast encoder's hardly does. For figures that can be
 // compared, pin the run: taskset -c 0 build/bench/pixmill_bench ...
 #include <benchmark/benchmark.h>
 
