@@ -48,9 +48,11 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
-std::vector<std::string> TempDir::Entries() const {
+std::vector<std::string> TempDir::Entries() const { return testing::Entries(path_); }
+
+std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* dir = ::opendir(path_.c_str())) {
+  if (DIR* dir = ::opendir(folder.c_str())) {
     while (dirent* e = ::readdir(dir)) {
       const std::string name = e->d_name;
       if (name != "." && name != "..") names.push_back(name);

@@ -66,6 +66,8 @@ class TempDir {
   std::string path_;
 };
 
+// Names of the entries in a folder, sorted.
+std::vector<std::string> Entries(const std::string& folder);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);

@@ -1,0 +1,139 @@
+#!/usr/bin/env python3
+# Writes the input files of the golden cases (in/). Not run by the build: the
+# files are kept in the repository; run again only to add an input.
+import math
+import os
+import struct
+
+here = os.path.dirname(os.path.abspath(__file__))
+out = os.path.join(here, 'in')
+os.makedirs(out, exist_ok=True)
+
+
+def put(name, data):
+    with open(os.path.join(out, name), 'wb') as f:
+        f.write(data)
+
+
+def bmp(name, w, h, bits, rows, palette=None, extra=b'', bftype=b'BM'):
+    """rows: top row first; each a list of indices (1/4/8), 16-bit words or (r, g, b)."""
+    stride = (w * bits + 31) // 32 * 4
+    data = b''
+    for row in reversed(rows):
+        if bits == 24:
+            raw = b''.join(struct.pack('BBB', b, g, r) for (r, g, b) in row)
+        elif bits == 16:
+            raw = b''.join(struct.pack('<H', v) for v in row)
+        else:
+            acc, n, raw = 0, 0, b''
+            for v in row:
+                acc = (acc << bits) | v
+                n += bits
+                if n == 8:
+                    raw += bytes([acc])
+                    acc, n = 0, 0
+            if n:
+                raw += bytes([acc << (8 - n)])
+        data += raw + b'\0' * (stride - len(raw))
+    pal = b''
+    if bits < 16:
+        entries = list(palette) + [(0, 0, 0)] * ((1 << bits) - len(palette))
+        pal = b''.join(struct.pack('BBBB', b, g, r, 0) for (r, g, b) in entries)
+    off = 54 + len(pal)
+    header = struct.pack('<2sIHHI', bftype, off + len(data), 0, 0, off)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, bits, 0, len(data), 0, 0, 0, 0)
+    put(name, header + info + pal + data + extra)
+
+
+# A photo-like picture: smooth gradients, fine detail and noise.
+def photo(w, h, seed):
+    s = seed * 747796405 + 2891336453
+    rows = []
+    for y in range(h):
+        row = []
+        for x in range(w):
+            fx, fy = x / w, y / h
+            r = 255 * fx * (1 - 0.3 * fy) + 20 * math.sin(x * 0.21 + seed)
+            g = 255 * fy * (0.6 + 0.4 * fx) + 15 * math.cos(y * 0.17)
+            b = 128 + 110 * math.sin((fx + fy) * 3.1 + seed * 0.5) + 10 * math.sin(x * y * 0.001)
+            px = []
+            for v in (r, g, b):
+                s = (s * 1664525 + 1013904223) % (1 << 32)
+                px.append(max(0, min(255, int(v) + (s >> 24) % 17 - 8)))
+            row.append(tuple(px))
+        rows.append(row)
+    return rows
+
+
+bmp('photo.bmp', 96, 64, 24, photo(96, 64, 1))
+
+# Pixel art: a key-coloured (C0C0C0) background, an outlined shape.
+sprite = []
+for y in range(16):
+    row = []
+    for x in range(16):
+        d = (x - 7.5) ** 2 + (y - 7.5) ** 2
+        if d < 20:
+            row.append((248, 200, 40) if (x + y) % 5 else (255, 255, 255))
+        elif d < 36:
+            row.append((160, 40, 30))
+        elif d < 50:
+            row.append((0, 0, 0))
+        else:
+            row.append((192, 192, 192))
+    sprite.append(row)
+bmp('sprite.bmp', 16, 16, 24, sprite)
+bmp('sprite-appended.bmp', 16, 16, 24, sprite, extra=b'\0')
+bmp('sprite-not-bm.bmp', 16, 16, 24, sprite, bftype=b'XY')
+
+bmp('red-blue.bmp', 2, 1, 24, [[(255, 0, 0), (0, 0, 255)]])
+bmp('row2.bmp', 2, 1, 24, [[(10, 100, 200), (250, 50, 0)]])
+bmp('row3.bmp', 3, 1, 24, [[(10, 100, 200), (250, 50, 0), (30, 61, 91)]])
+bmp('row4.bmp', 4, 1, 24, [[(10, 100, 200), (250, 50, 0), (30, 61, 91), (7, 9, 255)]])
+bmp('col5x4.bmp', 5, 4, 24, [[((x * 50 + y * 7) % 256, (y * 60) % 256, (x * y * 20) % 256) for x in range(5)] for y in range(4)])
+
+# 1 bit: black and white 8 x 8 pattern; 9 x 2 with index 0 kept.
+bmp('checker-1bit.bmp', 8, 8, 1, [[(x * y + x + y) % 3 % 2 for x in range(8)] for y in range(8)],
+    palette=[(0, 0, 0), (255, 255, 255)])
+bmp('pal1.bmp', 9, 2, 1, [[(x + y) % 2 for x in range(9)] for y in range(2)], palette=[(10, 20, 30), (200, 210, 220)])
+
+# 4 bit, 9 x 5: index 0 pixels move to the nearest other entry (here entry 3).
+pal4 = [(100, 100, 100), (255, 0, 0), (0, 255, 0), (104, 98, 100), (0, 0, 255)] + \
+       [(i * 16, 255 - i * 16, i * 9) for i in range(5, 16)]
+bmp('pal4.bmp', 9, 5, 4, [[(x * 3 + y * 5 + x * y) % 16 for x in range(9)] for y in range(5)], palette=pal4)
+bmp('pal4-16x8.bmp', 16, 8, 4, [[(x + 2 * y) % 15 + 1 for x in range(16)] for y in range(8)], palette=pal4)
+
+# 8 bit, 16 x 16: entries 0, 5 and 7 black, so index 0 pixels take index 5.
+pal8 = [((i * 37) % 256, (i * 91) % 256, (i * 53) % 256) for i in range(256)]
+pal8[0] = pal8[5] = pal8[7] = (0, 0, 0)
+bmp('pal8.bmp', 16, 16, 8, [[(x * 7 + y * 16) % 24 for x in range(16)] for y in range(16)], palette=pal8)
+# 8 bit with the same colour at indices 9 and 200 (the highest is made transparent).
+pal8b = list(pal8)
+pal8b[200] = pal8b[9]
+bmp('pal8-twice.bmp', 16, 8, 8, [[(9, 200, 12, 13)[(x + y) % 4] for x in range(16)] for y in range(8)], palette=pal8b)
+
+# 16 bit, 8 x 4: 5-5-5 words.
+bmp('rgb16.bmp', 8, 4, 16, [[(x * 4 << 10) | (y * 8 << 5) | (x * y) for x in range(8)] for y in range(4)])
+
+# LZSS inputs: the worked examples.
+put('empty.bin', b'')
+put('abc.txt', b'abc')
+put('abcabc.txt', b'abcabc')
+put('aaaaaa.txt', b'aaaaaa')
+put('abcab.txt', b'abcab')
+put('abcXabcYabc.txt', b'abcXabcYabc')
+put('abcdefgh10.txt', b'abcdefgh' * 10)
+put('x100.txt', b'x' * 100)
+
+# Malformed LZSS streams.
+def lz(tail):
+    return b'LZSS' + bytes(tail)
+put('bad-short.lzss', b'LZSS\0')
+put('bad-flags-past-end.lzss', lz([0, 5, 0]))
+put('bad-before-start.lzss', lz([0, 1, 0x40, ord('a'), 0x00, 0x40]))
+put('bad-first-match.lzss', lz([0, 1, 0x80, 0x00, 0x20]))
+put('bad-second-byte.lzss', lz([0, 1, 0x40, ord('a'), 0x00]))
+put('bad-distance-zero.lzss', lz([0, 1, 0x40, ord('a'), 0x00, 0x01]))
+put('bad-more-tokens.lzss', lz([0, 1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9]))
+put('overlap.lzss', lz([0, 1, 0x20, ord('a'), ord('b'), 0x00, 0x42]))
+put('spare-flags.lzss', lz([0, 3, 0x1F, 0xFF, 0xFF, ord('a'), ord('b'), ord('c')]))
