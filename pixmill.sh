@@ -11,4 +11,4 @@ if [ -x "$here/build/src/ui/pixmill" ]; then
   exec "$here/build/src/ui/pixmill" "$@"
 fi
 echo "pixmill.sh: the desktop program is not built yet; starting the command line instead" >&2
-exec "$here/build/src/cli/pixmill-cli" "$@"
+exec "$here/build/src/pixmill-cli" "$@"

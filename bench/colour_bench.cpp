@@ -19,17 +19,12 @@ const ImageBuffer& Photo(int side) {
   return img;
 }
 
-void Copy(const ImageBuffer& from, ImageBuffer& to) {
-  (void)to.Create(from.Width(), from.Height(), from.BitCount());
-  to.CopyFrom(from);
-}
-
 void BM_DepthChange(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
     ImageBuffer img;
-    Copy(Photo(4096), img);
+    testing::Copy(Photo(4096), img);
     ApplyColorSettings(img, {1, 0, 8});
     state.ResumeTiming();
     benchmark::DoNotOptimize(ChangeColorDepth(img, bits));
@@ -44,7 +39,7 @@ void BM_Resize(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     ImageBuffer img;
-    Copy(Photo(from), img);
+    testing::Copy(Photo(from), img);
     state.ResumeTiming();
     benchmark::DoNotOptimize(Resize(img, to, to));
   }

@@ -46,7 +46,7 @@ Bytes DiffusedGradient() {
       const auto r = static_cast<uint32_t>(40 + 180 * fx * (1 - 0.4 * fy));
       const auto g = static_cast<uint32_t>(60 + 150 * fy + 30 * fx * fy);
       const auto b = static_cast<uint32_t>(200 - 120 * fy + 40 * fx);
-      img.SetPixel(x, y, r << 16 | g << 8 | b);
+      WriteRgb24(img.Row(y) + 3 * x, r << 16 | g << 8 | b);
     }
   }
   ApplyColorSettings(img, {1, 0, 8});

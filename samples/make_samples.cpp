@@ -35,7 +35,7 @@ void Photo(ImageBuffer& img) {
         b += (150 - b) * k;
       }
       auto ch = [](double v) { return static_cast<uint32_t>(std::clamp(v, 0.0, 255.0)); };
-      img.SetPixel(x, y, ch(r) << 16 | ch(g) << 8 | ch(b));
+      WriteRgb24(img.Row(y) + 3 * x, ch(r) << 16 | ch(g) << 8 | ch(b));
     }
   }
 }
@@ -70,7 +70,7 @@ void Sprite(ImageBuffer& img) {
         case 'Y': c = 0xF8D800; break;
         default: break;
       }
-      img.SetPixel(x, y, c);
+      WriteRgb24(img.Row(y) + 3 * x, c);
     }
   }
 }

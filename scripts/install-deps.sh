@@ -16,6 +16,8 @@ packages=(
   libgmock-dev
   libbenchmark-dev
   libpng-dev
+  libcli11-dev
+  gcovr
   clang
   libclang-rt-dev
   fonts-noto-cjk

@@ -91,22 +91,17 @@ int Mismatches(const ImageBuffer& ours, const ImageBuffer& ref, int fileBits, bo
 TEST(BmpSuite, EveryFileIsRefusedCleanlyOrMatchesPillow) {
   const std::vector<Entry> entries = Manifest();
   ASSERT_EQ(entries.size(), 88u);
-  struct Counts {
-    int accepted = 0, refused = 0, mismatching = 0;
-  };
-  std::map<std::string, Counts> table;
+  int acceptedGood = 0;
   for (const Entry& e : entries) {
     const std::string folder = e.path.substr(0, 1);
     ImageBuffer img;
     const Result r = LoadFile(img, kCorpus + "/" + e.path);
     if (!r.ok()) {
-      ++table[folder].refused;
       EXPECT_FALSE(r.reason().empty()) << e.path;
       EXPECT_FALSE(img.IsValid()) << e.path;
-      std::printf("  refused   %-24s %s\n", e.path.c_str(), r.reason().c_str());
       continue;
     }
-    ++table[folder].accepted;
+    acceptedGood += folder == "g";
     // Where Pillow cannot read a file or reads it wrongly, the file is checked
     // against its known content: the plain file of the same picture.
     // g/rgb32bf.bmp Pillow cannot read. Pillow 9.4 decodes RLE4 and RLE jumps
@@ -120,31 +115,17 @@ TEST(BmpSuite, EveryFileIsRefusedCleanlyOrMatchesPillow) {
     const std::string refName = known != kKnownContent.end() ? known->second : e.path;
     const bool undefinedAllowed = e.path.find("rletrns") != std::string::npos || e.path.find("rlecut") != std::string::npos;
     const bool hasRef = e.pillowOk || known != kKnownContent.end();
-    if (!hasRef) {
-      std::printf("  accepted  %-24s (Pillow does not read it)\n", e.path.c_str());
-      continue;
-    }
+    if (!hasRef) continue;
     const std::vector<uint8_t> png = testing::ReadFileBytes(kCorpus + "/ref_pillow/" + refName + ".png");
     ImageBuffer ref;
     ASSERT_TRUE(ParsePng(ref, png.data(), png.size()).ok()) << refName;
     std::string first;
     const int bad = Mismatches(img, ref, e.bitCount, undefinedAllowed, first);
-    if (bad != 0) ++table[folder].mismatching;
     // Files of the bad folder may decode differently from Pillow's guesses;
     // they must only load safely.
-    if (folder != "b") {
-      EXPECT_EQ(bad, 0) << e.path << ": first at " << first;
-    }
-    const std::string against = known != kKnownContent.end() ? "the known content of " + refName : "Pillow";
-    std::printf("  accepted  %-24s %s\n", e.path.c_str(),
-                (bad == 0 ? "matches " + against : "differs from " + against + " at " + first).c_str());
+    EXPECT_TRUE(folder == "b" || bad == 0) << e.path << ": first at " << first;
   }
-  std::printf("\n  folder  accepted  refused  mismatching\n");
-  for (const auto& [folder, c] : table) {
-    std::printf("  %-6s  %8d  %7d  %11d\n", folder.c_str(), c.accepted, c.refused, c.mismatching);
-  }
-  EXPECT_EQ(table["g"].accepted, 27);
-  EXPECT_EQ(table["g"].mismatching, 0);
+  EXPECT_EQ(acceptedGood, 27);
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "export/loader.h"
+#include "export/lzss.h"
 #include "platform/file_io.h"
 #include "support/test_support.h"
 
@@ -96,37 +102,64 @@ TEST(WriteFileAtomic, DeviceIsWrittenInPlaceAndItsErrorsReported) {
   EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
-TEST(ReadWholeFile, ReadsAndRefuses) {
-  TempDir dir;
-  FileBytes bytes;
-  WriteFileBytes(dir.File("a"), {9, 8});
-  ASSERT_TRUE(ReadWholeFile(dir.File("a"), bytes).ok());
-  EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), (std::vector<uint8_t>{9, 8}));
-
-  const Result missing = ReadWholeFile(dir.File("missing"), bytes);
-  EXPECT_EQ(missing.kind(), Result::Kind::kIoError);
-  EXPECT_NE(missing.reason().find("missing"), std::string::npos);
-  // Untouched on failure.
-  EXPECT_EQ(std::vector<uint8_t>(bytes.data(), bytes.data() + bytes.size()), (std::vector<uint8_t>{9, 8}));
-  EXPECT_EQ(ReadWholeFile(dir.path(), bytes).code(), 1);
-  WriteFileBytes(dir.File("empty"), {});
-  ASSERT_TRUE(ReadWholeFile(dir.File("empty"), bytes).ok());
-  EXPECT_EQ(bytes.size(), 0u);
+// How far the peak resident size of a child process grows while fn runs
+// (KiB), and what fn answered.
+std::pair<long, bool> PeakOf(const std::function<bool()>& fn) {
+  int pipefd[2];
+  if (::pipe(pipefd) != 0) return {-1, false};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const bool ok = fn();
+    ::getrusage(RUSAGE_SELF, &after);
+    const long answer[2] = {after.ru_maxrss - before.ru_maxrss, ok ? 1 : 0};
+    (void)!::write(pipefd[1], answer, sizeof answer);
+    ::_exit(0);
+  }
+  long answer[2] = {-1, 0};
+  (void)!::read(pipefd[0], answer, sizeof answer);
+  ::close(pipefd[0]);
+  ::close(pipefd[1]);
+  ::waitpid(pid, nullptr, 0);
+  return {answer[0], answer[1] != 0};
 }
 
-TEST(WriteFileAtomic, WritesPiecesInOrder) {
-  TempDir dir;
-  const uint8_t a[] = {1, 2}, b[] = {3}, c[] = {4, 5, 6};
-  ASSERT_TRUE(WriteFileAtomic(dir.File("p"), {Piece{a, 2}, Piece{b, 1}, Piece{c, 0}, Piece{c, 3}}).ok());
-  EXPECT_EQ(ReadFileBytes(dir.File("p")), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+// Small files that claim huge pictures are refused before anything big is
+// allocated for them (one once took 128 MiB and seconds).
+TEST(HostileSizes, ClaimedPicturesAllocateNothingBig) {
+  const std::string data = PIXMILL_TEST_DATA;
+  for (const std::string file :
+       {"/golden/in/claims-million-square.bmp", "/golden/in/claims-million-square-v5.bmp",
+        "/golden/in/claims-million-square-rle.bmp", "/golden/in/claims-8000-square-rle.bmp",
+        "/golden/in/claims-65535-square.d", "/golden/in/claims-20000-square.png", "/fuzz-findings/load-tall-16bit.bmp"}) {
+    const auto [peak, ok] = PeakOf([&] {
+      ImageBuffer img;
+      return LoadBytes(img, ReadFileBytes(data + file)).ok();
+    });
+    EXPECT_FALSE(ok) << file;
+    EXPECT_LT(peak, 8 * 1024) << file;  // KiB
+  }
 }
 
-TEST(FilterStrings, SplitIntoEntries) {
-  const auto entries = ParseFilterString("ﾋﾞｯﾄﾏｯﾌﾟ(*.0)|*.0|DATA(*.d)|*.d|ALL(*.*)|*.*||");
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[1].label, "DATA(*.d)");
-  EXPECT_EQ(entries[1].pattern, "*.d");
-  EXPECT_EQ(entries[2].pattern, "*.*");
+TEST(HostileSizes, LzssStreamExpandsAsFarAsItCanAndNoFurther) {
+  // Every token but the first a match of 34 bytes one byte back: 1.1 MB of
+  // stream expand to 17.8 MB, with no output buffer of 20 times the stream.
+  const int flagBytes = 65535;
+  std::vector<uint8_t> s = {'L', 'Z', 'S', 'S', 0xFF, 0xFF, 0x7F};
+  s.insert(s.end(), flagBytes - 1, 0xFF);
+  s.push_back('a');
+  for (int t = 1; t < flagBytes * 8; ++t) {
+    s.push_back(0x00);
+    s.push_back(0x20 | 31);
+  }
+  const auto [peak, ok] = PeakOf([&] {
+    LzssCodec codec;
+    return codec.Decode(s.data(), static_cast<int64_t>(s.size())).ok() &&
+           codec.Bytes().size() == 1 + size_t{34} * (flagBytes * 8 - 1);
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_LT(peak, 64 * 1024);
 }
 
 }  // namespace

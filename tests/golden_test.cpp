@@ -34,17 +34,10 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name << ": " << c.argum
 std::vector<Case> ReadCases() {
   std::vector<Case> cases;
   std::ifstream in(kGolden + "/cases.tsv");
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    Case c;
-    std::string status;
-    std::getline(fields, c.name, '\t');
-    std::getline(fields, status, '\t');
-    std::getline(fields, c.arguments);
-    c.status = std::atoi(status.c_str());
-    cases.push_back(c);
+    const size_t tab = line.find('\t'), next = line.find('\t', tab + 1);
+    cases.push_back({line.substr(0, tab), std::atoi(line.c_str() + tab + 1), line.substr(next + 1)});
   }
   return cases;
 }
@@ -55,25 +48,22 @@ void ReplaceAll(std::string& s, const std::string& from, const std::string& to) 
   }
 }
 
-// Runs the command line with standard output and error going to files.
-int RunCaptured(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile) {
-  std::vector<std::string> argv0 = {"pixmill-cli"};
-  argv0.insert(argv0.end(), args.begin(), args.end());
+// Runs the command line (args[0] its name) with standard output and error
+// going to files.
+int RunCaptured(std::vector<std::string> args, const std::string& outFile, const std::string& errFile) {
   std::vector<char*> argv;
-  for (std::string& a : argv0) argv.push_back(a.data());
+  for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-
   std::fflush(nullptr);
-  const int savedOut = ::dup(1), savedErr = ::dup(2);
-  const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ::dup2(out, 1);
-  ::dup2(err, 2);
-  const int status = cli::Main(static_cast<int>(argv0.size()), argv.data());
+  const int saved[2] = {::dup(1), ::dup(2)};
+  const int files[2] = {::open(outFile.c_str(), O_WRONLY | O_CREAT, 0644), ::open(errFile.c_str(), O_WRONLY | O_CREAT, 0644)};
+  ::dup2(files[0], 1);
+  ::dup2(files[1], 2);
+  const int status = cli::Main(static_cast<int>(args.size()), argv.data());
   std::fflush(nullptr);
-  ::dup2(savedOut, 1);
-  ::dup2(savedErr, 2);
-  for (int fd : {out, err, savedOut, savedErr}) ::close(fd);
+  ::dup2(saved[0], 1);
+  ::dup2(saved[1], 2);
+  for (int fd : {files[0], files[1], saved[0], saved[1]}) ::close(fd);
   return status;
 }
 
@@ -88,7 +78,7 @@ TEST_P(Golden, OutputsMatch) {
   ReplaceAll(line, "{golden}", kGolden + "/out");
   ReplaceAll(line, "{data}", PIXMILL_TEST_DATA);
   ReplaceAll(line, "{out}", out.path());
-  std::vector<std::string> args;
+  std::vector<std::string> args = {"pixmill-cli"};
   std::istringstream words(line);
   for (std::string w; words >> w;) args.push_back(w);
 

@@ -5,7 +5,6 @@
 
 #include <dirent.h>
 
-#include "export/export_writer.h"
 #include "export/loader.h"
 #include "export/lzss.h"
 #include "support/test_support.h"
@@ -55,24 +54,6 @@ TEST(FuzzReplay, SeedFilesAndFindings) {
   for (const std::string& f : files) {
     SCOPED_TRACE(f);
     Replay(testing::ReadFileBytes(f));
-  }
-}
-
-TEST(FuzzReplay, ExportedFilesOfEveryForm) {
-  testing::TempDir dir;
-  for (int bits : {1, 4, 8, 16, 24}) {
-    ImageBuffer img;
-    ASSERT_TRUE(img.Create(16, 8, bits).ok());
-    testing::FillPattern(img, static_cast<uint32_t>(bits));
-    for (int form : {kFormBitmap, kFormTexture, kFormCharacter}) {
-      for (int lzss : {0, 1}) {
-        for (int output : {0, 1}) {
-          const std::string path = dir.File("x");
-          ASSERT_TRUE(WriteConvertedFile(img, path, {form, output, lzss, 1}, nullptr).ok());
-          Replay(testing::ReadFileBytes(path));
-        }
-      }
-    }
   }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -9,10 +10,8 @@
 #include <functional>
 #include <sys/stat.h>
 
-#include "color/commands.h"
-#include "color/transparent.h"
+#include "app/document.h"
 #include "export/export_writer.h"
-#include "export/loader.h"
 #include "image/bmp.h"
 #include "support/test_support.h"
 #include "ui/main_dialog.h"
@@ -36,6 +35,12 @@ class TestWindow : public MainDialog {
     SetSavePrompt(&save);
     SetMessages(&messages);
   }
+  void Open(const std::string& path) {
+    openAnswer = QString::fromStdString(path);
+    OnOpen();
+  }
+  const ImageBuffer& image() const { return m_doc.image; }
+
   std::function<void(ModalDialog&)> drive;
   QString openAnswer;
   FakeSavePrompt save{std::nullopt};
@@ -59,11 +64,7 @@ class TestWindow : public MainDialog {
 std::string WritePicture(const TempDir& dir, const std::string& name, int w, int h, int bits, uint32_t seed = 1) {
   ImageBuffer img;
   EXPECT_TRUE(img.Create(w, h, bits).ok());
-  if (bits == 24) {
-    testing::FillPhotoLike(img, seed);
-  } else {
-    testing::FillPattern(img, seed);
-  }
+  bits == 24 ? testing::FillPhotoLike(img, seed) : testing::FillPattern(img, seed);
   const std::string path = dir.File(name);
   EXPECT_TRUE(WriteBmp(img, path).ok());
   return path;
@@ -71,173 +72,113 @@ std::string WritePicture(const TempDir& dir, const std::string& name, int w, int
 
 void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
 
-TEST(MainWindow, StartsWithTheTemplateCaptionAndLoadsTheCommandLine) {
+TEST(MainWindow, TitleFollowsTheCommandLineAndFailedLoadsChangeNothing) {
   TempDir dir;
   ::mkdir(dir.File("with blanks").c_str(), 0755);
   WritePicture(dir, "with blanks/photo.bmp", 320, 240, 24);
   TestWindow empty;
   EXPECT_EQ(empty.windowTitle(), QStringLiteral("Pixmill Ver2.0"));
-  EXPECT_EQ(empty.m_image.GetBits(), nullptr);
+  empty.OnConvert();
+  empty.OnScale();
+  empty.OnColor();
+  empty.OnTransparent();
+  empty.OnSave();
+  EXPECT_EQ(empty.dialogsRun + empty.save.requests.size(), 0u);
 
   TestWindow window(QString::fromStdString("\"" + dir.File("with blanks/photo.bmp") + "\""));
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 photo.bmp(320×240×24)"));
-  EXPECT_EQ(window.m_fileName, QStringLiteral("photo.bmp"));
-  EXPECT_EQ(window.m_pickedColor, kKeyColor);
-  EXPECT_EQ(window.m_image.m_transparentColor, kKeyColor);
-  EXPECT_EQ(window.m_image.GetProgressBar() != nullptr, true);
-}
-
-TEST(MainWindow, FailedLoadKeepsTitleAndPicture) {
-  TempDir dir;
-  const std::string good = WritePicture(dir, "a.bmp", 30, 20, 8);
   testing::WriteFileBytes(dir.File("bad.bmp"), {1, 2, 3, 4, 5});
-  TestWindow window;
-  window.openAnswer = QString::fromStdString(good);
-  window.OnOpen();
-  const QString title = window.windowTitle();
-  EXPECT_EQ(title, QStringLiteral("Pixmill Ver 2.0 a.bmp(30×20×8)"));
-  window.openAnswer = QString::fromStdString(dir.File("bad.bmp"));
-  window.OnOpen();
-  EXPECT_EQ(window.windowTitle(), title);
-  EXPECT_EQ(window.m_image.Width(), 30);
-  window.openAnswer.clear();  // cancelled
-  window.OnOpen();
-  EXPECT_EQ(window.windowTitle(), title);
+  window.Open(dir.File("bad.bmp"));
+  window.Open("");  // cancelled
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 photo.bmp(320×240×24)"));
+  EXPECT_EQ(window.image().Width(), 320);
 }
 
-TEST(MainWindow, ScrollRangesAndPageSteps) {
+TEST(MainWindow, ScrollRangesPageStepsAndTheShownPixels) {
   TempDir dir;
   TestWindow probe;
-  const int fw = probe.preview->width();
-  const int fh = probe.preview->height();
+  const int fw = probe.preview->width(), fh = probe.preview->height();
   for (int extra : {19, 20}) {
     TestWindow window;
-    window.openAnswer = QString::fromStdString(WritePicture(dir, "p.bmp", fw + extra, fh + extra, 8));
-    window.OnOpen();
+    window.Open(WritePicture(dir, "p.bmp", fw + extra, fh + extra, 24, 7));
     EXPECT_EQ(window.m_hScrollMax, extra);
-    EXPECT_EQ(window.m_vScrollMax, extra);
     window.hScroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
     window.vScroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(window.hScroll->value(), extra / 20);
-    EXPECT_EQ(window.vScroll->value(), extra / 20);
-    window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(window.hScroll->value(), extra / 20 + 1);
-    EXPECT_EQ(window.m_lastHPos, extra / 20 + 1);
-    window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    for (int i = 0; i < 7; ++i) window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    const int hpos = window.hScroll->value(), vpos = window.vScroll->value();
+    EXPECT_EQ(hpos, extra / 20 + 7);
+    const QImage shown = window.preview->grab().toImage();
+    for (auto [X, Y] : {std::pair{1, 1}, {5, 9}, {fw - 3, 20}}) {
+      EXPECT_EQ(shown.pixel(X, Y) & 0xFFFFFF, window.image().GetPixel(hpos + X - 1, vpos + Y - 1)) << X << "," << Y;
+    }
+    for (int i = 0; i < 40; ++i) window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(window.hScroll->value(), 0);  // clamped
   }
-  // A picture no wider than the frame: range 0..0.
-  TestWindow small;
-  small.openAnswer = QString::fromStdString(WritePicture(dir, "s.bmp", 10, 10, 8));
-  small.OnOpen();
-  EXPECT_EQ(small.hScroll->maximum(), 0);
-  small.hScroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(small.hScroll->value(), 0);
-}
-
-TEST(MainWindow, SmallerPictureAfterScrolling) {
-  TempDir dir;
+  // A smaller picture after scrolling: each bar at most at its new maximum.
   TestWindow window;
-  const int fw = window.preview->width();
-  window.openAnswer = QString::fromStdString(WritePicture(dir, "big.bmp", fw + 300, 50, 8));
-  window.OnOpen();
-  window.hScroll->triggerAction(QAbstractSlider::SliderToMaximum);
+  window.Open(WritePicture(dir, "big.bmp", fw + 300, 50, 8));
   for (int i = 0; i < 40; ++i) window.hScroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(window.hScroll->value(), 300);
-  window.openAnswer = QString::fromStdString(WritePicture(dir, "smaller.bmp", fw + 40, 50, 8));
-  window.OnOpen();
-  EXPECT_EQ(window.m_hScrollMax, 40);
-  EXPECT_EQ(window.hScroll->value(), 40);
-  EXPECT_EQ(window.m_lastHPos, 300);  // the remembered last position is not touched
-}
-
-TEST(MainWindow, PreviewShowsThePictureFromTheScrollPositions) {
-  TempDir dir;
-  TestWindow window;
-  const int fw = window.preview->width();
-  window.openAnswer = QString::fromStdString(WritePicture(dir, "big.bmp", fw + 50, window.preview->height() + 30, 24, 7));
-  window.OnOpen();
-  for (int i = 0; i < 7; ++i) window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-  for (int i = 0; i < 3; ++i) window.vScroll->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-  const QImage shown = window.preview->grab().toImage();
-  for (auto [X, Y] : {std::pair{1, 1}, {5, 9}, {fw - 3, 20}}) {
-    const uint32_t expected = window.m_image.GetPixel(7 + X - 1, 3 + Y - 1);
-    EXPECT_EQ(shown.pixel(X, Y) & 0xFFFFFF, expected) << X << "," << Y;
-  }
+  window.Open(WritePicture(dir, "smaller.bmp", 5, 5, 24));
+  EXPECT_EQ(window.hScroll->value(), 0);
   // Beyond a small picture: the key colour.
-  TestWindow small;
-  small.openAnswer = QString::fromStdString(WritePicture(dir, "s.bmp", 5, 5, 24));
-  small.OnOpen();
-  const QImage smallShown = small.preview->grab().toImage();
-  EXPECT_EQ(smallShown.pixel(20, 20) & 0xFFFFFF, SwapRedBlue(kKeyColor));
+  EXPECT_EQ(window.preview->grab().toImage().pixel(20, 20) & 0xFFFFFF, SwapRedBlue(kKeyColor));
 }
 
-TEST(MainWindow, SaveProposesTheNameBeforeItsFirstDot) {
+TEST(MainWindow, SaveDropAndPicking) {
   TempDir dir;
-  TestWindow none;
-  none.OnSave();
-  EXPECT_TRUE(none.save.requests.empty());
-
-  const std::string path = WritePicture(dir, "my.photo.bmp", 8, 8, 8);
   TestWindow window;
-  window.openAnswer = QString::fromStdString(path);
-  window.OnOpen();
+  auto* mime = new QMimeData;
+  mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(WritePicture(dir, "my.photo.bmp", 40, 30, 24, 3))),
+                 QUrl::fromLocalFile(QString::fromStdString(WritePicture(dir, "second.bmp", 20, 20, 8)))});
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  window.dropEvent(&drop);
+  delete mime;
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 my.photo.bmp(40×30×24)"));
   window.OnSave();
   ASSERT_EQ(window.save.requests.size(), 1u);
   EXPECT_EQ(window.save.requests[0].proposedName, "my");
   EXPECT_EQ(window.save.requests[0].defaultExtension, "BMP");
-}
 
-TEST(MainWindow, DropLoadsTheFirstFile) {
-  TempDir dir;
-  const std::string first = WritePicture(dir, "first.bmp", 12, 9, 8);
-  const std::string second = WritePicture(dir, "second.bmp", 20, 20, 24);
-  TestWindow window;
-  auto* mime = new QMimeData;
-  mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(first)), QUrl::fromLocalFile(QString::fromStdString(second))});
-  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-  // Delivered to the handler as the platform's drag and drop would.
-  window.dropEvent(&drop);
-  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 first.bmp(12×9×8)"));
-  delete mime;
-}
-
-TEST(MainWindow, CommandsWithoutAPictureDoNothing) {
-  TestWindow window;
-  window.OnConvert();
-  window.OnScale();
-  window.OnColor();
-  window.OnTransparent();
-  EXPECT_EQ(window.dialogsRun, 0);
-  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver2.0"));
-}
-
-TEST(MainWindow, PickingUsesThePixelUnderThePointer) {
-  TempDir dir;
-  TestWindow window;
-  window.openAnswer = QString::fromStdString(WritePicture(dir, "p.bmp", 40, 30, 24, 3));
-  window.OnOpen();
   const QPoint origin = window.PreviewOrigin();
   QTest::mouseClick(&window, Qt::LeftButton, {}, origin + QPoint(5, 7));
-  EXPECT_EQ(window.m_pickedColor, SwapRedBlue(window.m_image.GetPixel(5, 7)));
-  // The frame pixel there shows the same colour.
-  const QImage shown = window.preview->grab().toImage();
-  EXPECT_EQ(shown.pixel(1 + 5, 1 + 7) & 0xFFFFFF, window.m_image.GetPixel(5, 7));
-  // Outside the picture (left of the preview, beyond its right edge): the key colour.
-  QTest::mouseClick(&window, Qt::LeftButton, {}, origin + QPoint(-3, 4));
-  EXPECT_EQ(window.m_pickedColor, kKeyColor);
-  QTest::mouseClick(&window, Qt::LeftButton, {}, origin + QPoint(5, 7));
-  QTest::mouseClick(&window, Qt::LeftButton, {}, origin + QPoint(41, 4));
-  EXPECT_EQ(window.m_pickedColor, kKeyColor);
+  EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(window.image().GetPixel(5, 7)));
+  for (QPoint outside : {QPoint(-3, 4), QPoint(41, 4)}) {
+    QTest::mouseClick(&window, Qt::LeftButton, {}, origin + QPoint(5, 7));
+    QTest::mouseClick(&window, Qt::LeftButton, {}, origin + outside);
+    EXPECT_EQ(window.m_doc.pickedColor, kKeyColor);
+  }
 }
 
-// ------------------------------------------------------- the convert dialog
+TEST(SaveDialog, FileTypeAndTheExtensionATypedNameTakes) {
+  std::vector<FileFilter> filters = ParseFilterString(
+      "ﾋﾞｯﾄﾏｯﾌﾟ(*.0)|*.0|ﾋﾞｯﾄﾏｯﾌﾟ(*.1)|*.1|DATA(*.d)|*.d|Veltor(*.bas)|*.bas|ALL(*.*)|*.*||");
+  QFileDialog dialog;
+  ConfigureSaveDialog(dialog, {"image3", "0", filters, 3, true});
+  EXPECT_EQ(dialog.selectedNameFilter(), QStringLiteral("DATA(*.d)"));
+  EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("d"));
+  EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+  // The user picks the next types in the dialog's own list.
+  auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  ASSERT_NE(types, nullptr);
+  QTest::keyClick(types, Qt::Key_Down);
+  EXPECT_EQ(dialog.selectedNameFilter(), QStringLiteral("Veltor(*.bas)"));
+  EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("bas"));
+  QTest::keyClick(types, Qt::Key_Down);
+  EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("0"));  // ALL has none: the default extension
+
+  QFileDialog none;  // no type preselected: the first shows
+  ConfigureSaveDialog(none, {"image0", "0", filters, 0, true});
+  EXPECT_EQ(none.selectedNameFilter(), QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ(*.0)"));
+  EXPECT_EQ(none.defaultSuffix(), QStringLiteral("0"));
+}
+
+// --------------------------------------------------------- the convert dialog
 
 struct Offer {
   int bits, w, h;
-  bool bitmap, texture, character, text, lzss, palette;
+  const char* enabled;  // bitmap, texture, character, text, lzss, palette as 0/1
   int form;
   bool paletteTicked;
 };
@@ -253,116 +194,26 @@ TEST_P(ConvertDialogOffers, MatchTheRules) {
   ConvertDialog d;
   std::copy(img.GetInfo(), img.GetInfo() + 40, d.m_pictureInfo.begin());
   d.OnInitDialog();
-  EXPECT_EQ(d.bitmapRadio->isEnabled(), o.bitmap);
-  EXPECT_EQ(d.textureRadio->isEnabled(), o.texture);
-  EXPECT_EQ(d.characterRadio->isEnabled(), o.character);
-  EXPECT_TRUE(d.binaryRadio->isEnabled());
-  EXPECT_EQ(d.textRadio->isEnabled(), o.text);
-  EXPECT_EQ(d.lzssBox->isEnabled(), o.lzss);
-  EXPECT_EQ(d.paletteBox->isEnabled(), o.palette);
+  const std::vector<QWidget*> controls = {d.bitmapRadio, d.textureRadio, d.characterRadio,
+                                          d.textRadio,   d.lzssBox,      d.paletteBox};
+  for (size_t i = 0; i < controls.size(); ++i) EXPECT_EQ(controls[i]->isEnabled(), o.enabled[i] == '1') << i;
   EXPECT_TRUE(d.binaryRadio->isChecked());
   EXPECT_FALSE(d.lzssBox->isChecked());
-  EXPECT_EQ(d.paletteBox->isChecked(), o.paletteTicked);
-  EXPECT_EQ(d.bitmapRadio->isChecked(), o.form == 0);
-  EXPECT_EQ(d.textureRadio->isChecked(), o.form == 1);
-  EXPECT_EQ(d.characterRadio->isChecked(), false);
   d.show();
   Click(d.okButton);
   EXPECT_EQ(d.result(), QDialog::Accepted);
-  EXPECT_EQ(d.m_form, o.form);
-  EXPECT_EQ(d.m_output, 0);
-  EXPECT_EQ(d.m_palette, o.paletteTicked ? 1 : 0);
+  EXPECT_EQ((ExportChoices{d.m_form, d.m_output, d.m_lzss, d.m_palette}),
+            (ExportChoices{o.form, 0, 0, o.paletteTicked ? 1 : 0}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pictures, ConvertDialogOffers,
-    ::testing::Values(Offer{1, 64, 8, false, true, false, true, true, true, 1, true},
-                      Offer{4, 64, 8, false, true, false, true, true, true, 1, true},
-                      Offer{4, 100, 8, false, false, false, true, true, true, -1, true},
-                      Offer{8, 64, 64, true, true, true, false, false, true, 0, true},
-                      Offer{8, 64, 60, true, true, false, false, false, true, 0, true},
-                      Offer{8, 100, 64, true, false, false, false, false, true, 0, true},
-                      Offer{16, 64, 64, true, true, false, false, false, false, 0, false},
-                      Offer{24, 64, 64, true, true, false, false, false, false, 0, false},
-                      Offer{24, 63, 64, true, false, false, false, false, false, 0, false}));
+INSTANTIATE_TEST_SUITE_P(Pictures, ConvertDialogOffers,
+                         ::testing::Values(Offer{1, 64, 8, "010111", 1, true}, Offer{4, 64, 8, "010111", 1, true},
+                                           Offer{4, 100, 8, "000111", -1, true}, Offer{8, 64, 64, "111001", 0, true},
+                                           Offer{8, 64, 60, "110001", 0, true}, Offer{8, 100, 64, "100001", 0, true},
+                                           Offer{16, 64, 64, "110000", 0, false}, Offer{24, 64, 64, "110000", 0, false},
+                                           Offer{24, 63, 64, "100000", 0, false}));
 
-TEST(ConvertDialogClicks, FormClickShowsTheFieldsAgain) {
-  ImageBuffer img;
-  ASSERT_TRUE(img.Create(64, 64, 8).ok());
-  ConvertDialog d;
-  std::copy(img.GetInfo(), img.GetInfo() + 40, d.m_pictureInfo.begin());
-  d.OnInitDialog();
-  d.show();
-  Click(d.textureRadio);
-  EXPECT_TRUE(d.textRadio->isEnabled());
-  Click(d.textRadio);
-  Click(d.lzssBox);
-  EXPECT_TRUE(d.textRadio->isChecked());
-  EXPECT_TRUE(d.lzssBox->isChecked());
-  Click(d.characterRadio);
-  EXPECT_TRUE(d.characterRadio->isChecked());
-  EXPECT_TRUE(d.binaryRadio->isChecked());
-  EXPECT_FALSE(d.lzssBox->isChecked());
-  Click(d.bitmapRadio);
-  EXPECT_FALSE(d.textRadio->isEnabled());
-  EXPECT_FALSE(d.lzssBox->isEnabled());
-  Click(d.textureRadio);
-  Click(d.textRadio);
-  Click(d.paletteBox);
-  Click(d.okButton);
-  EXPECT_EQ(d.m_form, 1);
-  EXPECT_EQ(d.m_output, 1);
-  EXPECT_EQ(d.m_lzss, 0);
-  EXPECT_EQ(d.m_palette, 0);
-}
-
-// --------------------------------------------------------- the colour dialog
-
-TEST(ColourDialog, OpensAtEightAndWrapsAround) {
-  ColorDialog d;
-  d.m_depthChoice = 1;
-  d.m_dither = 1;
-  d.m_paletteType = 0;
-  d.OnInitDialog();
-  d.show();
-  EXPECT_TRUE(d.depthRadios[1]->isChecked());
-  EXPECT_TRUE(d.diffusionRadio->isChecked());
-  EXPECT_TRUE(d.optimizedRadio->isChecked());
-  EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("8"));
-  EXPECT_TRUE(d.precisionEdit->isReadOnly());
-  for (int i = 0; i < 8; ++i) QTest::keyClick(d.precisionSpin, Qt::Key_Up);
-  EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("16"));
-  QTest::keyClick(d.precisionSpin, Qt::Key_Up);
-  EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("1"));
-  QTest::keyClick(d.precisionSpin, Qt::Key_Down);
-  EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("16"));
-  // Typing does nothing: the edit is read-only.
-  QTest::keyClicks(d.precisionEdit, "3");
-  EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("16"));
-  Click(d.okButton);
-  EXPECT_EQ(d.result(), QDialog::Accepted);
-  EXPECT_EQ(d.m_precisionValue, 16);
-  EXPECT_EQ(d.m_depthChoice, 1);
-}
-
-TEST(ColourDialog, ArrowKeysMoveTheSelection) {
-  ColorDialog d;
-  d.m_depthChoice = 4;
-  d.m_dither = 1;
-  d.m_paletteType = 0;
-  d.OnInitDialog();
-  d.show();
-  d.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
-  ASSERT_EQ(QApplication::focusWidget(), d.depthRadios[4]);
-  QTest::keyClick(d.depthRadios[4], Qt::Key_Up);
-  EXPECT_TRUE(d.depthRadios[3]->isChecked());
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-  EXPECT_EQ(d.result(), QDialog::Accepted);
-  EXPECT_EQ(d.m_depthChoice, 3);
-}
-
-TEST(ConvertDialogKeys, ArrowKeysChooseTheForm) {
+TEST(ConvertDialog, FormClickShowsTheFieldsAgainAndArrowKeysChoose) {
   ImageBuffer img;
   ASSERT_TRUE(img.Create(64, 64, 8).ok());
   ConvertDialog d;
@@ -374,26 +225,38 @@ TEST(ConvertDialogKeys, ArrowKeysChooseTheForm) {
   ASSERT_EQ(QApplication::focusWidget(), d.bitmapRadio);
   QTest::keyClick(d.bitmapRadio, Qt::Key_Down);
   EXPECT_TRUE(d.textureRadio->isChecked());
-  EXPECT_TRUE(d.textRadio->isEnabled());  // the click's rules ran
+  Click(d.textRadio);
+  Click(d.lzssBox);
+  Click(d.characterRadio);
+  EXPECT_TRUE(d.binaryRadio->isChecked());
+  EXPECT_FALSE(d.lzssBox->isChecked());
+  Click(d.bitmapRadio);
+  EXPECT_FALSE(d.textRadio->isEnabled());
+  Click(d.textureRadio);
+  Click(d.textRadio);
+  Click(d.paletteBox);
+  Click(d.okButton);
+  EXPECT_EQ((ExportChoices{d.m_form, d.m_output, d.m_lzss, d.m_palette}), (ExportChoices{1, 1, 0, 0}));
 }
 
-TEST(ColourDialog, RemembersDitheringAndPaletteNotPrecision) {
+// ---------------------------------------------------------- the colour dialog
+
+TEST(ColourDialog, OpensAtEightWrapsAroundAndRemembersItsChoices) {
   TempDir dir;
   TestWindow window;
-  window.openAnswer = QString::fromStdString(WritePicture(dir, "p.bmp", 16, 16, 24));
-  window.OnOpen();
+  window.Open(WritePicture(dir, "p.bmp", 16, 16, 4));
   window.drive = [](ModalDialog& md) {
     auto& d = static_cast<ColorDialog&>(md);
-    EXPECT_TRUE(d.depthRadios[4]->isChecked());
-    Click(d.standardRadio);
-    Click(d.noneRadio);
+    EXPECT_TRUE(d.depthRadios[1]->isChecked());
+    EXPECT_TRUE(d.diffusionRadio->isChecked());
+    EXPECT_TRUE(d.optimizedRadio->isChecked());
+    EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("8"));
+    for (int i = 0; i < 9; ++i) QTest::keyClick(d.precisionSpin, Qt::Key_Up);
+    EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("1"));
     QTest::keyClick(d.precisionSpin, Qt::Key_Down);
-    Click(d.cancelButton);
-  };
-  window.OnColor();
-  EXPECT_EQ(window.m_ditherChoice, 1);  // cancel hands nothing back
-  window.drive = [](ModalDialog& md) {
-    auto& d = static_cast<ColorDialog&>(md);
+    EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("16"));
+    QTest::keyClicks(d.precisionEdit, "3");  // read-only
+    EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("16"));
     Click(d.standardRadio);
     Click(d.noneRadio);
     Click(d.okButton);
@@ -406,127 +269,87 @@ TEST(ColourDialog, RemembersDitheringAndPaletteNotPrecision) {
     EXPECT_TRUE(d.standardRadio->isChecked());
     EXPECT_TRUE(d.noneRadio->isChecked());
     EXPECT_EQ(d.precisionEdit->text(), QStringLiteral("8"));
-    EXPECT_TRUE(d.optimizedRadio->isEnabled());
+    Click(d.optimizedRadio);
     Click(d.cancelButton);
   };
   window.OnColor();
+  EXPECT_EQ(window.m_paletteChoice, 1);  // cancel hands nothing back
 }
 
-// ---------------------------------------------------------- the scale dialog
+// ----------------------------------------------------------- the scale dialog
 
-struct ScaleRun {
-  ScaleDialog d;
-  RecordingMessages messages;
-  ScaleRun(int w, int h, int box) : d(nullptr, &messages) {
-    d.m_widthText = QString::number(w);
-    d.m_heightText = QString::number(h);
-    d.m_keepAspectBox = box;
-    d.OnInitDialog();
-    d.show();
-    d.activateWindow();
-    d.widthEdit->setFocus();
-  }
-  void Type(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-  }
+struct ScaleCase {
+  const char* name;
+  int w, h, box;
+  std::vector<std::pair<char, QString>> actions;  // 'w'/'h' type into an edit, 'u' width unit, 'b' the box
+  QString widthText, heightText;
+  double newWidth, newHeight;  // at OK; 0 when OK is refused
 };
 
-TEST(ScaleDialog, LinkedWidthSetsTheHeight) {
-  ScaleRun run(320, 240, 1);
-  run.Type(run.d.widthEdit, "160");
-  EXPECT_EQ(run.d.heightEdit->text(), QStringLiteral("120"));
-  Click(run.d.okButton);
-  EXPECT_EQ(run.d.result(), QDialog::Accepted);
-  EXPECT_EQ(run.d.m_newWidth, 160);
-  EXPECT_EQ(run.d.m_newHeight, 120);
-}
+void PrintTo(const ScaleCase& c, std::ostream* os) { *os << c.name; }
 
-TEST(ScaleDialog, PercentUnits) {
-  ScaleRun run(320, 240, 1);
-  run.d.widthUnit->setCurrentIndex(1);
-  EXPECT_EQ(run.d.widthEdit->text(), QStringLiteral("100"));
-  run.Type(run.d.widthEdit, "50");
-  EXPECT_EQ(run.d.heightEdit->text(), QStringLiteral("120"));
-  Click(run.d.okButton);
-  EXPECT_EQ(run.d.m_newWidth, 160);
-  EXPECT_EQ(run.d.m_newHeight, 120);
+class ScaleDialogCases : public ::testing::TestWithParam<ScaleCase> {};
 
-  ScaleRun second(320, 240, 1);
-  second.Type(second.d.widthEdit, "50");
-  second.d.widthUnit->setCurrentIndex(1);
-  EXPECT_EQ(second.d.widthEdit->text(), QStringLiteral("15"));
-  Click(second.d.okButton);
-  EXPECT_EQ(second.d.m_newWidth, 48);
-}
-
-TEST(ScaleDialog, TruncatedTextsAndTheUnlinkedCase) {
-  ScaleRun run(100, 75, 1);
-  run.Type(run.d.widthEdit, "10");
-  EXPECT_EQ(run.d.heightEdit->text(), QStringLiteral("7"));
-  EXPECT_EQ(run.d.widthEdit->text(), QStringLiteral("10"));
-
-  ScaleRun clear(320, 240, 0);
-  clear.Type(clear.d.widthEdit, "50");
-  EXPECT_EQ(clear.d.heightEdit->text(), QStringLiteral("240"));
-  clear.d.widthUnit->setCurrentIndex(1);
-  EXPECT_EQ(clear.d.widthEdit->text(), QStringLiteral("100"));
-  // Ticking the box links the edits from then on.
-  Click(clear.d.aspectBox);
-  clear.Type(clear.d.heightEdit, "120");
-  EXPECT_EQ(clear.d.widthEdit->text(), QStringLiteral("50"));
-}
-
-TEST(ScaleDialog, RangeCheckKeepsTheDialogOpen) {
-  for (const char* text : {"4096.5", "", "abc", "0", "-3"}) {
-    ScaleRun run(320, 240, 0);
-    run.Type(run.d.widthEdit, text);
-    Click(run.d.okButton);
-    EXPECT_NE(run.d.result(), QDialog::Accepted) << text;
-    EXPECT_TRUE(run.d.isVisible()) << text;
-    ASSERT_EQ(run.messages.messages.size(), 1u) << text;
-    EXPECT_EQ(run.messages.messages[0], "1から4096までの数を入力してください");
-  }
-  ScaleRun ok(320, 240, 0);
-  ok.Type(ok.d.widthEdit, "4096");
-  Click(ok.d.okButton);
-  EXPECT_EQ(ok.d.result(), QDialog::Accepted);
-  EXPECT_TRUE(ok.messages.messages.empty());
-  EXPECT_EQ(ok.d.m_newWidth, 4096);
-}
-
-TEST(ScaleDialog, LeadingNumberReadsLikeAtof) {
-  EXPECT_EQ(LeadingNumber(QStringLiteral("  12.5px")), 12.5);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("+3e2")), 300);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("-.5")), -0.5);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("1e")), 1);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("x1")), 0);
-  EXPECT_EQ(LeadingNumber(QStringLiteral("")), 0);
-  EXPECT_EQ(WholeText(7.99), QStringLiteral("7"));
-  EXPECT_EQ(WholeText(-7.99), QStringLiteral("-7"));
-}
-
-// ----------------------------------------------------- the commands together
-
-TEST(Commands, ColourTransparentConvertFromTheWindow) {
-  TempDir dir;
-  // A sprite on a flat background.
-  ImageBuffer art;
-  ASSERT_TRUE(art.Create(32, 24, 24).ok());
-  for (int y = 0; y < 24; ++y) {
-    for (int x = 0; x < 32; ++x) {
-      const bool sprite = (x - 16) * (x - 16) + (y - 12) * (y - 12) < 60;
-      art.SetPixel(x, y, sprite ? ((x + y) % 3 == 0 ? 0xE04020 : 0x2060E0) : 0x30A030);
+TEST_P(ScaleDialogCases, TextsAndSizes) {
+  const ScaleCase& c = GetParam();
+  RecordingMessages messages;
+  ScaleDialog d(nullptr, &messages);
+  d.m_widthText = QString::number(c.w);
+  d.m_heightText = QString::number(c.h);
+  d.m_keepAspectBox = c.box;
+  d.OnInitDialog();
+  d.show();
+  for (const auto& [what, text] : c.actions) {
+    if (what == 'u') {
+      d.widthUnit->setCurrentIndex(text.toInt());
+    } else if (what == 'b') {
+      Click(d.aspectBox);
+    } else {
+      QLineEdit* edit = what == 'w' ? d.widthEdit : d.heightEdit;
+      edit->setFocus();
+      edit->selectAll();
+      QTest::keyClick(edit, Qt::Key_Backspace);
+      QTest::keyClicks(edit, text);
     }
   }
-  ASSERT_TRUE(WriteBmp(art, dir.File("art.bmp")).ok());
+  EXPECT_EQ(d.widthEdit->text(), c.widthText);
+  EXPECT_EQ(d.heightEdit->text(), c.heightText);
+  Click(d.okButton);
+  if (c.newWidth == 0) {
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(messages.messages, std::vector<std::string>{"1から4096までの数を入力してください"});
+    return;
+  }
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(d.m_newWidth, c.newWidth);
+  EXPECT_EQ(d.m_newHeight, c.newHeight);
+}
 
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ScaleDialogCases,
+    ::testing::Values(
+        ScaleCase{"LinkedWidthSetsTheHeight", 320, 240, 1, {{'w', "160"}}, "160", "120", 160, 120},
+        ScaleCase{"PercentWidth", 320, 240, 1, {{'u', "1"}, {'w', "50"}}, "50", "120", 160, 120},
+        ScaleCase{"PixelsThenPercent", 320, 240, 1, {{'w', "50"}, {'u', "1"}}, "15", "37", 48, 37},
+        ScaleCase{"HeightTruncated", 100, 75, 1, {{'w', "10"}}, "10", "7", 10, 7},
+        ScaleCase{"UnlinkedThenPercent", 320, 240, 0, {{'w', "50"}, {'u', "1"}}, "100", "240", 320, 240},
+        ScaleCase{"BoxLinksFromThen", 320, 240, 0, {{'b', ""}, {'h', "120"}}, "160", "120", 160, 120},
+        ScaleCase{"FullSizeAccepted", 320, 240, 0, {{'w', "4096"}}, "4096", "240", 4096, 240},
+        ScaleCase{"AboveRefused", 320, 240, 0, {{'w', "4096.5"}}, "4096.5", "240", 0, 0},
+        ScaleCase{"EmptyRefused", 320, 240, 0, {{'w', ""}}, "", "240", 0, 0},
+        ScaleCase{"NoNumberRefused", 320, 240, 0, {{'w', "abc"}}, "abc", "240", 0, 0},
+        ScaleCase{"NegativeRefused", 320, 240, 0, {{'h', "-3"}}, "320", "-3", 0, 0},
+        ScaleCase{"LeadingNumberLikeAtof", 320, 240, 0, {{'w', " +3e2px"}}, " +3e2px", "240", 300, 240}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// ------------------------------------------------------ the commands together
+
+TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {
+  TempDir dir;
+  const std::string picture = WritePicture(dir, "art.bmp", 32, 24, 24, 5);
   TestWindow window;
-  window.openAnswer = QString::fromStdString(dir.File("art.bmp"));
-  window.OnOpen();
-  // Colour: 4 bits (the other choices as remembered).
+  window.Open(picture);
   window.drive = [](ModalDialog& md) {
     auto& d = static_cast<ColorDialog&>(md);
     Click(d.depthRadios[1]);
@@ -534,85 +357,41 @@ TEST(Commands, ColourTransparentConvertFromTheWindow) {
   };
   window.OnColor();
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 art.bmp(32×24×4)"));
-  // Click a background pixel, then Transparent.
   QTest::mouseClick(&window, Qt::LeftButton, {}, window.PreviewOrigin() + QPoint(1, 1));
-  const uint32_t picked = window.m_pickedColor;
   Click(window.transparentButton);
-  EXPECT_EQ(window.m_image.GetIndex(1, 1), 0);
-  EXPECT_EQ(window.m_image.GetIndex(16, 12) != 0, true);
-  // Convert: texture, text, LZSS, palette.
   window.save = FakeSavePrompt(dir.File("art.bas"));
   window.drive = [](ModalDialog& md) {
     auto& d = static_cast<ConvertDialog&>(md);
-    EXPECT_TRUE(d.textureRadio->isChecked());
     Click(d.textRadio);
     Click(d.lzssBox);
-    EXPECT_TRUE(d.paletteBox->isChecked());
     Click(d.okButton);
   };
   window.OnConvert();
   ASSERT_EQ(window.save.requests.size(), 1u);
   EXPECT_EQ(window.save.requests[0].filterIndex, 4);
+  EXPECT_EQ(window.save.requests[0].proposedName, "image0");
   ASSERT_EQ(window.messages.messages.size(), 1u);
   EXPECT_EQ(window.messages.messages[0].rfind("圧縮率 ", 0), 0u);
 
-  // The same steps through the core give the same bytes.
-  ImageBuffer core;
-  InitTransparentColor(core, kKeyColor);
-  ASSERT_TRUE(LoadFile(core, dir.File("art.bmp")).ok());
-  uint32_t corePicked = kKeyColor;
-  ASSERT_TRUE(ColourCommand(core, corePicked, {1, 0, 8}, 4).ok());
-  corePicked = PickColor(core, 1, 1);
-  EXPECT_EQ(corePicked, picked);
-  ASSERT_TRUE(TransparentCommand(core, corePicked).ok());
-  ASSERT_TRUE(WriteConvertedFile(core, dir.File("core.bas"), {kFormTexture, kOutputText, 1, 1}, nullptr).ok());
+  Document core;
+  ASSERT_TRUE(LoadCommand(core, picture).ok());
+  ASSERT_TRUE(ColourCommand(core, {1, 0, 8}, 4).ok());
+  PickCommand(core, 1, 1);
+  ASSERT_TRUE(TransparentCommand(core).ok());
+  ASSERT_TRUE(WriteConvertedFile(core.image, dir.File("core.bas"), {kFormTexture, kOutputText, 1, 1}, nullptr).ok());
   EXPECT_EQ(ReadFileBytes(dir.File("art.bas")), ReadFileBytes(dir.File("core.bas")));
 
-  // Scale clears the transparency first, then resizes; the swatch resets.
+  // Scale clears the transparency first; the swatch goes back to the key colour.
   window.drive = [](ModalDialog& md) {
     auto& d = static_cast<ScaleDialog&>(md);
-    EXPECT_TRUE(d.aspectBox->isChecked());
     d.widthEdit->selectAll();
     QTest::keyClicks(d.widthEdit, "64");
-    EXPECT_EQ(d.heightEdit->text(), QStringLiteral("48"));
     Click(d.okButton);
   };
   window.OnScale();
-  EXPECT_EQ(window.m_pickedColor, kKeyColor);
+  EXPECT_EQ(window.m_doc.pickedColor, kKeyColor);
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 art.bmp(64×48×4)"));
-  EXPECT_NE(window.m_image.GetIndex(2, 2), 0);
-
-  // A 1-bit picture ignores Transparent.
-  window.drive = [](ModalDialog& md) {
-    auto& d = static_cast<ColorDialog&>(md);
-    Click(d.depthRadios[0]);
-    Click(d.okButton);
-  };
-  window.OnColor();
-  ASSERT_EQ(window.m_image.BitCount(), 1);
-  const std::vector<uint8_t> before(window.m_image.GetBits(), window.m_image.GetBits() + window.m_image.GetImageSize());
-  QTest::mouseClick(&window, Qt::LeftButton, {}, window.PreviewOrigin() + QPoint(1, 1));
-  Click(window.transparentButton);
-  EXPECT_EQ(std::vector<uint8_t>(window.m_image.GetBits(), window.m_image.GetBits() + window.m_image.GetImageSize()),
-            before);
-}
-
-TEST(Commands, FourBitPictureHundredWideExportsNothing) {
-  TempDir dir;
-  TestWindow window;
-  window.openAnswer = QString::fromStdString(WritePicture(dir, "w.bmp", 100, 8, 4));
-  window.OnOpen();
-  window.save = FakeSavePrompt(dir.File("out.d"));
-  window.drive = [](ModalDialog& md) {
-    auto& d = static_cast<ConvertDialog&>(md);
-    EXPECT_FALSE(d.bitmapRadio->isEnabled());
-    EXPECT_FALSE(d.textureRadio->isEnabled());
-    EXPECT_FALSE(d.characterRadio->isEnabled());
-    Click(d.okButton);
-  };
-  window.OnConvert();
-  EXPECT_TRUE(window.save.requests.empty());
-  EXPECT_FALSE(testing::FileExists(dir.File("out.d")));
+  EXPECT_NE(window.image().GetIndex(2, 2), 0);
 }
 
 }  // namespace

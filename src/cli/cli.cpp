@@ -1,27 +1,28 @@
 // pixmill-cli: every picture operation of the program from the command line.
 // One picture per run: load, then steps left to right, each done the way the
 // desktop program's commands do it.
+#include "cli/cli.h"
+
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <optional>
+#include <tuple>
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
-#include "color/commands.h"
-#include "color/depth.h"
-#include "color/transparent.h"
-#include "export/convert_choices.h"
-#include "export/export_writer.h"
-#include "export/loader.h"
+#include "app/convert_rules.h"
+#include "app/document.h"
 #include "export/lzss.h"
-#include "image/bmp.h"
-#include "image/resize.h"
 #include "platform/file_io.h"
+#include "platform/version.h"
 
 namespace pixmill::cli {
 namespace {
@@ -31,39 +32,17 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kUsage = R"(usage:
+constexpr const char* kDescription = R"(pixmill-cli: prepares pictures for the console, as the desktop program does.
+
   pixmill-cli [--key-color RRGGBB] INPUT [SETTING | STEP]...
   pixmill-cli lzss encode|decode IN OUT
-  pixmill-cli --help | --version
 
 INPUT is loaded like the program's Open: data Pixmill exported (plain or
 LZSS-compressed), a PNG file, or a Windows bitmap. Then the steps run from
-left to right; the run stops at the first step that fails.
+left to right; the run stops at the first step that fails. Settings apply to
+every later step.)";
 
-  --key-color RRGGBB   transparent key colour (red, green, blue in hex);
-                       only before INPUT; default C0C0C0
-
-Settings apply to every later step (defaults in brackets):
-  --dither | --no-dither                colour change: error diffusion or none [--dither]
-  --optimized-palette | --standard-palette
-                                        colour change: palette kind [optimized]
-  --precision N                         colour change: precision 1..16 [8]
-  --form bitmap|texture|character       export form [what the convert dialog preselects]
-  --binary | --text                     export output [--binary]
-  --lzss | --no-lzss                    export compression [--no-lzss]
-  --palette | --no-palette              export palette [on for pictures of 8 bits or fewer]
-
-Steps:
-  --resize WxH          scale to W x H pixels (1..4096 each); clears transparency first
-  --depth BITS          change to 1, 4, 8, 16 or 24 bits; clears transparency first
-  --pick X,Y            pick the colour of picture pixel (X, Y); outside: the key colour
-  --pick-color RRGGBB   set the picked colour
-  --transparent         make the picked colour transparent
-  --save-bmp PATH       save as a Windows bitmap
-  --export PATH         export console data with the current settings
-  --info                print WIDTHxHEIGHTxBITS
-
-Options that take a value also accept --option=value. Export choices follow
+constexpr const char* kFooter = R"(Options that take a value also accept --option=value. Export choices follow
 the convert dialog: a choice it would not offer for the picture is refused.
 
 Exit status: 0 all steps done; 1 a file could not be read or written, or a
@@ -71,8 +50,10 @@ step was refused; 2 usage error.
 
 Example:
   pixmill-cli photo.bmp --resize 320x240 --depth 8 --pick 0,0 --transparent \
-      --form texture --text --lzss --export photo.bas --save-bmp photo-8bit.bmp
-)";
+      --form texture --text --lzss --export photo.bas --save-bmp photo-8bit.bmp)";
+
+constexpr const char* kSettings = "Settings (apply to every later step)";
+constexpr const char* kSteps = "Steps (run from left to right)";
 
 struct UsageError {
   std::string message;
@@ -82,25 +63,34 @@ void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kName, text
 
 // Strict number parsing: the whole text must be the number.
 std::optional<long> ParseInt(const std::string& text) {
-  if (text.empty()) return std::nullopt;
+  if (text.empty() || text[0] == ' ' || text[0] == '\t' || text[0] == '+') return std::nullopt;
   char* end = nullptr;
   errno = 0;
   const long v = std::strtol(text.c_str(), &end, 10);
   if (errno != 0 || end == text.c_str() || *end != '\0') return std::nullopt;
-  if (text[0] == ' ' || text[0] == '\t' || text[0] == '+') return std::nullopt;
   return v;
 }
 
+// Two numbers joined by `separator`, as in 320x240 or 0,0.
+std::optional<std::pair<long, long>> ParsePair(const std::string& text, char separator) {
+  const size_t at = text.find(separator);
+  if (at == std::string::npos) return std::nullopt;
+  const auto a = ParseInt(text.substr(0, at));
+  const auto b = ParseInt(text.substr(at + 1));
+  if (!a || !b) return std::nullopt;
+  return std::make_pair(*a, *b);
+}
+
+// RRGGBB as written; a COLORREF has red in the low byte.
 std::optional<uint32_t> ParseColour(const std::string& text) {
   if (text.size() != 6) return std::nullopt;
   for (char c : text) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
   }
-  const uint32_t rgb = static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16));
-  return SwapRedBlue(rgb);  // RRGGBB as written; COLORREF has red in the low byte
+  return SwapRedBlue(static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 16)));
 }
 
-// The steps and settings, parsed in full before anything runs.
+// One setting or step as given, its value checked and taken apart.
 struct Action {
   std::string option;  // "--resize", ...
   std::string value;
@@ -109,63 +99,41 @@ struct Action {
   uint32_t colour = 0;
 };
 
-bool TakesValue(const std::string& o) {
-  return o == "--key-color" || o == "--precision" || o == "--form" || o == "--resize" || o == "--depth" ||
-         o == "--pick" || o == "--pick-color" || o == "--save-bmp" || o == "--export";
-}
-
-bool IsFlag(const std::string& o) {
-  return o == "--dither" || o == "--no-dither" || o == "--optimized-palette" || o == "--standard-palette" ||
-         o == "--binary" || o == "--text" || o == "--lzss" || o == "--no-lzss" || o == "--palette" ||
-         o == "--no-palette" || o == "--transparent" || o == "--info";
-}
-
 Action Check(Action a) {
   const std::string& o = a.option;
-  const std::string& v = a.value;
-  auto bad = [&](const std::string& why) { return UsageError{o + " " + v + ": " + why}; };
+  auto bad = [&](const std::string& why) { return UsageError{o + " " + a.value + ": " + why}; };
   if (o == "--precision") {
-    const auto n = ParseInt(v);
+    const auto n = ParseInt(a.value);
     if (!n || *n < 1 || *n > 16) throw bad("the precision is a whole number from 1 to 16");
     a.a = *n;
   } else if (o == "--form") {
-    if (v == "bitmap") {
-      a.a = kFormBitmap;
-    } else if (v == "texture") {
-      a.a = kFormTexture;
-    } else if (v == "character") {
-      a.a = kFormCharacter;
-    } else {
-      throw bad("the form is bitmap, texture or character");
-    }
+    static const std::map<std::string, int> kForms = {
+        {"bitmap", kFormBitmap}, {"texture", kFormTexture}, {"character", kFormCharacter}};
+    const auto form = kForms.find(a.value);
+    if (form == kForms.end()) throw bad("the form is bitmap, texture or character");
+    a.a = form->second;
   } else if (o == "--resize") {
-    const size_t x = v.find('x');
-    const auto w = x == std::string::npos ? std::nullopt : ParseInt(v.substr(0, x));
-    const auto h = x == std::string::npos ? std::nullopt : ParseInt(v.substr(x + 1));
-    if (!w || !h) throw bad("the size is WxH, for example 320x240");
-    if (*w < 1 || *w > kMaxResizeSide || *h < 1 || *h > kMaxResizeSide) {
+    const auto size = ParsePair(a.value, 'x');
+    if (!size) throw bad("the size is WxH, for example 320x240");
+    if (size->first < 1 || size->first > kMaxSide || size->second < 1 || size->second > kMaxSide) {
       throw bad("each side must be from 1 to 4096 pixels");
     }
-    a.a = *w;
-    a.b = *h;
+    std::tie(a.a, a.b) = *size;
   } else if (o == "--depth") {
-    const auto n = ParseInt(v);
-    if (!n || (*n != 1 && *n != 4 && *n != 8 && *n != 16 && *n != 24)) throw bad("the depth is 1, 4, 8, 16 or 24");
+    const auto n = ParseInt(a.value);
+    if (!n || !IsPictureDepth(static_cast<int>(*n))) throw bad("the depth is 1, 4, 8, 16 or 24");
     a.a = *n;
   } else if (o == "--pick") {
-    const size_t comma = v.find(',');
-    const auto x = comma == std::string::npos ? std::nullopt : ParseInt(v.substr(0, comma));
-    const auto y = comma == std::string::npos ? std::nullopt : ParseInt(v.substr(comma + 1));
-    if (!x || !y || *x < INT32_MIN || *x > INT32_MAX || *y < INT32_MIN || *y > INT32_MAX) {
+    const auto at = ParsePair(a.value, ',');
+    if (!at || at->first < INT32_MIN || at->first > INT32_MAX || at->second < INT32_MIN || at->second > INT32_MAX) {
       throw bad("the position is X,Y, for example 0,0");
     }
-    a.a = *x;
-    a.b = *y;
+    std::tie(a.a, a.b) = *at;
   } else if (o == "--pick-color" || o == "--key-color") {
-    const auto c = ParseColour(v);
+    const auto c = ParseColour(a.value);
     if (!c) throw bad("the colour is six hex digits RRGGBB, for example C0C0C0");
     a.colour = *c;
-  } else if ((o == "--save-bmp" || o == "--export") && v.empty()) {
+  } else if ((o == "--save-bmp" || o == "--export") && a.value.empty()) {
     throw bad("a file name is needed");
   }
   return a;
@@ -177,45 +145,102 @@ struct CommandLine {
   std::vector<Action> actions;
 };
 
-CommandLine Parse(const std::vector<std::string>& args) {
-  CommandLine cl;
-  bool haveInput = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "--") {
-      if (haveInput) throw UsageError{"unexpected argument " + arg + " (only one INPUT per run)"};
-      if (arg.empty()) throw UsageError{"the INPUT file name is empty"};
-      cl.input = arg;
-      haveInput = true;
-      continue;
-    }
-    Action a;
-    const size_t eq = arg.find('=');
-    if (eq != std::string::npos) {
-      a.option = arg.substr(0, eq);
-      a.value = arg.substr(eq + 1);
-      if (!TakesValue(a.option)) throw UsageError{a.option + " takes no value"};
-    } else {
-      a.option = arg;
-      if (TakesValue(arg)) {
-        if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-        a.value = args[++i];
-      } else if (!IsFlag(arg)) {
-        throw UsageError{"unknown option " + arg};
-      }
-    }
-    a = Check(a);
-    if (a.option == "--key-color") {
-      if (haveInput) throw UsageError{"--key-color is accepted only before INPUT"};
-      cl.keyColour = a.colour;
-      continue;
-    }
-    if (!haveInput) throw UsageError{a.option + " comes before INPUT; give the input file first"};
-    cl.actions.push_back(a);
+// Every option, declared once with its help. Settings and steps are
+// collected in the order given; their values are checked afterwards.
+class Parser {
+ public:
+  Parser() : app_(kDescription, kName) {
+    app_.footer(kFooter);
+    app_.set_version_flag("--version", std::string(kName) + " " + kVersion, "print the version and exit");
+    app_.set_help_flag("-h,--help", "print this help and exit");
+    app_.add_option("INPUT", inputs_, "the picture to load");
+    Value("--key-color", "RRGGBB", "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0",
+          "");
+    Flag("--dither", "colour change: error diffusion (the default)", kSettings);
+    Flag("--no-dither", "colour change: no dithering", kSettings);
+    Flag("--optimized-palette", "colour change: a palette fitted to the picture (the default)", kSettings);
+    Flag("--standard-palette", "colour change: the fixed standard palette", kSettings);
+    Value("--precision", "N", "colour change: precision 1..16 [8]", kSettings);
+    Value("--form", "FORM", "export form: bitmap, texture or character [what the convert dialog preselects]",
+          kSettings);
+    Flag("--binary", "export output: binary data (the default)", kSettings);
+    Flag("--text", "export output: BASIC text of DATA lines", kSettings);
+    Flag("--lzss", "export compression: LZSS", kSettings);
+    Flag("--no-lzss", "export compression: none (the default)", kSettings);
+    Flag("--palette", "export palette: on (the default for pictures of 8 bits or fewer)", kSettings);
+    Flag("--no-palette", "export palette: off", kSettings);
+    Value("--resize", "WxH", "scale to W x H pixels (1..4096 each); clears transparency first", kSteps);
+    Value("--depth", "BITS", "change to 1, 4, 8, 16 or 24 bits; clears transparency first", kSteps);
+    Value("--pick", "X,Y", "pick the colour of picture pixel (X, Y); outside: the key colour", kSteps);
+    Value("--pick-color", "RRGGBB", "set the picked colour", kSteps);
+    Flag("--transparent", "make the picked colour transparent", kSteps);
+    Value("--save-bmp", "PATH", "save as a Windows bitmap", kSteps);
+    Value("--export", "PATH", "export console data with the current settings", kSteps);
+    Flag("--info", "print WIDTHxHEIGHTxBITS", kSteps);
+
+    lzss_ = app_.add_subcommand("lzss", "compress a file into an LZSS stream (encode) or expand one (decode)");
+    lzss_->add_option("VERB", lzssArgs_[0], "encode or decode")->required()->check(CLI::IsMember({"encode", "decode"}));
+    lzss_->add_option("IN", lzssArgs_[1], "the file to read")->required();
+    lzss_->add_option("OUT", lzssArgs_[2], "the file to write")->required();
   }
-  if (!haveInput) throw UsageError{"no INPUT file given"};
-  return cl;
-}
+
+  // Throws CLI11's errors for what it finds, UsageError for the rest.
+  void Parse(int argc, char** argv) { app_.parse(argc, argv); }
+  int Exit(const CLI::Error& e) { return app_.exit(e); }
+  std::string Help() const { return app_.help(); }
+  bool IsLzss() const { return lzss_->parsed(); }
+  const std::string& LzssArg(int i) const { return lzssArgs_[static_cast<size_t>(i)]; }
+
+  CommandLine Take() {
+    CommandLine cl;
+    std::map<const CLI::Option*, size_t> used;  // values taken so far, per option
+    bool haveInput = false;
+    for (const CLI::Option* option : app_.parse_order()) {
+      const size_t k = used[option]++;
+      if (option->get_positional()) {
+        if (haveInput) throw UsageError{"unexpected argument " + inputs_[k] + " (only one INPUT per run)"};
+        if (inputs_[k].empty()) throw UsageError{"the INPUT file name is empty"};
+        if (!cl.actions.empty()) {
+          throw UsageError{cl.actions.front().option + " comes before INPUT; give the input file first"};
+        }
+        cl.input = inputs_[k];
+        haveInput = true;
+        continue;
+      }
+      Action a;
+      a.option = option->get_name();
+      if (option->get_expected_max() > 0) a.value = option->results()[k];
+      a = Check(a);
+      if (a.option == "--key-color") {
+        if (haveInput) throw UsageError{"--key-color is accepted only before INPUT"};
+        cl.keyColour = a.colour;
+        continue;
+      }
+      cl.actions.push_back(a);
+    }
+    if (!haveInput) {
+      if (!cl.actions.empty()) {
+        throw UsageError{cl.actions.front().option + " comes before INPUT; give the input file first"};
+      }
+      throw UsageError{"no INPUT file given"};
+    }
+    return cl;
+  }
+
+ private:
+  void Value(const std::string& name, const std::string& type, const std::string& help, const std::string& group) {
+    app_.add_option(name, help)->type_name(type)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->group(
+        group.empty() ? "Options" : group);
+  }
+  void Flag(const std::string& name, const std::string& help, const std::string& group) {
+    app_.add_flag(name, help)->disable_flag_override()->group(group);
+  }
+
+  CLI::App app_;
+  CLI::App* lzss_ = nullptr;
+  std::vector<std::string> inputs_;
+  std::array<std::string, 3> lzssArgs_;
+};
 
 // Progress on standard error while it is a terminal.
 class TerminalProgress : public ProgressSink {
@@ -265,55 +290,17 @@ class FixedPath : public SavePathPrompt {
   std::string path_;
 };
 
-struct Settings {
-  ColorSettings colour;  // dither 1, optimised, precision 8
-  std::optional<int> form;
-  std::optional<int> output;
-  std::optional<int> lzss;
-  std::optional<int> palette;
-};
-
-// Sets the convert dialog up for the picture, clicks the chosen form, then
-// applies output, LZSS and palette, refusing what the dialog would not offer.
-Result ExportChoicesFor(const ImageBuffer& image, const Settings& s, ExportChoices& out) {
-  ConvertDialogState d = StartConvertDialog(image.BitCount(), image.Width(), image.Height());
-  if (s.form) {
-    if (!FormOffered(d, *s.form)) return Result::Refused(FormRule(*s.form));
-    ClickForm(d, *s.form);
-  }
-  if (d.fields.form == kFormNone) return Result::Refused(NoFormReason(image.BitCount(), image.Width()));
-  if (s.output && *s.output != d.fields.output) {
-    const bool offered = *s.output == kOutputText ? d.enabled.text : d.enabled.binary;
-    if (!offered) return Result::Refused("text output is not offered with the bitmap form");
-    d.fields.output = *s.output;
-  }
-  if (s.lzss && *s.lzss != d.fields.lzss) {
-    if (!d.enabled.lzss) return Result::Refused("LZSS compression is not offered with the bitmap form");
-    d.fields.lzss = *s.lzss;
-  }
-  if (s.palette && *s.palette != d.fields.palette) {
-    if (!d.enabled.palette) return Result::Refused("a palette is offered only for pictures of 8 bits or fewer");
-    d.fields.palette = *s.palette;
-  }
-  out = d.fields;
-  return Result::Done();
-}
-
 int Run(const CommandLine& cl) {
-  ImageBuffer image;
+  Document doc(cl.keyColour);
   TerminalProgress progress;
-  const bool terminal = ::isatty(STDERR_FILENO) != 0;
-  if (terminal) image.SetProgressBar(&progress);
-  InitTransparentColor(image, cl.keyColour);
-  uint32_t picked = cl.keyColour;
-
-  if (Result r = LoadFile(image, cl.input); !r.ok()) {
+  if (::isatty(STDERR_FILENO) != 0) doc.image.SetProgressBar(&progress);
+  if (Result r = LoadCommand(doc, cl.input); !r.ok()) {
     Say(r.reason());
     return kExitFailed;
   }
-  image.m_title = BaseName(cl.input).substr(0, BaseName(cl.input).find('.'));
 
-  Settings s;
+  ColorSettings colour;  // dither 1, optimised, precision 8
+  ExportRequest exportRequest;
   StderrMessages messages;
   for (const Action& a : cl.actions) {
     const std::string& o = a.option;
@@ -321,42 +308,42 @@ int Run(const CommandLine& cl) {
     progress.Begin(step);
     Result r;
     if (o == "--dither" || o == "--no-dither") {
-      s.colour.dither = o == "--dither" ? 1 : 0;
+      colour.dither = o == "--dither" ? 1 : 0;
     } else if (o == "--optimized-palette" || o == "--standard-palette") {
-      s.colour.paletteKind = o == "--standard-palette" ? 1 : 0;
+      colour.paletteKind = o == "--standard-palette" ? 1 : 0;
     } else if (o == "--precision") {
-      s.colour.precision = static_cast<int>(a.a);
+      colour.precision = static_cast<int>(a.a);
     } else if (o == "--form") {
-      s.form = static_cast<int>(a.a);
+      exportRequest.form = static_cast<int>(a.a);
     } else if (o == "--binary" || o == "--text") {
-      s.output = o == "--text" ? kOutputText : kOutputBinary;
+      exportRequest.output = o == "--text" ? kOutputText : kOutputBinary;
     } else if (o == "--lzss" || o == "--no-lzss") {
-      s.lzss = o == "--lzss" ? 1 : 0;
+      exportRequest.lzss = o == "--lzss" ? 1 : 0;
     } else if (o == "--palette" || o == "--no-palette") {
-      s.palette = o == "--palette" ? 1 : 0;
+      exportRequest.palette = o == "--palette" ? 1 : 0;
     } else if (o == "--resize") {
-      r = ScaleCommand(image, picked, static_cast<int32_t>(a.a), static_cast<int32_t>(a.b));
+      r = ScaleCommand(doc, static_cast<int32_t>(a.a), static_cast<int32_t>(a.b));
     } else if (o == "--depth") {
-      r = ColourCommand(image, picked, s.colour, static_cast<int>(a.a));
+      r = ColourCommand(doc, colour, static_cast<int>(a.a));
     } else if (o == "--pick") {
-      picked = PickColor(image, static_cast<int32_t>(a.a), static_cast<int32_t>(a.b));
+      PickCommand(doc, static_cast<int32_t>(a.a), static_cast<int32_t>(a.b));
     } else if (o == "--pick-color") {
-      picked = a.colour;
+      doc.pickedColor = a.colour;
     } else if (o == "--transparent") {
-      r = TransparentCommand(image, picked);
+      r = TransparentCommand(doc);
     } else if (o == "--save-bmp") {
       FixedPath prompt(a.value);
-      r = SaveBmpAs(image, prompt);
+      r = SaveCommand(doc, prompt);
     } else if (o == "--export") {
       ExportChoices choices;
-      r = ExportChoicesFor(image, s, choices);
+      r = ChooseExport(doc.image, exportRequest, choices);
       if (r.ok()) {
         FixedPath prompt(a.value);
         progress.End();
-        r = Convert(image, choices, prompt, &messages);
+        r = ConvertCommand(doc, choices, prompt, &messages);
       }
     } else if (o == "--info") {
-      std::printf("%dx%dx%d\n", image.Width(), image.Height(), image.BitCount());
+      std::printf("%dx%dx%d\n", doc.image.Width(), doc.image.Height(), doc.image.BitCount());
       std::fflush(stdout);
     }
     progress.End();
@@ -370,28 +357,24 @@ int Run(const CommandLine& cl) {
   return kExitDone;
 }
 
-int RunLzss(const std::vector<std::string>& args) {
-  if (args.size() != 4 || (args[1] != "encode" && args[1] != "decode")) {
-    Say("usage: pixmill-cli lzss encode|decode IN OUT");
-    return kExitUsage;
-  }
-  FileBytes in;
-  if (Result r = ReadWholeFile(args[2], in); !r.ok()) {
+int RunLzss(const std::string& verb, const std::string& in, const std::string& out) {
+  FileBytes bytes;
+  if (Result r = ReadWholeFile(in, bytes); !r.ok()) {
     Say(r.reason());
     return kExitFailed;
   }
   LzssCodec codec;
   Result r;
-  if (args[1] == "encode") {
-    r = codec.Encode(in.data(), static_cast<int64_t>(in.size()));
-  } else if (!HasLzssMagic(in.data(), in.size())) {
+  if (verb == "encode") {
+    r = codec.Encode(bytes.data(), static_cast<int64_t>(bytes.size()));
+  } else if (!HasLzssMagic(bytes.data(), bytes.size())) {
     r = Result::Refused("the file does not start with \"LZSS\"");
   } else {
-    r = codec.Decode(in.data(), static_cast<int64_t>(in.size()));
+    r = codec.Decode(bytes.data(), static_cast<int64_t>(bytes.size()));
   }
-  if (r.ok()) r = WriteFileAtomic(args[3], codec.Bytes().data(), codec.Bytes().size());
+  if (r.ok()) r = WriteFileAtomic(out, codec.Bytes().data(), codec.Bytes().size());
   if (!r.ok()) {
-    Say("lzss " + args[1] + " " + args[2] + ": " + r.reason());
+    Say("lzss " + verb + " " + in + ": " + r.reason());
     return kExitFailed;
   }
   return kExitDone;
@@ -400,28 +383,30 @@ int RunLzss(const std::vector<std::string>& args) {
 }  // namespace
 
 int Main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    std::fputs(kUsage, stderr);
+  Parser parser;
+  if (argc < 2) {
+    std::fputs(parser.Help().c_str(), stderr);
     return kExitUsage;
   }
-  if (args[0] == "--help" || args[0] == "-h") {
-    std::fputs(kUsage, stdout);
-    return kExitDone;
-  }
-  if (args[0] == "--version") {
-    std::printf("pixmill-cli 2.0\n");
-    return kExitDone;
-  }
-  if (args[0] == "lzss") return RunLzss(args);
   try {
-    return Run(Parse(args));
+    parser.Parse(argc, argv);
+    if (parser.IsLzss()) return RunLzss(parser.LzssArg(0), parser.LzssArg(1), parser.LzssArg(2));
+    return Run(parser.Take());
+  } catch (const CLI::Success& e) {
+    return parser.Exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    // CLI11 names a flag given a value without its dashes.
+    std::string message = e.what();
+    const std::string override = " was given a disallowed flag override";
+    if (message.size() > override.size() && message.ends_with(override)) {
+      message = "--" + message.substr(0, message.size() - override.size()) + " takes no value";
+    }
+    Say(message);
   } catch (const UsageError& e) {
     Say(e.message);
-    std::fprintf(stderr, "Try '%s --help'.\n", kName);
-    return kExitUsage;
   }
+  std::fprintf(stderr, "Try '%s --help'.\n", kName);
+  return kExitUsage;
 }
 
 }  // namespace pixmill::cli
-

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "color/diffusion.h"
 #include "color/mapping.h"
 #include "color/optimized_palette.h"
 #include "color/standard_palette.h"
@@ -12,7 +13,6 @@
 namespace pixmill {
 
 void ApplyColorSettings(ImageBuffer& image, const ColorSettings& s) {
-  image.m_sample5Bit = 1;
   image.m_sampleColumns = 64;
   image.m_sampleRows = 64;
   image.m_ditherMode = s.dither;
@@ -20,30 +20,29 @@ void ApplyColorSettings(ImageBuffer& image, const ColorSettings& s) {
   image.m_precision = s.precision;
 }
 
-uint8_t Quantize5Bit(int i, float* current, float* below, int value) {
-  const double v = static_cast<double>(value) + static_cast<double>(current[i]);
+namespace {
+
+// One channel of the 5-bit diffusion: the sums in double precision, each
+// stored error rounded to single precision. The carried error is the one
+// of the two candidates nearer to zero, measured before the clamp; for a
+// value of 0 or more it is v - q, in 0 .. 7.
+uint8_t Quantize5Bit(int32_t i, ErrorRows<float>& rows, int value) {
+  const double v = static_cast<double>(value) + static_cast<double>(rows.Current()[i]);
   const double q = std::trunc(v / 8) * 8;
   const double e1 = v - q;
   const double e2 = v - q + 8;
   const double e = std::fabs(e2) <= std::fabs(e1) ? e2 : e1;
-  current[i + 1] = static_cast<float>(static_cast<double>(current[i + 1]) + (e / 16) * 7);
-  below[i + 1] = static_cast<float>(static_cast<double>(below[i + 1]) + e / 16);
-  below[i] = static_cast<float>(static_cast<double>(below[i]) + (e / 16) * 5);
-  below[i - 1] = static_cast<float>(static_cast<double>(below[i - 1]) + (e / 16) * 3);
+  SpreadError(rows.Current(), rows.Below(), i, e / 16);
   return static_cast<uint8_t>(std::clamp(q, 0.0, 248.0));
 }
+
+}  // namespace
 
 void Dither5Bit(ImageBuffer& image) {
   if (image.BitCount() != 24) return;
   const int32_t w = image.Width();
   const int32_t h = image.Height();
-  const size_t slots = static_cast<size_t>(w) + 2;
-  std::vector<float> buffers(6 * slots, 0.0f);
-  float* rows[3][2];
-  for (int c = 0; c < 3; ++c) {
-    rows[c][0] = buffers.data() + (2 * c) * slots;
-    rows[c][1] = buffers.data() + (2 * c + 1) * slots;
-  }
+  ErrorRows<float> red(w), green(w), blue(w);
   ProgressSink* progress = image.GetProgressBar();
   if (progress) progress->SetRange(0, h);
 
@@ -51,15 +50,13 @@ void Dither5Bit(ImageBuffer& image) {
     uint8_t* p = image.Row(y);
     for (int32_t x = 0; x < w; ++x, p += 3) {
       // Red, then green, then blue; the bytes are blue, green, red.
-      if (x == w - 1 && y == h - 1) SetLastColourRead(static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0]);
-      p[2] = Quantize5Bit(x + 1, rows[0][0], rows[0][1], p[2]);
-      p[1] = Quantize5Bit(x + 1, rows[1][0], rows[1][1], p[1]);
-      p[0] = Quantize5Bit(x + 1, rows[2][0], rows[2][1], p[0]);
+      p[2] = Quantize5Bit(x + 1, red, p[2]);
+      p[1] = Quantize5Bit(x + 1, green, p[1]);
+      p[0] = Quantize5Bit(x + 1, blue, p[0]);
     }
-    for (auto& row : rows) {
-      std::swap(row[0], row[1]);
-      std::fill(row[1], row[1] + slots, 0.0f);
-    }
+    red.NextRow();
+    green.NextRow();
+    blue.NextRow();
     if (progress) progress->SetPosition(y);
   }
   if (progress) progress->SetPosition(0);
@@ -67,7 +64,7 @@ void Dither5Bit(ImageBuffer& image) {
 
 Result ChangeColorDepth(ImageBuffer& image, int bits) {
   if (!image.IsValid()) return Result::Refused("there is no picture");
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24) {
+  if (!IsPictureDepth(bits)) {
     return Result::Refused(std::to_string(bits) + " bits per pixel is not a depth the picture can take");
   }
   if (bits == image.BitCount()) {

@@ -15,8 +15,8 @@ struct ColorSettings {
   int precision = 8;    // 1..16
 };
 
-// Stores the choices on the picture, with the fixed 64 x 64 five-bit
-// sampling grid of the optimised palette.
+// Stores the choices on the picture, with the fixed 64 x 64 sampling grid
+// of the optimised palette.
 void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 
 // 1, 4, 8: a standard or optimised palette and every pixel mapped to it;
@@ -25,15 +25,8 @@ void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 // the present depth; refused for another value of `bits`.
 Result ChangeColorDepth(ImageBuffer& image, int bits);
 
-constexpr uint32_t ReduceTo5Bit(uint32_t colour) { return colour & 0x00F8F8F8; }
-
 // Error-diffuses a 24-bit picture in place so that every channel becomes a
 // multiple of 8 (0..248); single-precision error rows. Nothing at other depths.
 void Dither5Bit(ImageBuffer& image);
-
-// One channel of the 5-bit diffusion: the working values in double
-// precision, each error-row update rounded to single precision as stored.
-// `current` and `below` are the channel's two rows; pixel x uses slot x + 1.
-uint8_t Quantize5Bit(int i, float* current, float* below, int value);
 
 }  // namespace pixmill

@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "color/diffusion.h"
+
 namespace pixmill {
 
 namespace {
@@ -29,29 +31,6 @@ struct LuminanceBuckets {
     red[b][k] = static_cast<int>((c >> 16) & 0xFF);
     green[b][k] = static_cast<int>((c >> 8) & 0xFF);
     blue[b][k] = static_cast<int>(c & 0xFF);
-  }
-
-  // The first entry of the band at the smallest distance (strictly smaller
-  // replaces, starting from 200000). Returns its position in the band.
-  int Nearest(int b, uint32_t p) const {
-    const int pr = static_cast<int>((p >> 16) & 0xFF);
-    const int pg = static_cast<int>((p >> 8) & 0xFF);
-    const int pb = static_cast<int>(p & 0xFF);
-    const int* r = red[b];
-    const int* g = green[b];
-    const int* bl = blue[b];
-    int best = 200000;
-    int choice = 0;
-    for (int k = 0, n = length[b]; k < n; ++k) {
-      const int dr = pr - r[k], dg = pg - g[k], db = pb - bl[k];
-      const int d = dr * dr + dg * dg + db * db;
-      if (d < best) {
-        best = d;
-        choice = k;
-        if (d == 0) break;  // nothing can be strictly nearer
-      }
-    }
-    return choice;
   }
 };
 
@@ -216,39 +195,11 @@ int Luminance(uint32_t rgb) {
   return std::clamp(static_cast<int>(sum), 0, 255);
 }
 
-int AddCarriedError(int i, const ErrorRow& row, double value) {
-  double v = value + row.current[i];
-  if (v < 0) v = 0;
-  if (v > 255) v = 255;
-  return static_cast<int>(v);
-}
+namespace {
 
-void SpreadError(int i, const ErrorRow& row, double e) {
-  row.current[i + 1] += (e / 16) * 7;
-  row.below[i + 1] += e / 16;
-  row.below[i] += (e / 16) * 5;
-  row.below[i - 1] += (e / 16) * 3;
-}
-
-void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits) {
-  const auto buckets = SetUpBuckets(source, target, count, bits);
-  ProgressSink* progress = source.GetProgressBar();
-  if (progress) progress->SetRange(0, source.Height());
-  NearestSearch search(*buckets);
-
-  const int32_t w = source.Width();
-  std::vector<uint32_t> colours(static_cast<size_t>(w));
-  std::vector<uint8_t> indices(static_cast<size_t>(w));
-  for (int32_t y = 0; y < source.Height(); ++y) {
-    source.GetRowPixels(y, colours.data());
-    for (int32_t x = 0; x < w; ++x) indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
-    WriteIndexRow(target, y, indices.data());
-    if (progress) progress->SetPosition(y);
-  }
-  if (progress) progress->SetPosition(0);
-}
-
-void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int count, int bits) {
+// The mapping of both kinds: the nearest entry of each pixel's band, of the
+// pixel's own colour or of the colour with the carried error added.
+void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, bool diffused) {
   const auto buckets = SetUpBuckets(source, target, count, bits);
   ProgressSink* progress = source.GetProgressBar();
   if (progress) progress->SetRange(0, source.Height());
@@ -257,55 +208,56 @@ void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int co
   // The error rows hold sixteenths. Every error is a whole number (the
   // wanted colour is truncated, the palette colour whole), so each share
   // (e / 16) x 7, x 1, x 5, x 3 is a multiple of 1/16, and no slot ever sums
-  // to more than 255 in size: the double-precision sums of the procedure are
+  // to more than 255 in size: sums of these shares in double precision are
   // exact, and the same sums counted in sixteenths give the same values
-  // without rounding. The clamp and truncation of AddCarriedError become a
-  // clamp to 0 .. 255 x 16 and a shift.
+  // without rounding. Clamping the carried value to 0 .. 255 and truncating
+  // it become a clamp to 0 .. 255 x 16 and a shift.
   const int32_t w = source.Width();
-  const size_t slots = static_cast<size_t>(w) + 2;
-  std::vector<int32_t> buffers(6 * slots, 0);
-  int32_t* rows[3][2];
-  for (int c = 0; c < 3; ++c) {
-    rows[c][0] = buffers.data() + (2 * c) * slots;
-    rows[c][1] = buffers.data() + (2 * c + 1) * slots;
-  }
-  auto wanted = [](int32_t value, const int32_t* current, int32_t i) {
-    return std::clamp(value * 16 + current[i], 0, 255 * 16) >> 4;
-  };
-  auto spread = [](int32_t* current, int32_t* below, int32_t i, int32_t e) {
-    current[i + 1] += e * 7;
-    below[i + 1] += e;
-    below[i] += e * 5;
-    below[i - 1] += e * 3;
+  ErrorRows<int32_t> red(diffused ? w : 0), green(diffused ? w : 0), blue(diffused ? w : 0);
+  auto wanted = [](int32_t value, ErrorRows<int32_t>& rows, int32_t i) {
+    return std::clamp(value * 16 + rows.Current()[i], 0, 255 * 16) >> 4;
   };
 
   std::vector<uint32_t> colours(static_cast<size_t>(w));
   std::vector<uint8_t> indices(static_cast<size_t>(w));
   for (int32_t y = 0; y < source.Height(); ++y) {
     source.GetRowPixels(y, colours.data());
-    for (int32_t x = 0; x < w; ++x) {
+    for (int32_t x = 0; x < w && !diffused; ++x) {
+      indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
+    }
+    for (int32_t x = 0; x < w && diffused; ++x) {
       const uint32_t p = colours[static_cast<size_t>(x)];
       const int32_t i = x + 1;
-      const int32_t qr = wanted(static_cast<int32_t>((p >> 16) & 0xFF), rows[0][0], i);
-      const int32_t qg = wanted(static_cast<int32_t>((p >> 8) & 0xFF), rows[1][0], i);
-      const int32_t qb = wanted(static_cast<int32_t>(p & 0xFF), rows[2][0], i);
+      const int32_t qr = wanted(static_cast<int32_t>((p >> 16) & 0xFF), red, i);
+      const int32_t qg = wanted(static_cast<int32_t>((p >> 8) & 0xFF), green, i);
+      const int32_t qb = wanted(static_cast<int32_t>(p & 0xFF), blue, i);
       const uint32_t chosen =
           search.Nearest(static_cast<uint32_t>(qr) << 16 | static_cast<uint32_t>(qg) << 8 | static_cast<uint32_t>(qb));
-      const uint8_t index = static_cast<uint8_t>(chosen >> 24);
-      spread(rows[0][0], rows[0][1], i, qr - static_cast<int32_t>((chosen >> 16) & 0xFF));
-      spread(rows[1][0], rows[1][1], i, qg - static_cast<int32_t>((chosen >> 8) & 0xFF));
-      spread(rows[2][0], rows[2][1], i, qb - static_cast<int32_t>(chosen & 0xFF));
-      indices[static_cast<size_t>(x)] = index;
+      // In sixteenths, a sixteenth of the error is the error itself.
+      SpreadError(red.Current(), red.Below(), i, qr - static_cast<int32_t>((chosen >> 16) & 0xFF));
+      SpreadError(green.Current(), green.Below(), i, qg - static_cast<int32_t>((chosen >> 8) & 0xFF));
+      SpreadError(blue.Current(), blue.Below(), i, qb - static_cast<int32_t>(chosen & 0xFF));
+      indices[static_cast<size_t>(x)] = static_cast<uint8_t>(chosen >> 24);
     }
     WriteIndexRow(target, y, indices.data());
-    // The row below becomes the current row; the new row below starts at 0.
-    for (auto& row : rows) {
-      std::swap(row[0], row[1]);
-      std::fill(row[1], row[1] + slots, 0);
+    if (diffused) {
+      red.NextRow();
+      green.NextRow();
+      blue.NextRow();
     }
     if (progress) progress->SetPosition(y);
   }
   if (progress) progress->SetPosition(0);
+}
+
+}  // namespace
+
+void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits) {
+  Map(source, target, count, bits, false);
+}
+
+void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int count, int bits) {
+  Map(source, target, count, bits, true);
 }
 
 }  // namespace pixmill

@@ -14,18 +14,6 @@ namespace pixmill {
 // order, clamped to 0..255.
 int Luminance(uint32_t rgb);
 
-// Error rows: the current row in slots 0..W-1 and the row below in W..2W-1,
-// W = width + 2; pixel x uses slot x + 1, slots 0 and W - 1 are guard cells.
-struct ErrorRow {
-  double* current;
-  double* below;
-};
-
-// value + current[i], clamped to 0..255, truncated.
-int AddCarriedError(int i, const ErrorRow& row, double value);
-// Floyd-Steinberg: right 7/16, below-right 1/16, below 5/16, below-left 3/16.
-void SpreadError(int i, const ErrorRow& row, double e);
-
 // `target` has the source's size, depth `bits` (1, 4 or 8), its final
 // palette of `count` entries and zero pixels; these write an index for
 // every pixel of it from the colours of `source`.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace pixmill {
 
@@ -32,19 +33,16 @@ void PartitionSort(uint32_t values[], uint32_t along[], int lo, int hi) {
   }
 }
 
-uint32_t SampleKey(uint32_t rgb, uint32_t mask) {
-  const uint32_t red = (rgb >> 16) & mask;
-  const uint32_t green = (rgb >> 8) & mask;
-  const uint32_t blue = rgb & mask;
-  return red | green << 8 | blue << 16;
-}
-
-}  // namespace
+// A sample's key: the colour in COLORREF order (so that sorting orders by
+// blue, then green, then red), each channel cut to its top 5 bits.
+uint32_t SampleKey(uint32_t rgb) { return SwapRedBlue(rgb) & 0x00F8F8F8; }
 
 void SortValues(uint32_t values[], int lo, int hi) { PartitionSort(values, nullptr, lo, hi); }
 
 void SortByCount(uint32_t counts[], uint32_t colours[], int lo, int hi) { PartitionSort(counts, colours, lo, hi); }
 
+// Each channel of a becomes (a * na + b * nb) / (na + nb), truncated; na
+// becomes the total. The top byte of a stays.
 void MergeColor(uint32_t& a, uint32_t b, uint32_t& na, uint32_t nb) {
   const uint32_t total = na + nb;
   uint32_t merged = a & 0xFF000000u;
@@ -57,27 +55,26 @@ void MergeColor(uint32_t& a, uint32_t b, uint32_t& na, uint32_t nb) {
   na = total;
 }
 
+// Samples the picture on a columns x rows grid and fills counts[] and
+// colours[] (RGB values) with the distinct sample colours, most frequent
+// first. Returns the last index (distinct colours - 1).
 int BuildColorHistogram(const ImageBuffer& image, std::vector<uint32_t>& counts, std::vector<uint32_t>& colours,
                         int columns, int rows) {
   const float stepX = static_cast<float>(static_cast<double>(image.Width()) / columns);
   const float stepY = static_cast<float>(static_cast<double>(image.Height()) / rows);
-  const uint32_t mask = image.m_sample5Bit == 1 ? 0xF8 : 0xFC;
 
   // The single-precision stepping can take one sample more per axis than
   // the grid has, so the samples are collected, not counted in advance.
+  // A picture has at least one pixel, so there is at least one sample.
   std::vector<uint32_t> samples;
   samples.reserve(static_cast<size_t>(columns) * static_cast<size_t>(rows) + 16);
-  if (stepX > 0 && stepY > 0) {
-    for (float y = 0; y < static_cast<float>(image.Height()); y += stepY) {
-      for (float x = 0; x < static_cast<float>(image.Width()); x += stepX) {
-        samples.push_back(SampleKey(image.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y)), mask));
-      }
+  for (float y = 0; y < static_cast<float>(image.Height()); y += stepY) {
+    for (float x = 0; x < static_cast<float>(image.Width()); x += stepX) {
+      samples.push_back(SampleKey(image.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y))));
     }
   }
-  const size_t size = std::max<size_t>(samples.size(), 1);
-  counts.assign(size, 0);
-  colours.assign(size, 0);
-  if (samples.empty()) return 0;
+  counts.assign(samples.size(), 0);
+  colours.assign(samples.size(), 0);
 
   SortValues(samples.data(), 0, static_cast<int>(samples.size()) - 1);
   int j = 0;
@@ -99,6 +96,8 @@ int BuildColorHistogram(const ImageBuffer& image, std::vector<uint32_t>& counts,
   std::reverse(colours.begin(), colours.begin() + j + 1);
   return j;
 }
+
+}  // namespace
 
 void BuildOptimizedPalette(const ImageBuffer& image, uint32_t palette[], int count, int bits) {
   std::vector<uint32_t> counts;

@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "image/image_buffer.h"
-#include "platform/result.h"
 #include "platform/system_colors.h"
 
 namespace pixmill {
@@ -27,21 +26,5 @@ uint8_t FindPaletteIndex(const ImageBuffer& image, uint32_t colour);
 
 void ApplyTransparentIndex(ImageBuffer& image, uint8_t index);
 void ApplyTransparentColor(ImageBuffer& image, uint32_t colour);
-
-// Stores a COLORREF at (x, y) of a 16- or 24-bit picture.
-void SetPixelColor(ImageBuffer& image, int32_t x, int32_t y, uint32_t colour);
-void SetPaletteColorRef(ImageBuffer& image, uint8_t index, uint32_t colour);
-
-// The Transparent command: nothing for a 1-bit picture (or none at all);
-// the picked colour's palette index at 4 and 8 bits; the colour itself at
-// 16 and 24 bits.
-Result ApplyPickedColor(ImageBuffer& image, uint32_t picked);
-
-// Restores the pixels the last transparent colour replaced.
-void ClearTransparency(ImageBuffer& image);
-
-// The colour a click on picture pixel (x, y) picks: that pixel's colour, or
-// the key colour outside the picture.
-uint32_t PickColor(const ImageBuffer& image, int32_t x, int32_t y);
 
 }  // namespace pixmill

@@ -10,8 +10,17 @@ namespace pixmill {
 
 namespace {
 
-// How many exports this run has written; names the next suggestion.
-int g_exportCounter = 0;
+// The export image before any compression, in its parts: the 4-byte header
+// (bitmap and texture forms), the palette words the palette rule gives, and
+// the pixel data (rows, colour words or 8 x 8 blocks).
+struct ExportImage {
+  bool character = false;
+  std::vector<uint8_t> header;
+  std::vector<uint8_t> palette;
+  std::vector<uint8_t> pixels;
+  // The bytes of the binary file (and what LZSS compresses).
+  std::vector<uint8_t> Joined() const;
+};
 
 constexpr int kDataBytesPerLine = 32;
 constexpr int kMaxHeaderValue = 65535;
@@ -19,11 +28,6 @@ constexpr size_t kCharacterPaletteArea = 512;
 
 // "×" in Shift-JIS, the encoding of the exported text.
 constexpr const char* kTimesShiftJis = "\x81\x7E";
-
-void PutBig16(std::vector<uint8_t>& v, uint32_t w) {
-  v.push_back(static_cast<uint8_t>(w >> 8));
-  v.push_back(static_cast<uint8_t>(w));
-}
 
 std::string Bytes2Text(const std::string& comment, const std::vector<uint8_t>& bytes) {
   return comment + FormatDataLines(bytes.data(), bytes.size(), kDataBytesPerLine);
@@ -34,8 +38,6 @@ std::string Comment(const char* format, long long value) {
   std::snprintf(buffer, sizeof buffer, format, value);
   return buffer;
 }
-
-}  // namespace
 
 std::vector<uint8_t> ExportImage::Joined() const {
   std::vector<uint8_t> all;
@@ -54,34 +56,14 @@ std::vector<uint8_t> ExportImage::Joined() const {
   return all;
 }
 
-std::string FormatDataLines(const uint8_t* data, size_t count, int perLine) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  if (count == 0 || perLine <= 0) return {};
-  const size_t per = static_cast<size_t>(perLine);
-  const size_t lines = (count + per - 1) / per;
-  std::string out(lines * 7 + 2 * count, '\0');
-  char* o = out.data();
-  for (size_t i = 0; i < count; i += per) {
-    *o++ = 'd';
-    *o++ = 'a';
-    *o++ = 't';
-    *o++ = 'a';
-    *o++ = ' ';
-    const size_t end = i + per < count ? i + per : count;
-    for (size_t k = i; k < end; ++k) {
-      *o++ = kHex[data[k] >> 4];
-      *o++ = kHex[data[k] & 0xF];
-    }
-    *o++ = '\r';
-    *o++ = '\n';
-  }
-  return out;
-}
-
+// True when the export carries a palette: 8 bits or fewer, and the bitmap
+// form or the palette box.
 bool WritesPalette(const ImageBuffer& image, const ExportChoices& choices) {
   return image.BitCount() <= 8 && (choices.form == kFormBitmap || choices.palette != 0);
 }
 
+// Lays the picture out in the chosen form. Refused for a picture wider or
+// taller than the 16-bit header fields can hold.
 Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, ExportImage& out) {
   if (!image.IsValid()) return Result::Refused("there is no picture to export");
   const int32_t w = image.Width();
@@ -101,7 +83,7 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
     const int entries = 1 << depth;
     palette.reserve(static_cast<size_t>(2 * entries));
     for (int i = 0; i < entries; ++i) {
-      PutBig16(palette, RgbToColour16(image.GetPaletteColor(static_cast<uint32_t>(i))) | 0x8000);
+      AppendBe16(palette, RgbToColour16(image.GetPaletteColor(static_cast<uint32_t>(i))) | 0x8000);
     }
   }
 
@@ -120,8 +102,8 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
       }
     }
   } else {
-    PutBig16(e.header, static_cast<uint32_t>(w) & 0xFFFF);
-    PutBig16(e.header, static_cast<uint32_t>(h) & 0xFFFF);
+    AppendBe16(e.header, static_cast<uint32_t>(w) & 0xFFFF);
+    AppendBe16(e.header, static_cast<uint32_t>(h) & 0xFFFF);
     e.palette = palette;
     if (depth > 8) {
       e.pixels.resize(2 * static_cast<size_t>(w) * static_cast<size_t>(h));
@@ -148,6 +130,8 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
   return Result::Done();
 }
 
+// The text the user is shown after a compressed export: "圧縮率 " then the
+// percentage and the stream size, each formatted like printf's "% d".
 std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes) {
   const long long percent =
       uncompressedBytes == 0 ? 0 : static_cast<long long>(streamBytes * 100 / uncompressedBytes);
@@ -156,15 +140,30 @@ std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes) {
   return buffer;
 }
 
-std::string SuggestedExportName() { return "image" + std::to_string(g_exportCounter); }
+}  // namespace
 
-int ExportFilterIndex(const ImageBuffer& image, const ExportChoices& c) {
-  int index = 0;
-  if (c.form == kFormTexture || c.form == kFormCharacter) index = 3;
-  if (c.form == kFormBitmap && image.BitCount() == 8) index = 1;
-  if (c.form == kFormBitmap && image.BitCount() >= 16) index = 2;
-  if (c.output == kOutputText) index = 4;
-  return index;
+std::string FormatDataLines(const uint8_t* data, size_t count, int perLine) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  if (count == 0 || perLine <= 0) return {};
+  const size_t per = static_cast<size_t>(perLine);
+  const size_t lines = (count + per - 1) / per;
+  std::string out(lines * 7 + 2 * count, '\0');
+  char* o = out.data();
+  for (size_t i = 0; i < count; i += per) {
+    *o++ = 'd';
+    *o++ = 'a';
+    *o++ = 't';
+    *o++ = 'a';
+    *o++ = ' ';
+    const size_t end = i + per < count ? i + per : count;
+    for (size_t k = i; k < end; ++k) {
+      *o++ = kHex[data[k] >> 4];
+      *o++ = kHex[data[k] & 0xF];
+    }
+    *o++ = '\r';
+    *o++ = '\n';
+  }
+  return out;
 }
 
 Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, const ExportChoices& c,
@@ -223,22 +222,6 @@ Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, con
   } catch (const std::bad_alloc&) {
     return Result::Refused("not enough memory to export the picture");
   }
-}
-
-Result Convert(const ImageBuffer& image, const ExportChoices& c, SavePathPrompt& prompt, MessageSink* messages) {
-  if (c.form < 0) return Result::Refused("no export form is chosen");
-  if (!image.IsValid()) return Result::Refused("there is no picture to export");
-  SaveRequest request;
-  request.proposedName = SuggestedExportName();
-  request.defaultExtension = "0";
-  request.filters = ParseFilterString(kExportSaveFilter);
-  request.filterIndex = ExportFilterIndex(image, c);
-  request.confirmOverwrite = true;
-  const std::optional<std::string> path = prompt.AskSavePath(request);
-  if (!path) return Result::Cancelled();
-  if (Result r = WriteConvertedFile(image, *path, c, messages); !r.ok()) return r;
-  ++g_exportCounter;
-  return Result::Done();
 }
 
 }  // namespace pixmill

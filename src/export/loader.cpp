@@ -1,6 +1,7 @@
 #include "export/loader.h"
 
 #include <cstring>
+#include <optional>
 #include <new>
 
 #include "color/standard_palette.h"
@@ -13,14 +14,20 @@ namespace pixmill {
 
 namespace {
 
-uint32_t Big16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
+// What exported data hold: 0 a colour word per pixel, 1 a byte per pixel,
+// 2 two pixels per byte, 3 eight pixels per byte; and whether a palette
+// follows the header.
+struct ExportedLayout {
+  int kind;
+  int palette;
+};
 
-}  // namespace
-
+// The first of the seven exported-data sizes that equals `size`, computed in
+// 64 bits from the width and height in the first four bytes.
 std::optional<ExportedLayout> DetectExportedData(const uint8_t* d, size_t size) {
   if (size < 4) return std::nullopt;
-  const uint64_t w = Big16(d);
-  const uint64_t h = Big16(d + 2);
+  const uint64_t w = ReadBe16(d);
+  const uint64_t h = ReadBe16(d + 2);
   const uint64_t p = w * h;
   const uint64_t n = size;
   if (n == 2 * p + 4) return ExportedLayout{0, 0};
@@ -33,10 +40,12 @@ std::optional<ExportedLayout> DetectExportedData(const uint8_t* d, size_t size) 
   return std::nullopt;
 }
 
+// Rebuilds the picture from exported data of the given layout. 1- and 4-bit
+// rows are read as the writer cuts them (width x depth / 8 bytes each).
 Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, const ExportedLayout& layout) {
   if (size < 4) return Result::Refused("exported data need a 4-byte header");
-  const int32_t w = static_cast<int32_t>(Big16(d));
-  const int32_t h = static_cast<int32_t>(Big16(d + 2));
+  const int32_t w = static_cast<int32_t>(ReadBe16(d));
+  const int32_t h = static_cast<int32_t>(ReadBe16(d + 2));
   if (w == 0 || h == 0) {
     return Result::Refused("exported data of " + std::to_string(w) + " x " + std::to_string(h) +
                            " pixels hold no picture");
@@ -59,19 +68,14 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
     const uint8_t* src = d + 4;
     for (int32_t y = 0; y < h; ++y) {
       uint8_t* row = image.Row(y);
-      for (int32_t x = 0; x < w; ++x, src += 2) {
-        const uint32_t rgb = Colour16ToRgb(Big16(src));
-        row[3 * x] = static_cast<uint8_t>(rgb);
-        row[3 * x + 1] = static_cast<uint8_t>(rgb >> 8);
-        row[3 * x + 2] = static_cast<uint8_t>(rgb >> 16);
-      }
+      for (int32_t x = 0; x < w; ++x, src += 2) WriteRgb24(row + 3 * x, Colour16ToRgb(ReadBe16(src)));
     }
     return Result::Done();
   }
 
   if (layout.palette) {
     for (int i = 0; i < entries; ++i) {
-      image.SetPaletteColor(static_cast<uint32_t>(i), Colour16ToRgb(Big16(d + 4 + 2 * i)));
+      image.SetPaletteColor(static_cast<uint32_t>(i), Colour16ToRgb(ReadBe16(d + 4 + 2 * i)));
     }
   } else {
     uint32_t palette[256];
@@ -84,6 +88,9 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
   }
   return Result::Done();
 }
+
+}  // namespace
+
 
 Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
   try {

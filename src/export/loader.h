@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,23 +12,6 @@
 #include "platform/result.h"
 
 namespace pixmill {
-
-// What exported data hold: 0 a colour word per pixel, 1 a byte per pixel,
-// 2 two pixels per byte, 3 eight pixels per byte; and whether a palette
-// follows the header.
-struct ExportedLayout {
-  int kind;
-  int palette;
-  bool operator==(const ExportedLayout&) const = default;
-};
-
-// The first of the seven exported-data sizes that equals `size`, computed in
-// 64 bits from the width and height in the first four bytes.
-std::optional<ExportedLayout> DetectExportedData(const uint8_t* data, size_t size);
-
-// Rebuilds the picture from exported data of the given layout. 1- and 4-bit
-// rows are read as the writer cuts them (width x depth / 8 bytes each).
-Result LoadConvertedData(ImageBuffer& image, const uint8_t* data, size_t size, const ExportedLayout& layout);
 
 // The whole loading path on bytes already in memory.
 Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size);

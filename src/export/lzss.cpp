@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/bytes.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -387,8 +389,7 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   if (flagBytes > static_cast<size_t>(kMaxFlagBytes)) return Result::Refused(TooManyFlags(static_cast<int64_t>(flagBytes)));
   m_result.resize(kHeaderSize + flagBytes + dataSize);
   std::memcpy(m_result.data(), kLzssMagic, 4);
-  m_result[4] = static_cast<uint8_t>(flagBytes >> 8);
-  m_result[5] = static_cast<uint8_t>(flagBytes & 0xFF);
+  WriteBe16(m_result.data() + 4, static_cast<uint32_t>(flagBytes));
   if (flagBytes) std::memcpy(m_result.data() + kHeaderSize, flags.Bytes().data(), flagBytes);
   if (dataSize) std::memcpy(m_result.data() + kHeaderSize + flagBytes, data.get(), dataSize);
   return Result::Done();
@@ -400,7 +401,7 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
     return Result::Refused("the LZSS stream is " + std::to_string(size) +
                            " bytes long, shorter than its 6-byte header");
   }
-  const int64_t flagCount = s[4] * 256 + s[5];
+  const int64_t flagCount = ReadBe16(s + 4);
   if (kHeaderSize + flagCount > size) {
     return Result::Refused("the LZSS stream declares " + std::to_string(flagCount) + " flag bytes but holds only " +
                            std::to_string(size - kHeaderSize) + " bytes after its header");
@@ -529,7 +530,7 @@ Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
 // Finds the first fault of a stream the fast pass found unsound, and says
 // what it is.
 Result LzssCodec::Fault(const uint8_t* s, int64_t size) {
-  const int64_t flagCount = s[4] * 256 + s[5];
+  const int64_t flagCount = ReadBe16(s + 4);
   const uint8_t* flags = s + kHeaderSize;
   const int64_t tokenLimit = flagCount * 8;
   int64_t out = 0;
@@ -560,10 +561,6 @@ Result LzssCodec::Fault(const uint8_t* s, int64_t size) {
     }
   }
   return Result::Refused("the LZSS stream is malformed");
-}
-
-void LzssCodec::CopyTo(uint8_t* destination) const {
-  if (!m_result.empty()) std::memcpy(destination, m_result.data(), m_result.size());
 }
 
 }  // namespace pixmill

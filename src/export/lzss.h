@@ -42,8 +42,6 @@ class LzssCodec {
   // A malformed stream is refused with the reason and leaves no result.
   Result Decode(const uint8_t* stream, int64_t size);
 
-  int32_t GetSize() const { return static_cast<int32_t>(m_result.size()); }
-  void CopyTo(uint8_t* destination) const;
   const std::vector<uint8_t>& Bytes() const { return m_result; }
   std::vector<uint8_t> TakeBytes() { return std::move(m_result); }
 

@@ -22,7 +22,7 @@ bool IsPlainBitmap(const uint8_t* d, int64_t n, const BitmapFileHeader& fh) {
   const int32_t height = static_cast<int32_t>(ReadLe32(ih + info::kHeight));
   const int bitCount = ReadLe16(ih + info::kBitCount);
   if (ReadLe32(ih + info::kSize) != info::kHeaderSize || ReadLe32(ih + info::kCompression) != 0) return false;
-  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24) return false;
+  if (!IsPictureDepth(bitCount)) return false;
   if (width <= 0 || height <= 0) return false;
   const int64_t paletteEnd = BitmapFileHeader::kSize + info::kHeaderSize + 4 * int64_t{PaletteEntriesFor(bitCount)};
   if (paletteEnd > n || fh.bfOffBits < paletteEnd || fh.bfOffBits > n) return false;

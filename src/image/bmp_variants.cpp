@@ -16,10 +16,6 @@ namespace {
 
 std::string Num(int64_t v) { return std::to_string(v); }
 
-// Pictures decoded here may come from compressed data, so their size is
-// bounded by more than the file's length.
-constexpr int64_t kMaxPixels = int64_t{1} << 26;
-
 enum Compression : uint32_t {
   kRgb = 0,
   kRle8 = 1,
@@ -113,9 +109,9 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
   }
   l.topDown = height < 0;
   l.height = static_cast<int32_t>(height < 0 ? -height : height);
-  if (static_cast<int64_t>(l.width) * l.height > kMaxPixels) {
+  if (static_cast<int64_t>(l.width) * l.height > kMaxDecodedPixels) {
     return Result::Refused("a picture of " + Num(l.width) + " x " + Num(l.height) + " pixels is too large (at most " +
-                           Num(kMaxPixels) + " pixels)");
+                           Num(kMaxDecodedPixels) + " pixels)");
   }
 
   switch (l.bitCount) {

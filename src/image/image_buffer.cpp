@@ -7,17 +7,11 @@ namespace pixmill {
 
 namespace {
 
-// The last-colour-read register of GetPixel24.
-uint32_t g_lastColourRead = 0;
-
 // Largest pixel block a picture may have: GetImageSize is a signed 32-bit
 // value and bfSize an unsigned one that also counts the headers.
 constexpr int64_t kMaxImageBytes = 0x7FFFFFFF - 2048;
 
 }  // namespace
-
-uint32_t LastColourRead() { return g_lastColourRead; }
-void SetLastColourRead(uint32_t value) { g_lastColourRead = value; }
 
 BitmapFileHeader BitmapFileHeader::Read(const uint8_t* p) {
   BitmapFileHeader h;
@@ -45,7 +39,7 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
     return Result::Refused("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
                            " pixels has no pixels");
   }
-  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24) {
+  if (!IsPictureDepth(bitCount)) {
     return Result::Refused("pictures of " + std::to_string(bitCount) + " bits per pixel are not supported");
   }
   const int64_t stride = StrideFor(width, bitCount);
@@ -117,19 +111,6 @@ void ImageBuffer::TakeBlocksFrom(ImageBuffer& source) {
   source.m_valid = 0;
 }
 
-void ImageBuffer::CopyFrom(const ImageBuffer& source) {
-  if (!m_valid || !source.m_valid) return;
-  m_fileHeader = source.m_fileHeader;
-  const size_t infoBytes = static_cast<size_t>(source.GetInfoSize());
-  const size_t pixelBytes = static_cast<size_t>(source.GetImageSize());
-  if (infoBytes <= m_infoSize && infoBytes <= source.m_infoSize) {
-    std::memcpy(m_info.get(), source.m_info.get(), infoBytes);
-  }
-  if (pixelBytes <= m_bitsSize && pixelBytes <= source.m_bitsSize) {
-    std::memcpy(m_bits.get(), source.m_bits.get(), pixelBytes);
-  }
-}
-
 uint32_t ImageBuffer::GetPixel(int32_t x, int32_t y) const {
   const int32_t offset = GetPixelOffset(x, y);
   if (offset < 0) return 0;
@@ -149,7 +130,7 @@ uint32_t ImageBuffer::GetPixel(int32_t x, int32_t y) const {
       return red << 16 | green << 8 | blue;
     }
     case 24:
-      return static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+      return ReadRgb24(p);
     default:
       return 0;
   }
@@ -159,9 +140,7 @@ void ImageBuffer::GetRowPixels(int32_t y, uint32_t* out) const {
   const uint8_t* row = Row(y);
   switch (m_bitCount) {
     case 24:
-      for (int32_t x = 0; x < m_width; ++x) {
-        out[x] = static_cast<uint32_t>(row[3 * x + 2]) << 16 | static_cast<uint32_t>(row[3 * x + 1]) << 8 | row[3 * x];
-      }
+      for (int32_t x = 0; x < m_width; ++x) out[x] = ReadRgb24(row + 3 * x);
       break;
     case 8:
       for (int32_t x = 0; x < m_width; ++x) out[x] = GetPaletteColor(row[x]);
@@ -213,26 +192,6 @@ void ImageBuffer::SetIndex(int32_t x, int32_t y, uint32_t index) {
   }
 }
 
-void ImageBuffer::SetPixel(int32_t x, int32_t y, uint32_t rgb) {
-  const int32_t offset = GetPixelOffset(x, y);
-  if (offset < 0) return;
-  // Three bytes at the pixel's offset; at depths below 24 the row may end
-  // earlier, so stay inside the block.
-  if (static_cast<size_t>(offset) + 3 > m_bitsSize) return;
-  uint8_t* p = m_bits.get() + offset;
-  p[0] = static_cast<uint8_t>(rgb);
-  p[1] = static_cast<uint8_t>(rgb >> 8);
-  p[2] = static_cast<uint8_t>(rgb >> 16);
-}
-
-uint32_t ImageBuffer::GetPixel24(int32_t x, int32_t y) const {
-  const int32_t offset = GetPixelOffset(x, y);
-  if (offset < 0 || static_cast<size_t>(offset) + 3 > m_bitsSize) return g_lastColourRead;
-  const uint8_t* p = m_bits.get() + offset;
-  g_lastColourRead = static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
-  return g_lastColourRead;
-}
-
 Result ExpandTo24Bits(const ImageBuffer& source, ImageBuffer& target) {
   if (!source.IsValid()) return Result::Refused("there is no picture");
   if (Result r = target.Create(source.Width(), source.Height(), 24); !r.ok()) return r;
@@ -246,12 +205,7 @@ Result ExpandTo24Bits(const ImageBuffer& source, ImageBuffer& target) {
       continue;
     }
     source.GetRowPixels(y, colours.get());
-    for (int32_t x = 0; x < w; ++x) {
-      const uint32_t c = colours[static_cast<size_t>(x)];
-      out[3 * x] = static_cast<uint8_t>(c);
-      out[3 * x + 1] = static_cast<uint8_t>(c >> 8);
-      out[3 * x + 2] = static_cast<uint8_t>(c >> 16);
-    }
+    for (int32_t x = 0; x < w; ++x) WriteRgb24(out + 3 * x, colours[static_cast<size_t>(x)]);
   }
   return Result::Done();
 }

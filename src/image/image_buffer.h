@@ -11,28 +11,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/bytes.h"
 #include "platform/memory.h"
 #include "platform/progress.h"
 #include "platform/result.h"
 #include "platform/system_colors.h"
 
 namespace pixmill {
-
-inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t ReadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void WriteLe16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void WriteLe32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 // The 14-byte bitmap file header.
 struct BitmapFileHeader {
@@ -64,6 +49,16 @@ inline constexpr int kClrUsed = 32;
 inline constexpr int kClrImportant = 36;
 }  // namespace info
 
+// The depths a picture can have.
+constexpr bool IsPictureDepth(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24; }
+
+// The largest side the commands make (Scale takes 1 to this), and the most
+// pixels a reader decodes from a compressed file: four times the largest
+// picture the commands make, so that such a picture can be loaded and scaled
+// down, while a few bytes claiming a huge picture allocate nothing big.
+inline constexpr int kMaxSide = 4096;
+inline constexpr int64_t kMaxDecodedPixels = 4 * int64_t{kMaxSide} * kMaxSide;
+
 // Bytes per row: width × bitCount bits rounded up to a multiple of 32 bits.
 inline int64_t StrideFor(int64_t width, int64_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
 
@@ -76,8 +71,22 @@ inline bool RowsFit(int64_t stride, int64_t rows, int64_t available) {
 // Number of palette entries a picture of this depth carries (0 above 8 bits).
 inline int PaletteEntriesFor(int bitCount) { return bitCount < 16 ? (1 << bitCount) : 0; }
 
-// A 16-bit console colour word (red in bits 0-4, green 5-9, blue 10-14)
-// expanded to 0x00RRGGBB by shifting each field left by 3; bit 15 ignored.
+// A 24-bit pixel as stored (blue, green, red) and as an RGB value 0x00RRGGBB.
+inline uint32_t ReadRgb24(const uint8_t* p) {
+  return static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+}
+inline void WriteRgb24(uint8_t* p, uint32_t rgb) {
+  p[0] = static_cast<uint8_t>(rgb);
+  p[1] = static_cast<uint8_t>(rgb >> 8);
+  p[2] = static_cast<uint8_t>(rgb >> 16);
+}
+
+// The console's 16-bit colour word (red in bits 0-4, green 5-9, blue 10-14,
+// each the top 5 bits of its channel) from 0x00RRGGBB, bit 15 not set; and
+// back, each field shifted left by 3, bit 15 ignored.
+constexpr uint32_t RgbToColour16(uint32_t rgb) {
+  return ((rgb & 0xFF) >> 3) << 10 | (((rgb >> 8) & 0xFF) >> 3) << 5 | (((rgb >> 16) & 0xFF) >> 3);
+}
 constexpr uint32_t Colour16ToRgb(uint32_t w) {
   const uint32_t red = (w & 0x1F) << 3;
   const uint32_t green = ((w >> 5) & 0x1F) << 3;
@@ -97,12 +106,6 @@ constexpr uint32_t ColorDistance(uint32_t a, uint32_t b) {
   const int d2 = static_cast<int>((a >> 16) & 0xFF) - static_cast<int>((b >> 16) & 0xFF);
   return static_cast<uint32_t>(d0 * d0 + d1 * d1 + d2 * d2);
 }
-
-// The last-colour-read register that GetPixel24 keeps: one value for all
-// pictures and the whole run, 0 at start. Fast paths that stand in for a run
-// of GetPixel24 calls leave it where those calls would have left it.
-uint32_t LastColourRead();
-void SetLastColourRead(uint32_t value);
 
 class ImageBuffer {
  public:
@@ -143,16 +146,10 @@ class ImageBuffer {
   void SetProgressBar(ProgressSink* progress) { m_progress = progress; }
   ProgressSink* GetProgressBar() const { return m_progress; }
 
-  // Copies the source's file header, GetInfoSize() info bytes and
-  // GetImageSize() pixel bytes. This picture must have been created with the
-  // source's width, height and depth.
-  void CopyFrom(const ImageBuffer& source);
-
   bool IsValid() const { return m_valid != 0; }
   int32_t Width() const { return m_width; }
   int32_t Height() const { return m_height; }
   int32_t BitCount() const { return m_bitCount; }
-  int32_t Stride() const { return m_stride; }
 
   bool Inside(int32_t x, int32_t y) const { return x >= 0 && x < m_width && y >= 0 && y < m_height; }
 
@@ -175,10 +172,6 @@ class ImageBuffer {
   // Stores the index at 1, 4 or 8 bits; at 1 bit only bit 0 and at 4 bits only
   // the low nibble, so a neighbouring pixel is never touched.
   void SetIndex(int32_t x, int32_t y, uint32_t index);
-  void SetPixel(int32_t x, int32_t y, uint32_t rgb);
-  // Reads a 24-bit pixel into the last-colour-read register and returns the
-  // register; outside the picture the register is returned unchanged.
-  uint32_t GetPixel24(int32_t x, int32_t y) const;
 
   // Palette entry (index & 0xFF) with its reserved byte in bits 24-31; 0 for
   // an entry the palette block does not have.
@@ -197,7 +190,6 @@ class ImageBuffer {
   // Colour settings (filled in by the colour command) and state that the
   // operations of the colour and export code read.
   int32_t m_ditherMode = 0;      // 0 none, 1 error diffusion
-  int32_t m_sample5Bit = 1;      // 1: palette samples keep 5 bits per channel
   int32_t m_sampleColumns = 64;  // sampling grid of the optimised palette
   int32_t m_sampleRows = 64;
   int32_t m_paletteKind = 0;     // 0 optimised, 1 standard

@@ -13,8 +13,8 @@ namespace pixmill {
 
 namespace {
 
-constexpr uint32_t kMaxSide = 65535;
-constexpr uint64_t kMaxPixels = uint64_t{4096} * 4096;
+// libpng's own limit on each side; the pixels are bounded by kMaxDecodedPixels.
+constexpr uint32_t kMaxPngSide = 65535;
 
 struct Reader {
   const uint8_t* data;
@@ -67,15 +67,15 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
 
   if (setjmp(png_jmpbuf(read.png))) return Result::Refused("the PNG file is damaged: " + reader.error);
   png_set_read_fn(read.png, &reader, ReadBytes);
-  png_set_user_limits(read.png, kMaxSide, kMaxSide);
+  png_set_user_limits(read.png, kMaxPngSide, kMaxPngSide);
   png_read_info(read.png, read.info);
 
   png_uint_32 width = 0, height = 0;
   int bitDepth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
-  if (uint64_t{width} * height > kMaxPixels) {
+  if (int64_t{width} * height > kMaxDecodedPixels) {
     return Result::Refused("a PNG picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                           " pixels is too large (at most 4096 x 4096 pixels)");
+                           " pixels is too large (at most " + std::to_string(kMaxDecodedPixels) + " pixels)");
   }
 
   const bool paletted = colourType == PNG_COLOR_TYPE_PALETTE;

@@ -17,7 +17,7 @@ bool HasPngSignature(const uint8_t* data, size_t size);
 // 1-, 4-, 4- and 8-bit pictures (4 and 8 bits then have index 0 emptied);
 // the others 24 bits, 16-bit samples cut to their high byte. Refused, the
 // picture unchanged, for a broken file or one wider or taller than 65535
-// or of more than 4096 x 4096 pixels.
+// or of more than kMaxDecodedPixels pixels.
 Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size);
 
 }  // namespace pixmill

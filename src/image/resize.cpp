@@ -9,24 +9,33 @@ namespace pixmill {
 
 namespace {
 
-inline uint32_t Load24(const uint8_t* p) {
-  return static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+// Adds weight x each channel of the colour to the three sums.
+inline void AccumulateWeighted(uint32_t colour, double sums[3], double weight) {
+  sums[0] += weight * static_cast<double>((colour >> 16) & 0xFF);
+  sums[1] += weight * static_cast<double>((colour >> 8) & 0xFF);
+  sums[2] += weight * static_cast<double>(colour & 0xFF);
 }
 
-inline void Store24(uint8_t* p, uint32_t c) {
-  p[0] = static_cast<uint8_t>(c);
-  p[1] = static_cast<uint8_t>(c >> 8);
-  p[2] = static_cast<uint8_t>(c >> 16);
+// Each channel trunc((1 - t) a + t b).
+inline uint32_t LerpColor(uint32_t a, uint32_t b, double t) {
+  uint32_t out = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    const double ca = static_cast<double>((a >> shift) & 0xFF);
+    const double cb = static_cast<double>((b >> shift) & 0xFF);
+    out |= static_cast<uint32_t>(static_cast<int>((1 - t) * ca + t * cb)) << shift;
+  }
+  return out;
 }
 
 // What an area-averaging target pixel covers of the source line: whole
 // pixels first .. last - 1, then the part of pixel trunc(start) cut at the
-// left, then the part of pixel `last` cut at the right.
+// left, then the part of pixel `last` cut at the right. The order of the
+// sums is part of the result.
 struct Span {
   int32_t first;
   int32_t last;
   int32_t leftPixel;
-  double leftWeight;  // 0 when there is no left part
+  double leftWeight;   // 0 when there is no left part
   double rightWeight;  // 0 when there is no right part
 };
 
@@ -45,27 +54,21 @@ std::vector<Span> Spans(int32_t to, double ratio) {
   return spans;
 }
 
-uint32_t Average(const double sums[3], double ratio) {
-  const uint32_t red = static_cast<uint32_t>(static_cast<int>(sums[0] / ratio));
-  const uint32_t green = static_cast<uint32_t>(static_cast<int>(sums[1] / ratio));
-  const uint32_t blue = static_cast<uint32_t>(static_cast<int>(sums[2] / ratio));
-  return red << 16 | green << 8 | blue;
-}
-
-// One line of area averaging. `at(k)` is the source pixel k of the line,
-// 0 outside (the colour GetPixel gives there).
+// One target pixel of area averaging. `at(k)` is source pixel k of the line,
+// black past its end (the colour a read outside the picture gives).
 template <typename At>
 uint32_t AverageSpan(const Span& s, double ratio, At at) {
   double sums[3] = {0, 0, 0};
   for (int32_t k = s.first; k < s.last; ++k) AccumulateWeighted(at(k), sums, 1);
   if (s.leftWeight != 0) AccumulateWeighted(at(s.leftPixel), sums, s.leftWeight);
   if (s.rightWeight != 0) AccumulateWeighted(at(s.last), sums, s.rightWeight);
-  return Average(sums, ratio);
+  const auto channel = [&](int c) { return static_cast<uint32_t>(static_cast<int>(sums[c] / ratio)); };
+  return channel(0) << 16 | channel(1) << 8 | channel(2);
 }
 
 // Emits the positions x + base for x = 0 .. columns - 1 as the rows of a
 // column-wise pass worked in row order go by, so the bar sees the same
-// positions in the same order.
+// positions in the same order as a pass column by column.
 class ColumnProgress {
  public:
   ColumnProgress(ProgressSink* sink, int32_t columns, int32_t rows, int32_t base)
@@ -84,14 +87,96 @@ class ColumnProgress {
   int64_t emitted_ = 0;
 };
 
-Result ResizeIndexed(ImageBuffer& image, int32_t W, int32_t H) {
+void ShrinkHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W, ProgressSink* progress) {
+  const int32_t w = source.Width();
+  const double ratio = static_cast<double>(w) / W;
+  const std::vector<Span> spans = Spans(W, ratio);
+  for (int32_t y = 0; y < source.Height(); ++y) {
+    const uint8_t* in = source.Row(y);
+    uint8_t* out = target.Row(y);
+    auto at = [&](int32_t k) { return k >= 0 && k < w ? ReadRgb24(in + 3 * k) : 0u; };
+    for (int32_t j = 0; j < W; ++j) WriteRgb24(out + 3 * j, AverageSpan(spans[static_cast<size_t>(j)], ratio, at));
+    if (progress) progress->SetPosition(y);
+  }
+}
+
+void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, ProgressSink* progress) {
+  const int32_t w = source.Width();
+  const int32_t h = source.Height();
+  const double ratio = static_cast<double>(h) / H;
+  const std::vector<Span> spans = Spans(H, ratio);
+  ColumnProgress columns(progress, w, H, h);
+  for (int32_t j = 0; j < H; ++j) {
+    const Span& s = spans[static_cast<size_t>(j)];
+    uint8_t* out = target.Row(j);
+    for (int32_t x = 0; x < w; ++x) {
+      auto at = [&](int32_t k) { return k >= 0 && k < h ? ReadRgb24(source.Row(k) + 3 * x) : 0u; };
+      WriteRgb24(out + 3 * x, AverageSpan(s, ratio, at));
+    }
+    columns.RowDone(j);
+  }
+}
+
+// Linear interpolation between source pixel i = trunc(j / scale) and its
+// right neighbour. Past the right edge the neighbour is the left pixel of
+// the previous target column of the row: the colour read last, as the
+// procedure reads the right neighbour first and then the left pixel. (At
+// the first column the neighbour is inside, or the source is one pixel wide
+// and t is 0.) So the last columns can blend the edge pixel with the one
+// before it: a row p0, p1 scaled to 3 ends with (2/3) p1 + (1/3) p0.
+void EnlargeHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W, ProgressSink* progress) {
+  const int32_t w = source.Width();
+  const double scale = static_cast<double>(W) / w;
+  std::vector<int32_t> left(static_cast<size_t>(W));
+  std::vector<double> frac(static_cast<size_t>(W));
+  for (int32_t j = 0; j < W; ++j) {
+    const double x = j / scale;
+    left[static_cast<size_t>(j)] = static_cast<int32_t>(x);
+    frac[static_cast<size_t>(j)] = x - left[static_cast<size_t>(j)];
+  }
+  for (int32_t y = 0; y < source.Height(); ++y) {
+    const uint8_t* in = source.Row(y);
+    uint8_t* out = target.Row(y);
+    uint32_t previousLeft = ReadRgb24(in);
+    for (int32_t j = 0; j < W; ++j) {
+      const int32_t i = left[static_cast<size_t>(j)];
+      const uint32_t l = ReadRgb24(in + 3 * i);
+      const uint32_t right = i + 1 < w ? ReadRgb24(in + 3 * (i + 1)) : previousLeft;
+      previousLeft = l;
+      WriteRgb24(out + 3 * j, LerpColor(l, right, frac[static_cast<size_t>(j)]));
+    }
+    if (progress) progress->SetPosition(y);
+  }
+}
+
+// The same down the columns: below the last row the lower neighbour is the
+// upper pixel of the previous target row of the same column.
+void EnlargeVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, ProgressSink* progress) {
+  const int32_t w = source.Width();
+  const int32_t h = source.Height();
+  const double scale = static_cast<double>(H) / h;
+  ColumnProgress columns(progress, w, H, h);
+  int32_t previousUpper = 0;
+  for (int32_t j = 0; j < H; ++j) {
+    const double yy = j / scale;
+    const int32_t i = static_cast<int32_t>(yy);
+    const double t = yy - i;
+    const uint8_t* above = source.Row(i);
+    const uint8_t* below = source.Row(i + 1 < h ? i + 1 : previousUpper);
+    uint8_t* out = target.Row(j);
+    for (int32_t x = 0; x < w; ++x) {
+      WriteRgb24(out + 3 * x, LerpColor(ReadRgb24(above + 3 * x), ReadRgb24(below + 3 * x), t));
+    }
+    previousUpper = i;
+    columns.RowDone(j);
+  }
+}
+
+Result ResizeIndexed(const ImageBuffer& image, ImageBuffer& temp, int32_t W, int32_t H, ProgressSink* progress) {
   const int32_t w = image.Width();
   const int32_t h = image.Height();
   const double xScale = static_cast<double>(W) / w;
   const double yScale = static_cast<double>(H) / h;
-  ProgressSink* progress = image.GetProgressBar();
-
-  ImageBuffer temp;
   if (Result r = temp.Create(W, H, image.BitCount()); !r.ok()) return r;
   std::vector<int32_t> sx(static_cast<size_t>(W));
   for (int32_t x = 0; x < W; ++x) sx[static_cast<size_t>(x)] = static_cast<int32_t>(x / xScale);
@@ -109,108 +194,17 @@ Result ResizeIndexed(ImageBuffer& image, int32_t W, int32_t H) {
     }
     if (progress) progress->SetPosition(y);
   }
-  for (int i = 0; i < (1 << image.BitCount()); ++i) {
+  for (int i = 0; i < PaletteEntriesFor(image.BitCount()); ++i) {
     temp.SetPaletteColor(static_cast<uint32_t>(i), image.GetPaletteColor(static_cast<uint32_t>(i)));
   }
-  image.TakeBlocksFrom(temp);
   return Result::Done();
 }
 
 }  // namespace
 
-void ShrinkHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W) {
-  const int32_t w = source.Width();
-  const double ratio = static_cast<double>(w) / W;
-  const std::vector<Span> spans = Spans(W, ratio);
-  ProgressSink* progress = source.GetProgressBar();
-  for (int32_t y = 0; y < source.Height(); ++y) {
-    const uint8_t* in = source.Row(y);
-    uint8_t* out = target.Row(y);
-    auto at = [&](int32_t k) { return k >= 0 && k < w ? Load24(in + 3 * k) : 0u; };
-    for (int32_t j = 0; j < W; ++j) Store24(out + 3 * j, AverageSpan(spans[static_cast<size_t>(j)], ratio, at));
-    if (progress) progress->SetPosition(y);
-  }
-}
-
-void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, int32_t progressBase) {
-  const int32_t w = source.Width();
-  const int32_t h = source.Height();
-  const double ratio = static_cast<double>(h) / H;
-  const std::vector<Span> spans = Spans(H, ratio);
-  ColumnProgress progress(source.GetProgressBar(), w, H, progressBase);
-  for (int32_t j = 0; j < H; ++j) {
-    const Span& s = spans[static_cast<size_t>(j)];
-    uint8_t* out = target.Row(j);
-    for (int32_t x = 0; x < w; ++x) {
-      auto at = [&](int32_t k) { return k >= 0 && k < h ? Load24(source.Row(k) + 3 * x) : 0u; };
-      Store24(out + 3 * x, AverageSpan(s, ratio, at));
-    }
-    progress.RowDone(j);
-  }
-}
-
-// At the right edge the right neighbour lies outside the picture, where the
-// last-colour-read register answers with the colour read last: the left
-// pixel of the previous target column. (At the first column the right
-// neighbour is inside, or the source is one pixel wide and t is 0.)
-void EnlargeHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W) {
-  const int32_t w = source.Width();
-  const double scale = static_cast<double>(W) / w;
-  std::vector<int32_t> left(static_cast<size_t>(W));
-  std::vector<double> frac(static_cast<size_t>(W));
-  for (int32_t j = 0; j < W; ++j) {
-    const double x = j / scale;
-    left[static_cast<size_t>(j)] = static_cast<int32_t>(x);
-    frac[static_cast<size_t>(j)] = x - left[static_cast<size_t>(j)];
-  }
-  ProgressSink* progress = source.GetProgressBar();
-  uint32_t lastRead = LastColourRead();
-  for (int32_t y = 0; y < source.Height(); ++y) {
-    const uint8_t* in = source.Row(y);
-    uint8_t* out = target.Row(y);
-    for (int32_t j = 0; j < W; ++j) {
-      const int32_t i = left[static_cast<size_t>(j)];
-      const uint32_t right = i + 1 < w ? Load24(in + 3 * (i + 1)) : lastRead;
-      const uint32_t l = Load24(in + 3 * i);
-      lastRead = l;
-      Store24(out + 3 * j, LerpColor(l, right, frac[static_cast<size_t>(j)]));
-    }
-    if (progress) progress->SetPosition(y);
-  }
-  SetLastColourRead(lastRead);
-}
-
-// The same along the columns: below the last row the register gives the
-// upper pixel read for the previous target row of the same column.
-void EnlargeVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, int32_t progressBase) {
-  const int32_t w = source.Width();
-  const int32_t h = source.Height();
-  const double scale = static_cast<double>(H) / h;
-  ColumnProgress progress(source.GetProgressBar(), w, H, progressBase);
-  int32_t previousUpper = -1;
-  uint32_t lastRead = LastColourRead();
-  for (int32_t j = 0; j < H; ++j) {
-    const double yy = j / scale;
-    const int32_t i = static_cast<int32_t>(yy);
-    const double t = yy - i;
-    const uint8_t* above = source.Row(i);
-    const uint8_t* below = i + 1 < h ? source.Row(i + 1) : (previousUpper >= 0 ? source.Row(previousUpper) : nullptr);
-    uint8_t* out = target.Row(j);
-    for (int32_t x = 0; x < w; ++x) {
-      // With no previous row (j = 0, one source row) t is 0 and the lower
-      // colour has no weight; the register's value stands in for it.
-      const uint32_t b = below ? Load24(below + 3 * x) : lastRead;
-      Store24(out + 3 * x, LerpColor(Load24(above + 3 * x), b, t));
-    }
-    previousUpper = i;
-    progress.RowDone(j);
-  }
-  if (w > 0 && H > 0) SetLastColourRead(Load24(source.Row(previousUpper) + 3 * (w - 1)));
-}
-
 Result Resize(ImageBuffer& image, int32_t W, int32_t H) {
   if (!image.IsValid()) return Result::Refused("there is no picture");
-  if (W < 1 || W > kMaxResizeSide || H < 1 || H > kMaxResizeSide) {
+  if (W < 1 || W > kMaxSide || H < 1 || H > kMaxSide) {
     return Result::Refused("the size " + std::to_string(W) + " x " + std::to_string(H) +
                            " is outside 1..4096 pixels per side");
   }
@@ -219,41 +213,39 @@ Result Resize(ImageBuffer& image, int32_t W, int32_t H) {
   }
   try {
     // A 16-bit picture (only ever read from a bitmap file of that depth)
-    // becomes 24 bits first, as a change to 24 bits would make it, so that
-    // scaling always works.
+    // is scaled as the 24-bit picture a change to 24 bits would make of it.
+    const ImageBuffer* source = &image;
+    ImageBuffer expanded;
     if (image.BitCount() == 16) {
-      ImageBuffer expanded;
       if (Result r = ExpandTo24Bits(image, expanded); !r.ok()) return r;
-      image.TakeBlocksFrom(expanded);
+      source = &expanded;
     }
-    if (image.BitCount() != 1 && image.BitCount() != 4 && image.BitCount() != 8 && image.BitCount() != 24) {
-      return Result::Refused(std::to_string(image.BitCount()) + "-bit pictures cannot be resized");
-    }
-    const int32_t w = image.Width();
-    const int32_t h = image.Height();
+    const int32_t w = source->Width();
+    const int32_t h = source->Height();
     ProgressSink* progress = image.GetProgressBar();
     if (progress) progress->SetRange(0, H);
 
-    if (image.BitCount() <= 8) {
-      if (Result r = ResizeIndexed(image, W, H); !r.ok()) return r;
+    // The picture is replaced only once everything has succeeded.
+    ImageBuffer result;
+    if (source->BitCount() <= 8) {
+      if (Result r = ResizeIndexed(*source, result, W, H, progress); !r.ok()) return r;
     } else {
       if (progress) progress->SetRange(0, W + h);
-      ImageBuffer temp;
-      if (Result r = temp.Create(W, h, 24); !r.ok()) return r;
+      ImageBuffer rows;
+      if (Result r = rows.Create(W, h, 24); !r.ok()) return r;
+      if (Result r = result.Create(W, H, 24); !r.ok()) return r;
       if (W < w) {
-        ShrinkHorizontal(image, temp, W);
+        ShrinkHorizontal(*source, rows, W, progress);
       } else {
-        EnlargeHorizontal(image, temp, W);
+        EnlargeHorizontal(*source, rows, W, progress);
       }
-      image.TakeBlocksFrom(temp);
-      if (Result r = temp.Create(W, H, 24); !r.ok()) return r;
       if (H < h) {
-        ShrinkVertical(image, temp, H, h);
+        ShrinkVertical(rows, result, H, progress);
       } else {
-        EnlargeVertical(image, temp, H, h);
+        EnlargeVertical(rows, result, H, progress);
       }
-      image.TakeBlocksFrom(temp);
     }
+    image.TakeBlocksFrom(result);
     if (progress) progress->SetPosition(0);
     return Result::Done();
   } catch (const std::bad_alloc&) {

@@ -39,8 +39,6 @@ class FileCloser {
   int fd_;
 };
 
-// A device or pipe (/dev/stdout, a FIFO) cannot be replaced by a rename, and
-// must not be: the bytes are written into it directly.
 // Writes every piece; 0 or the errno of the failure.
 int WritePieces(int fd, std::initializer_list<Piece> pieces) {
   for (const Piece& piece : pieces) {
@@ -57,6 +55,8 @@ int WritePieces(int fd, std::initializer_list<Piece> pieces) {
   return 0;
 }
 
+// A device or pipe (/dev/stdout, a FIFO) cannot be replaced by a rename, and
+// must not be: the bytes are written into it directly.
 Result WriteInPlace(const std::string& path, std::initializer_list<Piece> pieces) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return Result::IoError("cannot open " + path + ": " + ErrnoText(errno));

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QStringList>
 
+#include "platform/version.h"
 #include "ui/app_icon.h"
 #include "ui/main_dialog.h"
 
@@ -11,17 +12,20 @@ class PixmillApp : public QApplication {
  public:
   PixmillApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Pixmill"));
-    setApplicationVersion(QStringLiteral("2.0"));
+    setApplicationVersion(QString::fromLatin1(kVersion));
     setWindowIcon(AppIcon());
     QStringList args = arguments();
     args.removeFirst();
     m_cmdLine = args.join(' ');
   }
 
+  // Runs the main window; the program ends when it closes, which is its
+  // normal end whichever way it closes.
   int InitInstance() {
     MainDialog dialog(m_cmdLine);
     dialog.show();
-    return dialog.exec() == QDialog::Accepted ? 0 : 0;
+    (void)dialog.exec();
+    return 0;
   }
 
   QString m_cmdLine;

@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "image/image_buffer.h"
+#include "platform/version.h"
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
 #include "ui/qt_platform.h"
@@ -461,7 +462,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   PrepareDialog(this, QStringLiteral("Version"));
   auto* icon = new QLabel;
   icon->setPixmap(AppIcon().pixmap(32, 32));
-  auto* text = new QLabel(QStringLiteral("Pixmill Version 2.0"));
+  auto* text = new QLabel(QStringLiteral("Pixmill Version ") + kVersion);
   auto* ok = new QPushButton(QStringLiteral("OK"));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -13,7 +13,7 @@
 #include <array>
 #include <cstdint>
 
-#include "export/convert_choices.h"
+#include "app/convert_rules.h"
 #include "platform/prompts.h"
 
 namespace pixmill::ui {

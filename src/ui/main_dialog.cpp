@@ -17,11 +17,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "color/commands.h"
-#include "color/transparent.h"
-#include "export/export_writer.h"
-#include "export/loader.h"
-#include "image/bmp.h"
+#include "app/convert_rules.h"
+#include "platform/version.h"
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
 
@@ -33,12 +30,6 @@ constexpr const char* kOpenFilter =
     "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*.BMP|ﾋﾞｯﾄﾏｯﾌﾟ(*.0)|*.0|ﾋﾞｯﾄﾏｯﾌﾟ(*.1)|*.1|ﾃｸｽﾁｬ(*.d)|*.d|ALL(*.*)|*.*||";
 
 QColor KeyColour() { return QColor(kKeyColor & 0xFF, (kKeyColor >> 8) & 0xFF, (kKeyColor >> 16) & 0xFF); }
-
-// The text after the last separator of a path.
-QString NameOf(const QString& path) {
-  const qsizetype cut = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
-  return cut < 0 ? path : path.mid(cut + 1);
-}
 
 }  // namespace
 
@@ -56,7 +47,7 @@ PreviewFrame::PreviewFrame(const MainDialog& owner, QWidget* parent) : QFrame(pa
 void PreviewFrame::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(rect(), KeyColour());
-  const ImageBuffer& image = owner_.m_image;
+  const ImageBuffer& image = owner_.m_doc.image;
   if (image.GetBits() != nullptr) {
     const int hpos = owner_.hScroll->value();
     const int vpos = owner_.vScroll->value();
@@ -76,8 +67,8 @@ void PreviewFrame::paintEvent(QPaintEvent* event) {
 }
 
 MainDialog::MainDialog(QString cmdLine, QWidget* parent)
-    : QDialog(parent), m_cmdLine(std::move(cmdLine)), m_pickedColor(kKeyColor) {
-  setWindowTitle(QStringLiteral("Pixmill Ver2.0"));
+    : QDialog(parent), m_cmdLine(std::move(cmdLine)) {
+  setWindowTitle(FromUtf8(StartTitle()));
   setFont(DialogFont());
   setAcceptDrops(true);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -120,7 +111,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent)
   progressBar->setFixedHeight(std::max(du.Y(5), 8));
   auto* icon = new QLabel;
   icon->setPixmap(AppIcon().pixmap(32, 32));
-  auto* version = new QLabel(QStringLiteral("Version 2.0"));
+  auto* version = new QLabel(QStringLiteral("Version ") + kVersion);
 
   auto* left = new QVBoxLayout;
   left->setSpacing(du.Y(6));
@@ -166,7 +157,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent)
   OnInitDialog();
 }
 
-MainDialog::~MainDialog() { m_image.SetProgressBar(nullptr); }
+MainDialog::~MainDialog() { m_doc.image.SetProgressBar(nullptr); }
 
 void MainDialog::OnInitDialog() {
   m_hScrollMax = 0;
@@ -175,14 +166,14 @@ void MainDialog::OnInitDialog() {
   m_ditherChoice = 1;
   m_paletteChoice = 0;
   progress_ = std::make_unique<BarProgress>(progressBar);
-  m_image.SetProgressBar(progress_.get());
-  InitTransparentColor(m_image, kKeyColor);
-  m_pickedColor = kKeyColor;
+  m_doc.image.SetProgressBar(progress_.get());
+  InitTransparentColor(m_doc.image, kKeyColor);
+  m_doc.pickedColor = kKeyColor;
   PaintSwatch();
   if (!m_cmdLine.isEmpty()) {
     QString path = m_cmdLine;
     path.remove('"');
-    LoadPath(path, NameOf(path));
+    LoadPath(path);
   }
   openButton->setFocus();
 }
@@ -205,34 +196,32 @@ QString MainDialog::AskOpenPath() {
 void MainDialog::OnOpen() {
   const QString path = AskOpenPath();
   if (path.isEmpty()) return;
-  LoadPath(path, QFileInfo(path).fileName());
+  LoadPath(path);
 }
 
-bool MainDialog::LoadPath(const QString& path, const QString& name) {
+bool MainDialog::LoadPath(const QString& path) {
   Result r;
   {
     WaitCursor wait;
-    r = LoadFile(m_image, ToPath(path));
+    r = LoadCommand(m_doc, ToPath(path));
   }
   if (!r.ok()) return false;
-  m_fileName = name;
   UpdateTitle();
   Repaint();
   return true;
 }
 
 void MainDialog::UpdateTitle() {
-  const uint8_t* info = m_image.GetInfo();
+  const uint8_t* info = m_doc.image.GetInfo();
   if (info == nullptr) return;
   const int width = static_cast<int32_t>(ReadLe32(info + info::kWidth));
   const int height = static_cast<int32_t>(ReadLe32(info + info::kHeight));
-  const int bits = ReadLe16(info + info::kBitCount);
   m_hScrollMax = std::max(0, width - preview->width());
   m_vScrollMax = std::max(0, height - preview->height());
   // A bar keeps its position within the new range.
   hScroll->setRange(0, m_hScrollMax);
   vScroll->setRange(0, m_vScrollMax);
-  setWindowTitle(QStringLiteral("Pixmill Ver 2.0 ") + m_fileName + QStringLiteral("(%1×%2×%3)").arg(width).arg(height).arg(bits));
+  setWindowTitle(FromUtf8(WindowTitle(m_doc)));
 }
 
 void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action, bool horizontal) {
@@ -268,7 +257,7 @@ void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action, bool 
 }
 
 void MainDialog::ScrollPreview(int dx, int dy) {
-  if (m_image.GetBits() == nullptr) return;
+  if (m_doc.image.GetBits() == nullptr) return;
   if (dx != 0 || dy != 0) preview->update();
 }
 
@@ -278,7 +267,7 @@ void MainDialog::PickAt(const QPoint& pos) {
   const QPoint origin = PreviewOrigin();
   const int px = hScroll->value() + pos.x() - origin.x();
   const int py = vScroll->value() + pos.y() - origin.y();
-  m_pickedColor = PickColor(m_image, px, py);
+  PickCommand(m_doc, px, py);
   PaintSwatch();
 }
 
@@ -288,7 +277,8 @@ void MainDialog::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainDialog::PaintSwatch() {
-  const QColor c(m_pickedColor & 0xFF, (m_pickedColor >> 8) & 0xFF, (m_pickedColor >> 16) & 0xFF);
+  const uint32_t picked = m_doc.pickedColor;
+  const QColor c(picked & 0xFF, (picked >> 8) & 0xFF, (picked >> 16) & 0xFF);
   swatch->setStyleSheet(QStringLiteral("QLineEdit { background: %1; border: 1px solid black; }").arg(c.name()));
 }
 
@@ -298,37 +288,35 @@ void MainDialog::Repaint() {
 }
 
 void MainDialog::OnSave() {
-  if (m_image.GetBits() == nullptr) return;
-  const qsizetype dot = m_fileName.indexOf('.');
-  m_image.m_title = ToUtf8(dot < 0 ? m_fileName : m_fileName.left(dot));
-  (void)SaveBmpAs(m_image, *savePrompt_);
+  if (m_doc.image.GetBits() == nullptr) return;
+  (void)SaveCommand(m_doc, *savePrompt_);
 }
 
 void MainDialog::OnTransparent() {
-  if (m_image.GetBits() == nullptr || m_image.BitCount() == 1) return;
+  if (m_doc.image.GetBits() == nullptr || m_doc.image.BitCount() == 1) return;
   {
     WaitCursor wait;
-    (void)TransparentCommand(m_image, m_pickedColor);
+    (void)TransparentCommand(m_doc);
   }
   Repaint();
 }
 
 void MainDialog::OnConvert() {
-  if (m_image.GetBits() == nullptr) return;
+  if (m_doc.image.GetBits() == nullptr) return;
   ConvertDialog dialog(this);
-  std::copy(m_image.GetInfo(), m_image.GetInfo() + 40, dialog.m_pictureInfo.begin());
+  std::copy(m_doc.image.GetInfo(), m_doc.image.GetInfo() + 40, dialog.m_pictureInfo.begin());
   if (RunModal(dialog) == QDialog::Accepted) {
     const ExportChoices choices{dialog.m_form, dialog.m_output, dialog.m_lzss, dialog.m_palette};
-    (void)Convert(m_image, choices, *savePrompt_, messages_);
+    (void)ConvertCommand(m_doc, choices, *savePrompt_, messages_);
   }
   Repaint();
 }
 
 void MainDialog::OnScale() {
-  if (m_image.GetBits() == nullptr) return;
+  if (m_doc.image.GetBits() == nullptr) return;
   ScaleDialog dialog(this, messages_);
-  dialog.m_widthText = QString::number(m_image.Width());
-  dialog.m_heightText = QString::number(m_image.Height());
+  dialog.m_widthText = QString::number(m_doc.image.Width());
+  dialog.m_heightText = QString::number(m_doc.image.Height());
   dialog.m_keepAspectBox = m_keepAspect;
   if (RunModal(dialog) != QDialog::Accepted) return;
   m_keepAspect = dialog.m_keepAspectBox;
@@ -338,7 +326,7 @@ void MainDialog::OnScale() {
   Result r;
   {
     WaitCursor wait;
-    r = ScaleCommand(m_image, m_pickedColor, whole(dialog.m_newWidth), whole(dialog.m_newHeight));
+    r = ScaleCommand(m_doc, whole(dialog.m_newWidth), whole(dialog.m_newHeight));
   }
   PaintSwatch();
   if (r.ok()) {
@@ -348,27 +336,24 @@ void MainDialog::OnScale() {
 }
 
 void MainDialog::OnColor() {
-  if (m_image.GetBits() == nullptr) return;
+  if (m_doc.image.GetBits() == nullptr) return;
   ColorDialog dialog(this, messages_);
-  static constexpr int kChoiceOf[25] = {-1, 0, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, -1,
-                                        -1, -1, -1, 3, -1, -1, -1, -1, -1, -1, -1, 4};
-  const int bits = m_image.BitCount();
-  dialog.m_depthChoice = bits >= 0 && bits <= 24 ? kChoiceOf[bits] : -1;
+  dialog.m_depthChoice = DepthChoiceOf(m_doc.image.BitCount());
   dialog.m_dither = m_ditherChoice;
   dialog.m_paletteType = m_paletteChoice;
   if (RunModal(dialog) != QDialog::Accepted) return;
   m_ditherChoice = dialog.m_dither;
   m_paletteChoice = dialog.m_paletteType;
-  static constexpr int kDepths[5] = {1, 4, 8, 16, 24};
   const ColorSettings settings{m_ditherChoice, m_paletteChoice, dialog.m_precisionValue};
-  if (dialog.m_depthChoice < 0 || dialog.m_depthChoice > 4) {
-    ApplyColorSettings(m_image, settings);
+  const int depth = DepthOfChoice(dialog.m_depthChoice);
+  if (depth == 0) {
+    ApplyColorSettings(m_doc.image, settings);
     return;
   }
   Result r;
   {
     WaitCursor wait;
-    r = ColourCommand(m_image, m_pickedColor, settings, kDepths[dialog.m_depthChoice]);
+    r = ColourCommand(m_doc, settings, depth);
   }
   PaintSwatch();
   if (r.ok()) UpdateTitle();
@@ -397,7 +382,7 @@ void MainDialog::dropEvent(QDropEvent* event) {
   if (urls.isEmpty() || !urls.front().isLocalFile()) return;
   const QString path = urls.front().toLocalFile();
   event->acceptProposedAction();
-  LoadPath(path, NameOf(path));
+  LoadPath(path);
 }
 
 }  // namespace pixmill::ui

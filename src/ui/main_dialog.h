@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "image/image_buffer.h"
+#include "app/document.h"
 #include "ui/dialogs.h"
 #include "ui/qt_platform.h"
 
@@ -52,9 +52,9 @@ class MainDialog : public QDialog {
   void OnTransparent();
   void OnAbout();
 
-  // Loads a file as Open, a drop and the command line do; `name` goes into
-  // the title. True when the picture was replaced.
-  bool LoadPath(const QString& path, const QString& name);
+  // Loads a file as Open, a drop and the command line do. True when the
+  // picture was replaced.
+  bool LoadPath(const QString& path);
   void UpdateTitle();
   void ScrollPreview(int dx, int dy);
 
@@ -67,15 +67,13 @@ class MainDialog : public QDialog {
   void SetSavePrompt(SavePathPrompt* prompt) { savePrompt_ = prompt; }
   void SetMessages(MessageSink* messages) { messages_ = messages; }
 
-  ImageBuffer m_image;
-  QString m_fileName;
+  Document m_doc;  // the picture, its file name and the picked colour
   QString m_cmdLine;
   int m_hScrollMax = 0;
   int m_vScrollMax = 0;
   int m_keepAspect = 1;
   int m_ditherChoice = 1;
   int m_paletteChoice = 0;
-  uint32_t m_pickedColor;  // COLORREF
   int m_lastHPos = 0;
   int m_lastVPos = 0;
 

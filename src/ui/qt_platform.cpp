@@ -32,35 +32,41 @@ QStringList QtNameFilters(const std::vector<FileFilter>& filters) {
   return list;
 }
 
-std::optional<std::string> DialogSavePrompt::AskSavePath(const SaveRequest& request) {
-  QFileDialog dialog(parent_);
+void ConfigureSaveDialog(QFileDialog& dialog, const SaveRequest& request) {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
   const QStringList filters = QtNameFilters(request.filters);
   dialog.setNameFilters(filters);
-  if (request.filterIndex >= 1 && request.filterIndex <= filters.size()) {
-    dialog.selectNameFilter(filters[request.filterIndex - 1]);
-  }
-  // A name typed without an extension takes the chosen file type's, as the
-  // platform's save dialog does; the default extension where the type has
-  // none of its own (ALL).
+  const int selected = request.filterIndex >= 1 && request.filterIndex <= filters.size() ? request.filterIndex - 1 : 0;
+  if (!filters.isEmpty()) dialog.selectNameFilter(filters[selected]);
   const QString fallback = FromUtf8(request.defaultExtension);
-  auto suffixFor = [&request, fallback](int index) {
-    if (index >= 0 && index < static_cast<int>(request.filters.size())) {
-      const std::string& pattern = request.filters[static_cast<size_t>(index)].pattern;
+  auto suffixFor = [patterns = request.filters, fallback](qsizetype index) {
+    if (index >= 0 && index < static_cast<qsizetype>(patterns.size())) {
+      const std::string& pattern = patterns[static_cast<size_t>(index)].pattern;
       if (pattern.rfind("*.", 0) == 0 && pattern.find_first_of("*?;", 2) == std::string::npos) {
         return FromUtf8(pattern.substr(2));
       }
     }
     return fallback;
   };
-  dialog.setDefaultSuffix(suffixFor(request.filterIndex - 1 >= 0 ? request.filterIndex - 1 : 0));
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters, suffixFor](const QString& f) {
-    dialog.setDefaultSuffix(suffixFor(static_cast<int>(filters.indexOf(f))));
+  dialog.setDefaultSuffix(suffixFor(selected));
+  // The dialog names the type the user picks by its label alone, since the
+  // patterns are hidden.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, request, suffixFor](const QString& f) {
+    qsizetype index = -1;
+    for (size_t i = 0; i < request.filters.size(); ++i) {
+      if (FromUtf8(request.filters[i].label) == f) index = static_cast<qsizetype>(i);
+    }
+    dialog.setDefaultSuffix(suffixFor(index));
   });
   dialog.selectFile(FromUtf8(request.proposedName));
+}
+
+std::optional<std::string> DialogSavePrompt::AskSavePath(const SaveRequest& request) {
+  QFileDialog dialog(parent_);
+  ConfigureSaveDialog(dialog, request);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ToPath(dialog.selectedFiles().front());
 }

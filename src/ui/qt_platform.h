@@ -3,6 +3,7 @@
 // conversion of classic file-filter strings.
 #pragma once
 
+#include <QFileDialog>
 #include <QProgressBar>
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,12 @@ class BarProgress : public ProgressSink {
  private:
   QProgressBar* bar_;
 };
+
+// Sets a file dialog up for a save request: its file types with the
+// request's one selected, the proposed name, and the extension a name typed
+// without one takes: the selected type's, or the request's default for a
+// type without one of its own (ALL), following the type the user picks.
+void ConfigureSaveDialog(QFileDialog& dialog, const SaveRequest& request);
 
 class DialogSavePrompt : public SavePathPrompt {
  public:
@@ -58,7 +65,6 @@ class WaitCursor {
 };
 
 inline QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-inline std::string ToUtf8(const QString& s) { return s.toUtf8().toStdString(); }
 // File names go to and come from the file system in its own encoding.
 inline std::string ToPath(const QString& s) { return s.toLocal8Bit().toStdString(); }
 

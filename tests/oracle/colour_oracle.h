@@ -1,18 +1,88 @@
-// The colour-depth change and the resize written the plain way: one
-// accessor call per pixel, every loop as the procedure states it. The fast
-// paths must give identical pictures.
+// The optimised palette, the palette mapping, the 5-bit diffusion and the
+// resize written the plain way: one accessor call per pixel, every loop in
+// the order the program defines, nothing shared with the fast code but the
+// picture's accessors. The fast paths must give identical pictures.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
-#include "color/optimized_palette.h"
 #include "color/standard_palette.h"
 #include "image/image_buffer.h"
 
 namespace pixmill::oracle {
+
+inline void Set24(ImageBuffer& img, int x, int y, uint32_t c) { WriteRgb24(img.Row(y) + 3 * x, c); }
+
+inline void Sort(uint32_t v[], uint32_t along[], int lo, int hi) {
+  if (lo >= hi) return;
+  const uint32_t pivot = v[(lo + hi) / 2];
+  int i = lo - 1, j = hi + 1;
+  for (;;) {
+    while (v[++i] < pivot) {}
+    while (v[--j] > pivot) {}
+    if (i >= j) break;
+    std::swap(v[i], v[j]);
+    if (along) std::swap(along[i], along[j]);
+  }
+  Sort(v, along, lo, i - 1);
+  Sort(v, along, j + 1, hi);
+}
+
+inline void OptimizedPalette(const ImageBuffer& img, uint32_t palette[], int count, int bits) {
+  const float stepX = static_cast<float>(static_cast<double>(img.Width()) / 64);
+  const float stepY = static_cast<float>(static_cast<double>(img.Height()) / 64);
+  std::vector<uint32_t> s;
+  for (float y = 0; y < static_cast<float>(img.Height()); y += stepY) {
+    for (float x = 0; x < static_cast<float>(img.Width()); x += stepX) {
+      const uint32_t c = img.GetPixel(static_cast<int>(x), static_cast<int>(y));
+      s.push_back(((c >> 16) & 0xF8) | ((c >> 8) & 0xF8) << 8 | (c & 0xF8) << 16);
+    }
+  }
+  Sort(s.data(), nullptr, 0, static_cast<int>(s.size()) - 1);
+  std::vector<uint32_t> counts(s.size(), 0), colours(s.size(), 0);
+  int n = 0;
+  colours[0] = SwapRedBlue(s[0]);
+  for (size_t k = 0; k < s.size(); ++k) {
+    if (k > 0 && s[k] != s[k - 1]) colours[static_cast<size_t>(++n)] = SwapRedBlue(s[k]);
+    counts[static_cast<size_t>(n)] += 1;
+  }
+  Sort(counts.data(), colours.data(), 0, n);
+  std::reverse(counts.begin(), counts.begin() + n + 1);
+  std::reverse(colours.begin(), colours.begin() + n + 1);
+  const int slots = bits == 1 ? count : count - 1;
+  for (; n > slots - 1; --n) {
+    uint32_t best = 2000000;
+    int chosen = 0;
+    for (int k = n - 1; k >= 0; --k) {
+      const uint32_t d = ColorDistance(colours[n], colours[k]);
+      if (d < best) {
+        best = d;
+        chosen = k;
+        if (best < 2) break;
+      }
+    }
+    const uint32_t na = counts[chosen], nb = counts[n], a = colours[chosen], b = colours[n];
+    uint32_t merged = a & 0xFF000000;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      merged |= (((a >> shift) & 0xFF) * na + ((b >> shift) & 0xFF) * nb) / (na + nb) << shift;
+    }
+    int k = chosen - 1;
+    for (; k >= 0 && counts[k] <= na + nb; --k) {
+      counts[k + 1] = counts[k];
+      colours[k + 1] = colours[k];
+    }
+    counts[k + 1] = na + nb;
+    colours[k + 1] = merged;
+  }
+  colours.resize(256, 0);
+  const int first = bits == 1 ? 0 : 1;
+  if (bits != 1) palette[0] = SwapRedBlue(img.m_transparentColor);
+  for (int i = first; i < count; ++i) palette[i] = colours[i - first];
+}
 
 inline int Luminance(uint32_t c) {
   const double r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
@@ -55,88 +125,70 @@ inline std::pair<int, uint32_t> Nearest(const Buckets& b, uint32_t p) {
   return list[choice];
 }
 
-inline void MapToPalette(const ImageBuffer& src, ImageBuffer& target, int count, int bits) {
-  const Buckets b = SetUp(src, target, count, bits);
-  for (int y = 0; y < src.Height(); ++y) {
-    for (int x = 0; x < src.Width(); ++x) target.SetIndex(x, y, Nearest(b, src.GetPixel(x, y)).first);
+// Floyd-Steinberg over rows of W = width + 2 slots, the row below after them.
+template <typename T, typename E>
+void Spread(std::vector<T>& v, int W, int i, E e) {
+  v[i + 1] = static_cast<T>(v[i + 1] + (e / 16) * 7);
+  v[W + i + 1] = static_cast<T>(v[W + i + 1] + e / 16);
+  v[W + i] = static_cast<T>(v[W + i] + (e / 16) * 5);
+  v[W + i - 1] = static_cast<T>(v[W + i - 1] + (e / 16) * 3);
+}
+
+template <typename T>
+void NextRow(std::vector<T>& v, int W) {
+  for (int k = 0; k < W; ++k) {
+    v[k] = v[W + k];
+    v[W + k] = 0;
   }
 }
 
-inline void MapToPaletteDiffused(const ImageBuffer& src, ImageBuffer& target, int count, int bits) {
+inline void MapToPalette(const ImageBuffer& src, ImageBuffer& target, int count, int bits, bool diffused) {
   const Buckets b = SetUp(src, target, count, bits);
   const int W = src.Width() + 2;
   std::vector<double> buf[3];
   for (auto& v : buf) v.assign(2 * W, 0.0);
-  auto add = [&](int i, std::vector<double>& v, double value) {
-    double s = value + v[i];
-    if (s < 0) s = 0;
-    if (s > 255) s = 255;
-    return static_cast<int>(s);
-  };
-  auto spread = [&](int i, std::vector<double>& v, double e) {
-    v[i + 1] += (e / 16) * 7;
-    v[W + i + 1] += e / 16;
-    v[W + i] += (e / 16) * 5;
-    v[W + i - 1] += (e / 16) * 3;
-  };
   for (int y = 0; y < src.Height(); ++y) {
     for (int x = 0; x < src.Width(); ++x) {
       const uint32_t p = src.GetPixel(x, y);
-      const int r = add(x + 1, buf[0], (p >> 16) & 0xFF);
-      const int g = add(x + 1, buf[1], (p >> 8) & 0xFF);
-      const int bl = add(x + 1, buf[2], p & 0xFF);
-      const uint32_t q = static_cast<uint32_t>(r << 16 | g << 8 | bl);
-      const auto [index, P] = Nearest(b, q);
-      spread(x + 1, buf[0], static_cast<double>(r - static_cast<int>((P >> 16) & 0xFF)));
-      spread(x + 1, buf[1], static_cast<double>(g - static_cast<int>((P >> 8) & 0xFF)));
-      spread(x + 1, buf[2], static_cast<double>(bl - static_cast<int>(P & 0xFF)));
+      if (!diffused) {
+        target.SetIndex(x, y, Nearest(b, p).first);
+        continue;
+      }
+      int q[3];
+      for (int c = 0; c < 3; ++c) {
+        const double v = ((p >> (16 - 8 * c)) & 0xFF) + buf[c][x + 1];
+        q[c] = static_cast<int>(std::clamp(v, 0.0, 255.0));
+      }
+      const auto [index, P] = Nearest(b, static_cast<uint32_t>(q[0] << 16 | q[1] << 8 | q[2]));
+      for (int c = 0; c < 3; ++c) Spread(buf[c], W, x + 1, static_cast<double>(q[c] - static_cast<int>((P >> (16 - 8 * c)) & 0xFF)));
       target.SetIndex(x, y, index);
     }
-    for (auto& v : buf) {
-      for (int k = 0; k < W; ++k) {
-        v[k] = v[W + k];
-        v[W + k] = 0;
-      }
-    }
+    for (auto& v : buf) NextRow(v, W);
   }
 }
 
-inline uint8_t Quantize5Bit(int i, std::vector<float>& buf, int W, int value) {
-  const double v = value + static_cast<double>(buf[i]);
-  const double q = std::trunc(v / 8) * 8;
-  const double e1 = v - q, e2 = v - q + 8;
-  const double e = std::fabs(e2) <= std::fabs(e1) ? e2 : e1;
-  buf[i + 1] = static_cast<float>(buf[i + 1] + (e / 16) * 7);
-  buf[W + i + 1] = static_cast<float>(buf[W + i + 1] + e / 16);
-  buf[W + i] = static_cast<float>(buf[W + i] + (e / 16) * 5);
-  buf[W + i - 1] = static_cast<float>(buf[W + i - 1] + (e / 16) * 3);
-  return static_cast<uint8_t>(q < 0 ? 0 : (q > 248 ? 248 : q));
-}
-
 inline void Dither5Bit(ImageBuffer& img) {
-  if (img.BitCount() != 24) return;
   const int W = img.Width() + 2;
   std::vector<float> buf[3];
   for (auto& v : buf) v.assign(2 * W, 0.0f);
   for (int y = 0; y < img.Height(); ++y) {
     for (int x = 0; x < img.Width(); ++x) {
-      const uint32_t c = img.GetPixel24(x, y);
-      const uint32_t r = Quantize5Bit(x + 1, buf[0], W, (c >> 16) & 0xFF);
-      const uint32_t g = Quantize5Bit(x + 1, buf[1], W, (c >> 8) & 0xFF);
-      const uint32_t b = Quantize5Bit(x + 1, buf[2], W, c & 0xFF);
-      img.SetPixel(x, y, r << 16 | g << 8 | b);
-    }
-    for (auto& v : buf) {
-      for (int k = 0; k < W; ++k) {
-        v[k] = v[W + k];
-        v[W + k] = 0;
+      const uint32_t c = img.GetPixel(x, y);
+      uint32_t out = 0;
+      for (int ch = 0; ch < 3; ++ch) {
+        const double v = ((c >> (16 - 8 * ch)) & 0xFF) + static_cast<double>(buf[ch][x + 1]);
+        const double q = std::trunc(v / 8) * 8;
+        const double e = std::fabs(v - q + 8) <= std::fabs(v - q) ? v - q + 8 : v - q;
+        Spread(buf[ch], W, x + 1, e);
+        out |= static_cast<uint32_t>(q < 0 ? 0 : (q > 248 ? 248 : q)) << (16 - 8 * ch);
       }
+      Set24(img, x, y, out);
     }
+    for (auto& v : buf) NextRow(v, W);
   }
 }
 
-inline int ChangeColorDepth(ImageBuffer& img, int bits) {
-  if (bits == img.BitCount()) return 1;
+inline void ChangeColorDepth(ImageBuffer& img, int bits) {
   const int target = bits == 16 ? 24 : bits;
   ImageBuffer work;
   (void)work.Create(img.Width(), img.Height(), target);
@@ -146,32 +198,24 @@ inline int ChangeColorDepth(ImageBuffer& img, int bits) {
     if (img.m_paletteKind != 0) {
       FillStandardPalette(palette, count);
     } else {
-      BuildOptimizedPalette(img, palette, count, target);
+      OptimizedPalette(img, palette, count, target);
     }
     for (int i = 0; i < count; ++i) work.SetPaletteColor(i, palette[i]);
-    if (img.m_ditherMode != 0) {
-      oracle::MapToPaletteDiffused(img, work, count, target);
-    } else {
-      oracle::MapToPalette(img, work, count, target);
-    }
+    MapToPalette(img, work, count, target, img.m_ditherMode != 0);
   } else {
     for (int y = 0; y < img.Height(); ++y) {
       for (int x = 0; x < img.Width(); ++x) {
         const uint32_t c = img.GetPixel(x, y);
-        work.SetPixel(x, y, bits == 16 && img.m_ditherMode == 0 ? (c & 0xF8F8F8) : c);
+        Set24(work, x, y, bits == 16 && img.m_ditherMode == 0 ? (c & 0xF8F8F8) : c);
       }
     }
     if (bits == 16 && img.m_ditherMode != 0) oracle::Dither5Bit(work);
   }
-  (void)img.Create(img.Width(), img.Height(), target);
-  img.CopyFrom(work);
-  return 0;
+  img.TakeBlocksFrom(work);
 }
 
 inline void Accumulate(uint32_t c, double s[3], double w) {
-  s[0] += w * ((c >> 16) & 0xFF);
-  s[1] += w * ((c >> 8) & 0xFF);
-  s[2] += w * (c & 0xFF);
+  for (int ch = 0; ch < 3; ++ch) s[ch] += w * ((c >> (16 - 8 * ch)) & 0xFF);
 }
 
 inline uint32_t Lerp(uint32_t a, uint32_t b, double t) {
@@ -183,86 +227,54 @@ inline uint32_t Lerp(uint32_t a, uint32_t b, double t) {
   return out;
 }
 
-// The 24-bit passes. `horizontal` picks rows or columns.
-inline void Shrink(const ImageBuffer& src, ImageBuffer& dst, int to, bool horizontal) {
+// The 24-bit passes; `horizontal` picks rows or columns. Reads past the
+// edge while enlarging answer with the colour read last (`reg`).
+inline void Pass(const ImageBuffer& src, ImageBuffer& dst, int to, bool horizontal, uint32_t& reg) {
   const int lines = horizontal ? src.Height() : src.Width();
   const int from = horizontal ? src.Width() : src.Height();
-  const double ratio = static_cast<double>(from) / to;
+  auto px = [&](int k, int line) { return horizontal ? src.GetPixel(k, line) : src.GetPixel(line, k); };
+  auto read = [&](int k, int line) { return k < from ? (reg = px(k, line)) : reg; };
   for (int line = 0; line < lines; ++line) {
-    auto px = [&](int k) { return horizontal ? src.GetPixel(k, line) : src.GetPixel(line, k); };
     for (int j = 0; j < to; ++j) {
-      const double start = j * ratio, end = j * ratio + ratio;
-      double s[3] = {0, 0, 0};
-      const int first = static_cast<int>(std::ceil(start)), last = static_cast<int>(end);
-      for (int k = first; k < last; ++k) Accumulate(px(k), s, 1);
-      if (first - start != 0) Accumulate(px(static_cast<int>(start)), s, first - start);
-      if (end - last != 0) Accumulate(px(last), s, end - last);
-      const uint32_t c = static_cast<uint32_t>(static_cast<int>(s[0] / ratio)) << 16 |
-                         static_cast<uint32_t>(static_cast<int>(s[1] / ratio)) << 8 |
-                         static_cast<uint32_t>(static_cast<int>(s[2] / ratio));
-      if (horizontal) {
-        dst.SetPixel(j, line, c);
+      uint32_t c;
+      if (to < from) {
+        const double ratio = static_cast<double>(from) / to, start = j * ratio, end = j * ratio + ratio;
+        double s[3] = {0, 0, 0};
+        const int first = static_cast<int>(std::ceil(start)), last = static_cast<int>(end);
+        for (int k = first; k < last; ++k) Accumulate(px(k, line), s, 1);
+        if (first - start != 0) Accumulate(px(static_cast<int>(start), line), s, first - start);
+        if (end - last != 0) Accumulate(px(last, line), s, end - last);
+        c = static_cast<uint32_t>(static_cast<int>(s[0] / ratio)) << 16 |
+            static_cast<uint32_t>(static_cast<int>(s[1] / ratio)) << 8 | static_cast<uint32_t>(static_cast<int>(s[2] / ratio));
       } else {
-        dst.SetPixel(line, j, c);
+        const double x = j / (static_cast<double>(to) / from);
+        const int i = static_cast<int>(x);
+        const uint32_t next = read(i + 1, line);
+        c = Lerp(read(i, line), next, x - i);
       }
+      horizontal ? Set24(dst, j, line, c) : Set24(dst, line, j, c);
     }
   }
 }
 
-inline void Enlarge(const ImageBuffer& src, ImageBuffer& dst, int to, bool horizontal) {
-  const int lines = horizontal ? src.Height() : src.Width();
-  const int from = horizontal ? src.Width() : src.Height();
-  const double scale = static_cast<double>(to) / from;
-  for (int line = 0; line < lines; ++line) {
-    for (int j = 0; j < to; ++j) {
-      const double x = j / scale;
-      const int i = static_cast<int>(x);
-      const double t = x - i;
-      const uint32_t next = horizontal ? src.GetPixel24(i + 1, line) : src.GetPixel24(line, i + 1);
-      const uint32_t here = horizontal ? src.GetPixel24(i, line) : src.GetPixel24(line, i);
-      if (horizontal) {
-        dst.SetPixel(j, line, Lerp(here, next, t));
-      } else {
-        dst.SetPixel(line, j, Lerp(here, next, t));
-      }
-    }
-  }
-}
-
-inline int Resize(ImageBuffer& img, int W, int H) {
-  if (W < 1 || W > 4096 || H < 1 || H > 4096) return 1;
-  if (W == img.Width() && H == img.Height()) return 1;
-  const int w = img.Width(), h = img.Height();
+inline void Resize(ImageBuffer& img, int W, int H) {
   ImageBuffer tmp;
   if (img.BitCount() <= 8) {
-    const double xScale = static_cast<double>(W) / w, yScale = static_cast<double>(H) / h;
+    const double xScale = static_cast<double>(W) / img.Width(), yScale = static_cast<double>(H) / img.Height();
     (void)tmp.Create(W, H, img.BitCount());
     for (int y = 0; y < H; ++y) {
-      const int sy = static_cast<int>(y / yScale);
-      for (int x = 0; x < W; ++x) tmp.SetIndex(x, y, img.GetIndex(static_cast<int>(x / xScale), sy));
+      for (int x = 0; x < W; ++x) tmp.SetIndex(x, y, img.GetIndex(static_cast<int>(x / xScale), static_cast<int>(y / yScale)));
     }
     for (int i = 0; i < (1 << img.BitCount()); ++i) tmp.SetPaletteColor(i, img.GetPaletteColor(i));
-    (void)img.Create(W, H, img.BitCount());
-    img.CopyFrom(tmp);
-    return 0;
-  }
-  (void)tmp.Create(W, h, 24);
-  if (W < w) {
-    Shrink(img, tmp, W, true);
   } else {
-    Enlarge(img, tmp, W, true);
+    uint32_t reg = 0;
+    ImageBuffer rows;
+    (void)rows.Create(W, img.Height(), 24);
+    Pass(img, rows, W, true, reg);
+    (void)tmp.Create(W, H, 24);
+    Pass(rows, tmp, H, false, reg);
   }
-  (void)img.Create(W, h, 24);
-  img.CopyFrom(tmp);
-  (void)tmp.Create(W, H, 24);
-  if (H < h) {
-    Shrink(img, tmp, H, false);
-  } else {
-    Enlarge(img, tmp, H, false);
-  }
-  (void)img.Create(W, H, 24);
-  img.CopyFrom(tmp);
-  return 0;
+  img.TakeBlocksFrom(tmp);
 }
 
 }  // namespace pixmill::oracle

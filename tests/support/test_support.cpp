@@ -6,36 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace pixmill::testing {
-
-namespace {
-
-void RemoveTree(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    ::chmod(path.c_str(), 0700);
-    if (DIR* dir = ::opendir(path.c_str())) {
-      while (dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        RemoveTree(path + "/" + name);
-      }
-      ::closedir(dir);
-    }
-    ::rmdir(path.c_str());
-  } else {
-    ::unlink(path.c_str());
-  }
-}
-
-}  // namespace
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
@@ -46,19 +23,17 @@ TempDir::TempDir() {
   path_ = templ;
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
 
 std::vector<std::string> TempDir::Entries() const { return testing::Entries(path_); }
 
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (dirent* e = ::readdir(dir)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-  }
+  std::error_code ignored;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ignored)) names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -92,33 +67,6 @@ int RunUnprivileged(const std::function<int()>& fn) {
   return WEXITSTATUS(status);
 }
 
-std::vector<uint8_t> BuildBmp(const BmpFields& b) {
-  std::vector<uint32_t> palette = b.palette;
-  if (b.bitCount < 16 && !b.shortPalette) palette.resize(size_t{1} << b.bitCount, 0);
-  const size_t paletteBytes = 4 * palette.size();
-  const int64_t stride = StrideFor(b.width, b.bitCount);
-  std::vector<uint8_t> pixels = b.pixels;
-  if (pixels.empty()) pixels.resize(static_cast<size_t>(stride * std::abs(b.height)), 0);
-
-  const size_t off = 14 + b.headerSize + paletteBytes + static_cast<size_t>(b.gapBeforePixels);
-  std::vector<uint8_t> f(off + pixels.size(), 0);
-  WriteLe16(f.data(), b.type);
-  WriteLe32(f.data() + 2, static_cast<uint32_t>(f.size()));
-  WriteLe32(f.data() + 10, static_cast<uint32_t>(off));
-  uint8_t* h = f.data() + 14;
-  WriteLe32(h, b.headerSize);
-  WriteLe32(h + 4, static_cast<uint32_t>(b.width));
-  WriteLe32(h + 8, static_cast<uint32_t>(b.height));
-  WriteLe16(h + 12, 1);
-  WriteLe16(h + 14, b.bitCount);
-  WriteLe32(h + 16, b.compression);
-  WriteLe32(h + 20, static_cast<uint32_t>(pixels.size()));
-  if (b.shortPalette) WriteLe32(h + 32, static_cast<uint32_t>(palette.size()));
-  for (size_t i = 0; i < palette.size(); ++i) WriteLe32(h + b.headerSize + 4 * i, palette[i]);
-  std::copy(pixels.begin(), pixels.end(), f.begin() + static_cast<ptrdiff_t>(off));
-  return f;
-}
-
 void FillPattern(ImageBuffer& image, uint32_t seed) {
   uint32_t s = seed * 2654435761u + 12345;
   auto next = [&s] {
@@ -141,7 +89,7 @@ void FillPattern(ImageBuffer& image, uint32_t seed) {
         image.GetBits()[off] = static_cast<uint8_t>(w);
         image.GetBits()[off + 1] = static_cast<uint8_t>(w >> 8);
       } else {
-        image.SetPixel(x, y, next() & 0xFFFFFF);
+        WriteRgb24(image.Row(y) + 3 * x, next() & 0xFFFFFF);
       }
     }
   }
@@ -161,37 +109,26 @@ void FillPhotoLike(ImageBuffer& image, uint32_t seed) {
       double g = 255 * fy * (0.6 + 0.4 * fx) + 15 * std::cos(y * 0.17);
       double b = 128 + 110 * std::sin((fx + fy) * 3.1 + seed * 0.5) + 10 * std::sin(x * y * 0.001);
       auto ch = [&](double v) { return static_cast<uint32_t>(std::clamp(static_cast<int>(v) + noise(), 0, 255)); };
-      image.SetPixel(x, y, ch(r) << 16 | ch(g) << 8 | ch(b));
+      WriteRgb24(image.Row(y) + 3 * x, ch(r) << 16 | ch(g) << 8 | ch(b));
     }
   }
 }
 
+void Copy(const ImageBuffer& from, ImageBuffer& to) {
+  ASSERT_TRUE(to.Create(from.Width(), from.Height(), from.BitCount()).ok());
+  std::copy(from.GetInfo(), from.GetInfo() + from.GetInfoSize(), to.GetInfo());
+  std::copy(from.GetBits(), from.GetBits() + from.GetImageSize(), to.GetBits());
+}
+
 ::testing::AssertionResult SamePicture(const ImageBuffer& a, const ImageBuffer& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height() || a.BitCount() != b.BitCount()) {
-    return ::testing::AssertionFailure() << "sizes differ: " << a.Width() << "x" << a.Height() << "x"
-                                         << a.BitCount() << " vs " << b.Width() << "x" << b.Height() << "x"
-                                         << b.BitCount();
-  }
-  if (a.BitCount() < 16) {
-    for (int i = 0; i < (1 << a.BitCount()); ++i) {
-      if ((a.GetPaletteColor(i) & 0xFFFFFF) != (b.GetPaletteColor(i) & 0xFFFFFF)) {
-        return ::testing::AssertionFailure() << "palette entry " << i << " differs: " << std::hex
-                                             << a.GetPaletteColor(i) << " vs " << b.GetPaletteColor(i);
-      }
-    }
-  }
-  for (int32_t y = 0; y < a.Height(); ++y) {
-    for (int32_t x = 0; x < a.Width(); ++x) {
-      const bool indexed = a.BitCount() < 16;
-      const uint32_t va = indexed ? a.GetIndex(x, y) : a.GetPixel(x, y);
-      const uint32_t vb = indexed ? b.GetIndex(x, y) : b.GetPixel(x, y);
-      if (va != vb) {
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") differs: " << std::hex << va
-                                             << " vs " << vb;
-      }
-    }
-  }
-  return ::testing::AssertionSuccess();
+  // The info headers with the palettes, then the pixel rows, byte by byte.
+  const std::vector<uint8_t> ba(a.GetInfo(), a.GetInfo() + a.GetInfoSize());
+  const std::vector<uint8_t> bb(b.GetInfo(), b.GetInfo() + b.GetInfoSize());
+  if (ba != bb) return ::testing::AssertionFailure() << "the info headers or palettes differ";
+  const auto at = std::mismatch(a.GetBits(), a.GetBits() + a.GetImageSize(), b.GetBits());
+  if (at.first == a.GetBits() + a.GetImageSize()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "pixel byte " << (at.first - a.GetBits()) << " of " << a.GetImageSize()
+                                       << " differs";
 }
 
 }  // namespace pixmill::testing

@@ -1,5 +1,5 @@
-// Recording fakes of the platform interfaces, temporary folders and small
-// builders of test files.
+// Recording fakes of the platform interfaces, temporary folders, files and
+// pictures for the tests.
 #pragma once
 
 #include <cstdint>
@@ -19,28 +19,21 @@ namespace pixmill::testing {
 
 class RecordingProgress : public ProgressSink {
  public:
-  struct Event {
-    enum Kind { kRange, kPosition } kind;
-    int a;
-    int b;
-    bool operator==(const Event&) const = default;
-  };
-  void SetRange(int lo, int hi) override { events.push_back({Event::kRange, lo, hi}); }
-  void SetPosition(int pos) override { events.push_back({Event::kPosition, pos, 0}); }
-  std::vector<Event> events;
+  void SetRange(int lo, int hi) override { ranges.emplace_back(lo, hi); }
+  void SetPosition(int pos) override { positions.push_back(pos); }
+  std::vector<std::pair<int, int>> ranges;
+  std::vector<int> positions;
 };
 
 class FakeSavePrompt : public SavePathPrompt {
  public:
-  explicit FakeSavePrompt(std::optional<std::string> answer) : answer_(std::move(answer)) {}
+  explicit FakeSavePrompt(std::optional<std::string> path) : answer(std::move(path)) {}
   std::optional<std::string> AskSavePath(const SaveRequest& request) override {
     requests.push_back(request);
-    return answer_;
+    return answer;
   }
+  std::optional<std::string> answer;
   std::vector<SaveRequest> requests;
-
- private:
-  std::optional<std::string> answer_;
 };
 
 class RecordingMessages : public MessageSink {
@@ -59,7 +52,6 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
-  // Names of the entries in the folder, sorted.
   std::vector<std::string> Entries() const;
 
  private:
@@ -76,26 +68,14 @@ bool FileExists(const std::string& path);
 // started as root) and returns what fn returned, or -1 when the child died.
 int RunUnprivileged(const std::function<int()>& fn);
 
-// A bitmap file laid out field by field, for feeding the reader.
-struct BmpFields {
-  int32_t width = 1;
-  int32_t height = 1;
-  uint16_t bitCount = 24;
-  uint32_t compression = 0;
-  uint32_t headerSize = 40;
-  std::vector<uint32_t> palette;  // entries as 0x00RRGGBB; padded to 2^bits when shorter unless shortPalette
-  bool shortPalette = false;      // write only the given entries and point bfOffBits behind them
-  std::vector<uint8_t> pixels;    // the pixel bytes as stored (bottom row first); zero-filled when empty
-  int32_t gapBeforePixels = 0;
-  uint16_t type = 0x4D42;
-};
-std::vector<uint8_t> BuildBmp(const BmpFields& fields);
-
 // Fills a picture with a deterministic pattern of indices or colours.
 void FillPattern(ImageBuffer& image, uint32_t seed);
 
 // A 24-bit photo-like picture: smooth gradients with fine detail and noise.
 void FillPhotoLike(ImageBuffer& image, uint32_t seed);
+
+// A copy of a picture of any depth, headers and palette included.
+void Copy(const ImageBuffer& from, ImageBuffer& to);
 
 // Every pixel of two pictures, their depths, sizes and palettes compared.
 ::testing::AssertionResult SamePicture(const ImageBuffer& a, const ImageBuffer& b);

@@ -137,3 +137,35 @@ put('bad-distance-zero.lzss', lz([0, 1, 0x40, ord('a'), 0x00, 0x01]))
 put('bad-more-tokens.lzss', lz([0, 1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9]))
 put('overlap.lzss', lz([0, 1, 0x20, ord('a'), ord('b'), 0x00, 0x42]))
 put('spare-flags.lzss', lz([0, 3, 0x1F, 0xFF, 0xFF, ord('a'), ord('b'), ord('c')]))
+
+# Hostile sizes: small files that claim huge pictures.
+def claim(name, w, h, bits=24, compression=0, header=40, tail=b''):
+    stride = (w * bits + 31) // 32 * 4
+    pal = b'\0' * (4 << bits) if bits < 16 else b''
+    data = tail if tail else b'\0' * 48
+    off = 14 + header + len(pal)
+    head = struct.pack('<2sIHHI', b'BM', off + len(data), 0, 0, off)
+    info = struct.pack('<IiiHHIIiiII', header, w, h, 1, bits, compression, len(data), 0, 0, 0, 0)
+    info += b'\0' * (header - 40)
+    put(name, head + info + pal + data)
+claim('claims-million-square.bmp', 1000000, 1000000)
+claim('claims-million-square-v5.bmp', 1000000, 1000000, header=124)
+claim('claims-million-square-rle.bmp', 1000000, 1000000, bits=8, compression=1, tail=b'\0\1')
+claim('claims-8000-square-rle.bmp', 8000, 8000, bits=8, compression=1, tail=b'\0\1')
+put('claims-65535-square.d', bytes([0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8]))
+put('zero-width.d', bytes([0, 0, 0, 5]))
+
+# A 1-bit bitmap 65536 pixels wide: loads, but its export header cannot hold the width.
+bmp('wide-65536.bmp', 65536, 1, 1, [[0] * 65536], palette=[(0, 0, 0), (255, 255, 255)])
+
+# Exported 4-bit data of an odd width (9 x 2, no palette): rows as the writer cuts them.
+put('odd-width-4bit.d', bytes([0, 9, 0, 2]) + bytes(range(1, 10)))
+
+# PNG files: one claiming 20000 x 20000 pixels, one cut short.
+import zlib
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF)
+put('claims-20000-square.png', b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 20000, 20000, 8, 2, 0, 0, 0)) +
+    chunk(b'IDAT', zlib.compress(b'\0' * 100)) + chunk(b'IEND', b''))
+with open(os.path.join(here, '..', 'png', 'pal8.png'), 'rb') as f:
+    put('cut-short.png', f.read()[:120])

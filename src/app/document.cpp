@@ -1,0 +1,94 @@
+#include "app/document.h"
+
+#include "app/convert_rules.h"
+#include "export/loader.h"
+#include "image/bmp.h"
+#include "image/resize.h"
+#include "platform/file_io.h"
+#include "platform/version.h"
+
+namespace pixmill {
+
+Document::Document(uint32_t keyColour) : pickedColor(keyColour) { InitTransparentColor(image, keyColour); }
+
+std::string StartTitle() { return std::string("Pixmill Ver") + kVersion; }
+
+std::string WindowTitle(const Document& doc) {
+  const uint8_t* info = doc.image.GetInfo();
+  if (info == nullptr) return StartTitle();
+  // The size and depth as the info header gives them.
+  const int32_t width = static_cast<int32_t>(ReadLe32(info + info::kWidth));
+  const int32_t height = static_cast<int32_t>(ReadLe32(info + info::kHeight));
+  const int bits = ReadLe16(info + info::kBitCount);
+  return std::string("Pixmill Ver ") + kVersion + " " + doc.fileName + "(" + std::to_string(width) + "×" +
+         std::to_string(height) + "×" + std::to_string(bits) + ")";
+}
+
+std::string TitleOf(const std::string& fileName) { return fileName.substr(0, fileName.find('.')); }
+
+Result LoadCommand(Document& doc, const std::string& path) {
+  if (Result r = LoadFile(doc.image, path); !r.ok()) return r;
+  doc.fileName = BaseName(path);
+  return Result::Done();
+}
+
+Result SaveCommand(Document& doc, SavePathPrompt& prompt) {
+  if (!doc.image.IsValid()) return Result::Refused("there is no picture to save");
+  doc.image.m_title = TitleOf(doc.fileName);
+  return SaveBmpAs(doc.image, prompt);
+}
+
+Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& prompt, MessageSink* messages) {
+  if (c.form < 0) return Result::Refused("no export form is chosen");
+  if (!doc.image.IsValid()) return Result::Refused("there is no picture to export");
+  SaveRequest request;
+  request.proposedName = SuggestedExportName(doc.exportCount);
+  request.defaultExtension = "0";
+  request.filters = ParseFilterString(kExportSaveFilter);
+  request.filterIndex = ExportFilterIndex(doc.image.BitCount(), c);
+  request.confirmOverwrite = true;
+  const std::optional<std::string> path = prompt.AskSavePath(request);
+  if (!path) return Result::Cancelled();
+  if (Result r = WriteConvertedFile(doc.image, *path, c, messages); !r.ok()) return r;
+  ++doc.exportCount;
+  return Result::Done();
+}
+
+Result TransparentCommand(Document& doc) {
+  ImageBuffer& image = doc.image;
+  if (!image.IsValid()) return Result::Refused("there is no picture");
+  switch (image.BitCount()) {
+    case 4:
+    case 8:
+      ApplyTransparentIndex(image, FindPaletteIndex(image, doc.pickedColor));
+      return Result::Done();
+    case 16:
+    case 24:
+      ApplyTransparentColor(image, doc.pickedColor);
+      return Result::Done();
+    default:
+      return Result::NothingToDo("a 1-bit picture has no transparent colour");
+  }
+}
+
+Result ScaleCommand(Document& doc, int32_t width, int32_t height) {
+  if (!doc.image.IsValid()) return Result::Refused("there is no picture");
+  doc.pickedColor = doc.KeyColour();
+  (void)TransparentCommand(doc);
+  return Resize(doc.image, width, height);
+}
+
+Result ColourCommand(Document& doc, const ColorSettings& settings, int bits) {
+  if (!doc.image.IsValid()) return Result::Refused("there is no picture");
+  ApplyColorSettings(doc.image, settings);
+  doc.pickedColor = doc.KeyColour();
+  (void)TransparentCommand(doc);
+  return ChangeColorDepth(doc.image, bits);
+}
+
+void PickCommand(Document& doc, int32_t x, int32_t y) {
+  const ImageBuffer& image = doc.image;
+  doc.pickedColor = image.IsValid() && image.Inside(x, y) ? SwapRedBlue(image.GetPixel(x, y)) : doc.KeyColour();
+}
+
+}  // namespace pixmill

@@ -1,0 +1,65 @@
+// The commands as the desktop program and the command line both carry them
+// out. A Document is one picture with what the commands keep beside it; each
+// command makes the same calls in the same order from either front end, so
+// that the same steps give the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "color/depth.h"
+#include "color/transparent.h"
+#include "export/export_writer.h"
+#include "image/image_buffer.h"
+#include "platform/prompts.h"
+#include "platform/result.h"
+
+namespace pixmill {
+
+struct Document {
+  // The key colour (COLORREF) is the picture's transparent key colour and
+  // the picked colour that stands for none.
+  explicit Document(uint32_t keyColour = kKeyColor);
+
+  uint32_t KeyColour() const { return image.m_transparentColor; }
+
+  ImageBuffer image;
+  std::string fileName;  // the last file loaded, without its folder
+  uint32_t pickedColor;  // the candidate transparent colour (COLORREF)
+  int exportCount = 0;   // exports written so far; names the next suggestion
+};
+
+// The window's caption before a picture is loaded, and after: the program,
+// the file name, then width, height and depth.
+std::string StartTitle();
+std::string WindowTitle(const Document& doc);
+
+// A file name before its first dot: what Save proposes.
+std::string TitleOf(const std::string& fileName);
+
+// Open, a dropped file, the command line: on success the picture and the
+// file name are replaced; on failure nothing changes.
+Result LoadCommand(Document& doc, const std::string& path);
+
+// Save: asks for a path, proposing the file name before its first dot.
+Result SaveCommand(Document& doc, SavePathPrompt& prompt);
+
+// Convert, after its dialog: asks for a path (proposing "image" and the
+// count of exports so far, with the file type the choices suggest), writes
+// the export and counts it.
+Result ConvertCommand(Document& doc, const ExportChoices& choices, SavePathPrompt& prompt, MessageSink* messages);
+
+// Transparent: the picked colour's palette index at 4 and 8 bits, the
+// colour itself at 16 and 24 bits; nothing for a 1-bit picture.
+Result TransparentCommand(Document& doc);
+
+// Scale and Colour, after their dialogs: the picked colour becomes the key
+// colour and is applied, which restores the transparent pixels; then the
+// picture is resized, or the choices go to the picture and its depth changes.
+Result ScaleCommand(Document& doc, int32_t width, int32_t height);
+Result ColourCommand(Document& doc, const ColorSettings& settings, int bits);
+
+// A click on picture pixel (x, y): its colour, or the key colour outside.
+void PickCommand(Document& doc, int32_t x, int32_t y);
+
+}  // namespace pixmill
