@@ -11,6 +11,16 @@ namespace pixmill {
 
 namespace {
 
+// trunc(0.299 R + 0.587 G + 0.114 B) in double precision, summed in that
+// order, clamped to 0..255.
+int Luminance(uint32_t rgb) {
+  const double red = static_cast<double>((rgb >> 16) & 0xFF);
+  const double green = static_cast<double>((rgb >> 8) & 0xFF);
+  const double blue = static_cast<double>(rgb & 0xFF);
+  const double sum = (0.299 * red + 0.587 * green) + 0.114 * blue;
+  return std::clamp(static_cast<int>(sum), 0, 255);
+}
+
 // The palette split into up to 16 bands of luminance. Each band lists its
 // entries in index order; a band that no entry falls in lists them all.
 struct LuminanceBuckets {
@@ -186,14 +196,6 @@ void WriteIndexRow(ImageBuffer& target, int32_t y, const uint8_t* indices) {
 }
 
 }  // namespace
-
-int Luminance(uint32_t rgb) {
-  const double red = static_cast<double>((rgb >> 16) & 0xFF);
-  const double green = static_cast<double>((rgb >> 8) & 0xFF);
-  const double blue = static_cast<double>(rgb & 0xFF);
-  const double sum = (0.299 * red + 0.587 * green) + 0.114 * blue;
-  return std::clamp(static_cast<int>(sum), 0, 255);
-}
 
 namespace {
 

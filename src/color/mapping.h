@@ -10,10 +10,6 @@
 
 namespace pixmill {
 
-// trunc(0.299 R + 0.587 G + 0.114 B) in double precision, summed in that
-// order, clamped to 0..255.
-int Luminance(uint32_t rgb);
-
 // `target` has the source's size, depth `bits` (1, 4 or 8), its final
 // palette of `count` entries and zero pixels; these write an index for
 // every pixel of it from the colours of `source`.

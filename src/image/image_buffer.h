@@ -135,7 +135,6 @@ class ImageBuffer {
   int32_t GetImageSize() const { return m_stride * m_height; }
 
   const BitmapFileHeader* GetFileHeader() const { return m_valid ? &m_fileHeader : nullptr; }
-  BitmapFileHeader* GetFileHeader() { return m_valid ? &m_fileHeader : nullptr; }
   const uint8_t* GetInfo() const { return m_valid ? m_info.get() : nullptr; }
   uint8_t* GetInfo() { return m_valid ? m_info.get() : nullptr; }
   const uint8_t* GetBits() const { return m_valid ? m_bits.get() : nullptr; }

@@ -119,11 +119,11 @@ void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, P
 
 // Linear interpolation between source pixel i = trunc(j / scale) and its
 // right neighbour. Past the right edge the neighbour is the left pixel of
-// the previous target column of the row: the colour read last, as the
-// procedure reads the right neighbour first and then the left pixel. (At
-// the first column the neighbour is inside, or the source is one pixel wide
-// and t is 0.) So the last columns can blend the edge pixel with the one
-// before it: a row p0, p1 scaled to 3 ends with (2/3) p1 + (1/3) p0.
+// the previous target column of the row, the colour read last (each column
+// reads its right neighbour first, then its left pixel). At the first
+// column the neighbour is inside, or the source is one pixel wide and t is
+// 0. So the last columns can blend the edge pixel with the one before it:
+// a row p0, p1 scaled to 3 ends with (2/3) p1 + (1/3) p0.
 void EnlargeHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W, ProgressSink* progress) {
   const int32_t w = source.Width();
   const double scale = static_cast<double>(W) / w;
