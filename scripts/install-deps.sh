@@ -11,6 +11,7 @@ packages=(
   pkg-config
   qt6-base-dev
   qt6-base-dev-tools
+  qt6-translations-l10n
   libgl-dev
   libgtest-dev
   libgmock-dev

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -137,10 +138,17 @@ TEST(LzssEncode, RefusesInputsBeyondTheFlagCount) {
   Bytes tooMany = fits;
   tooMany.push_back(1);
   LzssCodec b;
-  const Result r = b.Encode(tooMany.data(), static_cast<int64_t>(tooMany.size()));
-  EXPECT_EQ(r.code(), 1);
+  Result r = b.Encode(tooMany.data(), static_cast<int64_t>(tooMany.size()));
   EXPECT_EQ(r.reason(), "the LZSS stream would need 65536 flag bytes; at most 65535 fit");
+  EXPECT_EQ(r.cause(), Result::Cause::kTooLarge);
   EXPECT_TRUE(b.Bytes().empty());
+  // Far beyond: refused as soon as the tokens outnumber the flag bits, long
+  // before the end of the input.
+  const Bytes far = NoRepeatedTriples(4 << 20);
+  testing::RecordingProgress progress;
+  r = LzssCodec(&progress).Encode(far.data(), static_cast<int64_t>(far.size()));
+  EXPECT_EQ(r.reason(), "the LZSS stream would need more than 65535 flag bytes; at most 65535 fit");
+  EXPECT_LT(*std::max_element(progress.positions.begin(), progress.positions.end()), (1 << 20) / 32);
 }
 
 TEST(LzssDecode, FaultsDeepInALongStreamAreFound) {

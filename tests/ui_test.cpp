@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
 
+#include <cmath>
 #include <functional>
 #include <sys/stat.h>
 
@@ -14,6 +16,8 @@
 #include "export/export_writer.h"
 #include "image/bmp.h"
 #include "support/test_support.h"
+#include "ui/dialog_units.h"
+#include "ui/language.h"
 #include "ui/main_dialog.h"
 
 QT_BEGIN_NAMESPACE
@@ -34,6 +38,7 @@ class TestWindow : public MainDialog {
   explicit TestWindow(QString cmdLine = {}) : MainDialog(std::move(cmdLine)) {
     SetSavePrompt(&save);
     SetMessages(&messages);
+    OnInitDialog();
   }
   void Open(const std::string& path) {
     openAnswer = QString::fromStdString(path);
@@ -58,7 +63,14 @@ class TestWindow : public MainDialog {
     dialog.hide();
     return result;
   }
-  QString AskOpenPath() override { return openAnswer; }
+  QString AskOpenPath() override {
+    ++opens;
+    return openAnswer;
+  }
+  void RunAbout(QDialog&) override { ++abouts; }
+
+ public:
+  int opens = 0, abouts = 0;
 };
 
 std::string WritePicture(const TempDir& dir, const std::string& name, int w, int h, int bits, uint32_t seed = 1) {
@@ -72,57 +84,132 @@ std::string WritePicture(const TempDir& dir, const std::string& name, int w, int
 
 void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
 
-TEST(MainWindow, TitleFollowsTheCommandLineAndFailedLoadsChangeNothing) {
+// A click or a move of the pointer at the middle of picture pixel (x, y),
+// at fractions of a logical pixel where the screen has them.
+void AtPixel(PreviewView* view, int x, int y, QEvent::Type type = QEvent::MouseButtonPress) {
+  const QPointF at = view->PointOf(x, y) + QPointF(0.5, 0.5) * view->Cell() / view->devicePixelRatioF();
+  QMouseEvent event(type, at, view->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view, &event);
+}
+
+TEST(MainWindow, TitleFollowsTheCommandLineAndFailuresSayWhy) {
   TempDir dir;
   ::mkdir(dir.File("with blanks").c_str(), 0755);
   WritePicture(dir, "with blanks/photo.bmp", 320, 240, 24);
   TestWindow empty;
   EXPECT_EQ(empty.windowTitle(), QStringLiteral("Pixmill Ver2.0"));
-  empty.OnConvert();
-  empty.OnScale();
-  empty.OnColor();
-  empty.OnTransparent();
-  empty.OnSave();
-  EXPECT_EQ(empty.dialogsRun + empty.save.requests.size(), 0u);
+  for (auto command : {&MainDialog::OnConvert, &MainDialog::OnScale, &MainDialog::OnColor, &MainDialog::OnTransparent,
+                       &MainDialog::OnSave}) {
+    (empty.*command)();
+  }
+  EXPECT_EQ(empty.dialogsRun + empty.save.requests.size() + empty.messages.messages.size(), 0u);
 
+  const std::string title = "Pixmill Ver 2.0 photo.bmp(320×240×24)";
   TestWindow window(QString::fromStdString("\"" + dir.File("with blanks/photo.bmp") + "\""));
-  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 photo.bmp(320×240×24)"));
-  testing::WriteFileBytes(dir.File("bad.bmp"), {1, 2, 3, 4, 5});
-  window.Open(dir.File("bad.bmp"));
-  window.Open("");  // cancelled
-  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 photo.bmp(320×240×24)"));
+  EXPECT_EQ(window.windowTitle().toStdString(), title);
+  testing::WriteFileBytes(dir.File("bad.bmp"), {'B', 'M', 3, 4, 5});
+  testing::WriteFileBytes(dir.File("notes.txt"), {'h', 'i', '\n'});
+  testing::WriteFileBytes(dir.File("keep.d"), {1, 2, 3});
+  struct Failure {
+    std::function<void()> command;
+    std::string says;
+  };
+  const Failure failures[] = {
+      {[&] { window.Open(dir.File("missing.bmp")); }, "missing.bmp を読み込めませんでした。\nファイルが見つかりません。"},
+      {[&] { window.Open(dir.File("with blanks")); }, "フォルダは読み込めません。"},
+      {[&] { window.Open(dir.File("notes.txt")); }, "このプログラムが読める画像ではありません"},
+      {[&] { window.Open(dir.File("bad.bmp")); }, "ファイルが壊れています。\n(bad.bmp: the data are 5 bytes long"},
+      {[&] { TestWindow other(QString::fromStdString(dir.File("missing.bmp"))); window.messages = other.messages; },
+       "missing.bmp を読み込めませんでした。"},
+      {[&] { window.save.answer = dir.File("with blanks"), window.OnSave(); }, "同じ名前のフォルダがあります。"},
+      {[&] { window.save.answer = dir.File("no/x.bmp"), window.OnSave(); }, "x.bmp に保存できませんでした。\n書き込む先のフォルダがありません。"},
+      {[&] { window.save.answer = "/dev/full", window.OnSave(); }, "ディスクがいっぱいです。"},
+  };
+  for (const Failure& f : failures) {
+    window.messages.messages.clear();
+    f.command();
+    ASSERT_EQ(window.messages.messages.size(), 1u) << f.says;
+    EXPECT_NE(window.messages.messages[0].find(f.says), std::string::npos) << window.messages.messages[0] << " / " << f.says;
+    EXPECT_EQ(window.windowTitle().toStdString(), title);
+  }
+  window.messages.messages.clear();
+  window.Open("");  // cancelled: no message
+  window.save.answer = std::nullopt;
+  window.OnSave();
+  EXPECT_TRUE(window.messages.messages.empty());
   EXPECT_EQ(window.image().Width(), 320);
 }
 
-TEST(MainWindow, ScrollRangesPageStepsAndTheShownPixels) {
+TEST(MainWindow, ExportsThatCannotBeDoneSayWhyAndKeepTheFile) {
+  TempDir dir;
+  testing::WriteFileBytes(dir.File("keep.d"), {1, 2, 3});
+  TestWindow window;
+  window.Open(WritePicture(dir, "noise.bmp", 1024, 1024, 24));  // too many LZSS tokens for a stream
+  window.save.answer = dir.File("keep.d");
+  window.drive = [](ModalDialog& md) {
+    auto& d = static_cast<ConvertDialog&>(md);
+    Click(d.textureRadio);
+    Click(d.lzssBox);
+    Click(d.okButton);
+  };
+  window.OnConvert();
+  ASSERT_EQ(window.messages.messages.size(), 1u);
+  EXPECT_NE(window.messages.messages[0].find("keep.d にコンバートできませんでした。\n書き出せる大きさを超えています。"),
+            std::string::npos);
+  EXPECT_NE(window.messages.messages[0].find("more than 65535 flag bytes"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(dir.File("keep.d")), (std::vector<uint8_t>{1, 2, 3}));
+
+  window.messages.messages.clear();
+  window.Open(WritePicture(dir, "w.bmp", 100, 8, 4));  // no form at all
+  window.drive = [](ModalDialog& md) { Click(static_cast<ConvertDialog&>(md).okButton); };
+  window.OnConvert();
+  EXPECT_EQ(window.save.requests.size(), 1u);  // only the first export asked
+  ASSERT_EQ(window.messages.messages.size(), 1u);
+  EXPECT_NE(window.messages.messages[0].find("使えるコンバート形式がありません"), std::string::npos);
+}
+
+TEST(MainWindow, ScrollingReachesTheLastPixelsAndShowsThePicture) {
   TempDir dir;
   TestWindow probe;
-  const int fw = probe.preview->width(), fh = probe.preview->height();
+  const int cols = probe.preview->VisibleColumns(), rows = probe.preview->VisibleRows();
   for (int extra : {19, 20}) {
     TestWindow window;
-    window.Open(WritePicture(dir, "p.bmp", fw + extra, fh + extra, 24, 7));
+    window.Open(WritePicture(dir, "p.bmp", cols + extra, rows + extra, 24, 7));
     EXPECT_EQ(window.m_hScrollMax, extra);
     window.hScroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
     window.vScroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(window.hScroll->value(), extra / 20);
     for (int i = 0; i < 7; ++i) window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    const int hpos = window.hScroll->value(), vpos = window.vScroll->value();
-    EXPECT_EQ(hpos, extra / 20 + 7);
-    const QImage shown = window.preview->grab().toImage();
-    for (auto [X, Y] : {std::pair{1, 1}, {5, 9}, {fw - 3, 20}}) {
-      EXPECT_EQ(shown.pixel(X, Y) & 0xFFFFFF, window.image().GetPixel(hpos + X - 1, vpos + Y - 1)) << X << "," << Y;
-    }
+    EXPECT_EQ(window.hScroll->value(), extra / 20 + 7);
     for (int i = 0; i < 40; ++i) window.hScroll->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(window.hScroll->value(), 0);  // clamped
   }
-  // A smaller picture after scrolling: each bar at most at its new maximum.
   TestWindow window;
-  window.Open(WritePicture(dir, "big.bmp", fw + 300, 50, 8));
-  for (int i = 0; i < 40; ++i) window.hScroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(window.hScroll->value(), 300);
-  window.Open(WritePicture(dir, "smaller.bmp", 5, 5, 24));
+  window.Open(WritePicture(dir, "big.bmp", cols + 300, rows + 50, 24, 7));
+  window.preview->setFocus();
+  QTest::keyClick(window.preview, Qt::Key_End);
+  QTest::keyClick(window.preview, Qt::Key_Right);
+  QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), {}, QPoint(0, -120), Qt::NoButton, Qt::ShiftModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(window.preview, &wheel);  // Shift+wheel: across
+  EXPECT_EQ(window.vScroll->value(), 50);
+  EXPECT_EQ(window.hScroll->value(), 1 + QApplication::wheelScrollLines());
+  for (int i = 0; i < 30; ++i) QTest::keyClick(window.preview, Qt::Key_PageDown);
+  EXPECT_EQ(window.vScroll->value(), 50);
+  window.hScroll->setSliderPosition(300);
+  window.hScroll->triggerAction(QAbstractSlider::SliderMove);
+  // The last column and row are shown whole and can be picked.
+  const int W = cols + 300, H = rows + 50;
+  AtPixel(window.preview, W - 1, H - 1);
+  EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(window.image().GetPixel(W - 1, H - 1)));
+  const QImage shown = window.preview->grab().toImage();
+  const QPoint last = window.preview->PointOf(W - 1, H - 1).toPoint();
+  EXPECT_EQ(shown.pixel(last) & 0xFFFFFF, window.image().GetPixel(W - 1, H - 1));
+  EXPECT_LE(window.preview->PointOf(W, H).x(), window.preview->width() - 1);
+  // A smaller picture after scrolling: each bar at most at its new maximum;
+  // beyond a small picture, the key colour.
+  window.Open(WritePicture(dir, "small.bmp", 5, 5, 24));
   EXPECT_EQ(window.hScroll->value(), 0);
-  // Beyond a small picture: the key colour.
   EXPECT_EQ(window.preview->grab().toImage().pixel(20, 20) & 0xFFFFFF, SwapRedBlue(kKeyColor));
 }
 
@@ -141,14 +228,119 @@ TEST(MainWindow, SaveDropAndPicking) {
   EXPECT_EQ(window.save.requests[0].proposedName, "my");
   EXPECT_EQ(window.save.requests[0].defaultExtension, "BMP");
 
-  const QPoint origin = window.PreviewOrigin();
-  QTest::mouseClick(&window, Qt::LeftButton, {}, origin + QPoint(5, 7));
+  AtPixel(window.preview, 5, 7);
   EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(window.image().GetPixel(5, 7)));
-  for (QPoint outside : {QPoint(-3, 4), QPoint(41, 4)}) {
-    QTest::mouseClick(&window, Qt::LeftButton, {}, origin + QPoint(5, 7));
-    QTest::mouseClick(&window, Qt::LeftButton, {}, origin + outside);
-    EXPECT_EQ(window.m_doc.pickedColor, kKeyColor);
+  QTest::mouseClick(window.preview, Qt::LeftButton, {}, window.preview->PointOf(41, 4).toPoint());  // beyond
+  EXPECT_EQ(window.m_doc.pickedColor, kKeyColor);
+  AtPixel(window.preview, 5, 7);
+  QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(2, 2));  // the window, left of the preview
+  EXPECT_EQ(window.m_doc.pickedColor, kKeyColor);
+}
+
+TEST(MainWindow, KeysLayoutAndTheDesktopsLanguage) {
+  TestWindow window;
+  const DialogUnits du(window.font());
+  EXPECT_EQ(window.openButton->width(), du.X(50));
+  EXPECT_EQ(window.transparentButton->width(), du.X(30));
+  EXPECT_EQ(window.swatch->geometry().right() - window.transparentButton->geometry().left() + 1, du.X(50));
+  EXPECT_EQ(window.vScroll->geometry().left(), window.preview->geometry().right() + 1);
+  EXPECT_EQ(window.hScroll->geometry().top(), window.preview->geometry().bottom() + 1);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  window.openButton->setFocus();
+  window.openAnswer.clear();
+  QTest::keyClick(window.openButton, Qt::Key_Return);  // Return clicks the focused button
+  EXPECT_EQ(window.opens, 1);
+  QTest::keyClick(&window, Qt::Key_F1);
+  window.aboutButton->click();
+  EXPECT_EQ(window.abouts, 2);
+  // Qt's own texts (here the scroll bars' menu) in the program's language.
+  EXPECT_EQ(QCoreApplication::translate("QScrollBar", "Scroll here"), QStringLiteral("ここにスクロール"));
+}
+
+TEST(MainWindow, TheDialogIsGoneAndTheWindowRepaintedBeforeTheWork) {
+  TempDir dir;
+  TestWindow window;
+  window.Open(WritePicture(dir, "p.bmp", 64, 48, 24));
+  window.show();
+  struct Spy : ProgressSink, QObject {
+    int paints = 0, paintsAtStart = -1;
+    QDialog* dialog = nullptr;
+    bool dialogShownAtStart = true;
+    bool eventFilter(QObject*, QEvent* e) override {
+      paints += e->type() == QEvent::Paint;
+      return false;
+    }
+    void SetRange(int, int) override {
+      if (paintsAtStart >= 0) return;
+      paintsAtStart = paints;
+      dialogShownAtStart = dialog->isVisible();
+    }
+    void SetPosition(int) override {}
+  } spy;
+  window.installEventFilter(&spy);
+  window.m_doc.image.SetProgressBar(&spy);
+  window.drive = [&spy](ModalDialog& md) {
+    auto& d = static_cast<ColorDialog&>(md);
+    spy.dialog = &d;
+    Click(d.depthRadios[2]);
+    spy.paints = 0;
+    Click(d.okButton);
+  };
+  window.OnColor();
+  EXPECT_FALSE(spy.dialogShownAtStart);
+  EXPECT_GT(spy.paintsAtStart, 0);
+  window.m_doc.image.SetProgressBar(&window.Progress());
+}
+
+// Run at device pixel ratios 1, 1.25, 1.5 and 2 (QT_SCALE_FACTOR, see
+// tests/CMakeLists.txt).
+TEST(Screen, EveryPixelTheSameSizeAndPickingHitsIt) {
+  TempDir dir;
+  TestWindow window;
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.Open(WritePicture(dir, "p.bmp", 800, 600, 24, 9));
+  window.hScroll->setSliderPosition(3);
+  window.hScroll->triggerAction(QAbstractSlider::SliderMove);
+  PreviewView* view = window.preview;
+  const int cell = view->Cell(), hpos = 3;
+  EXPECT_EQ(cell, std::max(1L, std::lround(view->devicePixelRatioF())));
+  // Each picture pixel fills exactly `cell` device pixels of a row.
+  const QImage shown = view->grab().toImage();
+  const int border = std::max(1L, std::lround(view->devicePixelRatioF()));
+  for (int x = 0; x < 40; ++x) {
+    for (int d = 0; d < cell; ++d) {
+      ASSERT_EQ(shown.pixel(border + x * cell + d, border + 5 * cell) & 0xFFFFFF, window.image().GetPixel(hpos + x, 5))
+          << "pixel " << x << ", device pixel " << d;
+    }
   }
+  // A click anywhere inside a pixel's cell, even just inside its far corner, picks it.
+  for (int x : {0, 1, 17, view->VisibleColumns() - 1}) {
+    AtPixel(view, hpos + x, 6);
+    EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(window.image().GetPixel(hpos + x, 6))) << x;
+    const QPointF corner = view->PointOf(hpos + x + 1, 8) - QPointF(0.3, 0.3) / view->devicePixelRatioF();
+    QMouseEvent click(QEvent::MouseButtonPress, corner, view->mapToGlobal(corner), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &click);
+    EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(window.image().GetPixel(hpos + x, 7))) << x;
+  }
+}
+
+TEST(Progress, RepaintsByTimeAndCountsPastSixteenBits) {
+  QProgressBar bar;
+  BarProgress progress(&bar);
+  QElapsedTimer clock;
+  clock.start();
+  progress.SetRange(0, 1000000);
+  for (int i = 1; i <= 2000000; ++i) progress.SetPosition(i / 2);
+  const qint64 spent = clock.elapsed();
+  EXPECT_LE(progress.Repaints(), 2 + spent / 33);
+  QTest::qWait(40);
+  progress.SetPosition(700000);
+  EXPECT_EQ(bar.value(), 700000);  // not clipped to 65535: 70% of the bar
+  progress.SetPosition(0);
+  EXPECT_EQ(bar.value(), 0);
 }
 
 TEST(SaveDialog, FileTypeAndTheExtensionATypedNameTakes) {
@@ -357,7 +549,7 @@ TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {
   };
   window.OnColor();
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 art.bmp(32×24×4)"));
-  QTest::mouseClick(&window, Qt::LeftButton, {}, window.PreviewOrigin() + QPoint(1, 1));
+  AtPixel(window.preview, 1, 1);
   Click(window.transparentButton);
   window.save = FakeSavePrompt(dir.File("art.bas"));
   window.drive = [](ModalDialog& md) {
@@ -400,6 +592,7 @@ TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  pixmill::ui::InstallTranslations(app);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

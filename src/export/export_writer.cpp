@@ -71,7 +71,8 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
   const int depth = image.BitCount();
   if (w > kMaxHeaderValue || h > kMaxHeaderValue) {
     return Result::Refused("a picture of " + std::to_string(w) + " x " + std::to_string(h) +
-                           " pixels does not fit the export header (at most 65535 per side)");
+                           " pixels does not fit the export header (at most 65535 per side)",
+                           Result::Cause::kTooLarge);
   }
   if (c.form != kFormBitmap && c.form != kFormTexture && c.form != kFormCharacter) {
     return Result::Refused("no export form is chosen");

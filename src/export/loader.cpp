@@ -97,18 +97,27 @@ Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
     std::vector<uint8_t> expanded;
     if (HasLzssMagic(data, size)) {
       LzssCodec codec;
-      if (Result r = codec.Decode(data, static_cast<int64_t>(size)); !r.ok()) return r;
+      if (Result r = codec.Decode(data, static_cast<int64_t>(size)); !r.ok()) return std::move(r).WithCause(Result::Cause::kDamaged);
       expanded = codec.TakeBytes();
       data = expanded.data();
       size = expanded.size();
     }
     if (const std::optional<ExportedLayout> layout = DetectExportedData(data, size)) {
-      return LoadConvertedData(image, data, size, *layout);
+      return LoadConvertedData(image, data, size, *layout).WithCause(Result::Cause::kDamaged);
     }
-    if (HasPngSignature(data, size)) return ParsePng(image, data, size);
-    return ParseBmp(image, data, static_cast<int64_t>(size));
+    if (HasPngSignature(data, size)) return ParsePng(image, data, size).WithCause(Result::Cause::kDamaged);
+    // A bitmap file starts with "BM" or at least carries its own length;
+    // with neither, the bytes are no kind of file this program reads.
+    const bool bitmap = (size >= 2 && std::memcmp(data, "BM", 2) == 0) ||
+                        (size >= BitmapFileHeader::kSize && ReadLe32(data + 2) == size);
+    if (!bitmap) {
+      return Result::Refused("not a picture this program reads: neither data it exported (no layout has " +
+                                 std::to_string(size) + " bytes), a PNG file nor a bitmap file",
+                             Result::Cause::kNotAPicture);
+    }
+    return ParseBmp(image, data, static_cast<int64_t>(size)).WithCause(Result::Cause::kDamaged);
   } catch (const std::bad_alloc&) {
-    return Result::Refused("not enough memory to load the picture");
+    return Result::Refused("not enough memory to load the picture", Result::Cause::kNoMemory);
   }
 }
 

@@ -291,6 +291,7 @@ class FlagWriter {
   // The flag bytes: the number of tokens divided by 8, rounded up.
   void Finish() { bytes_.resize((tokens_ + 7) / 8); }
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  size_t Tokens() const { return tokens_; }
 
  private:
   std::vector<uint8_t> bytes_;
@@ -302,9 +303,10 @@ class FlagWriter {
 inline int64_t MatchDistance(unsigned first, unsigned second) { return first * 8 + (second >> 5); }
 inline int64_t MatchLength(unsigned second) { return (second & 31) + LzssCodec::kMinMatch; }
 
-std::string TooManyFlags(int64_t flagBytes) {
-  return "the LZSS stream would need " + std::to_string(flagBytes) + " flag bytes; at most " +
-         std::to_string(LzssCodec::kMaxFlagBytes) + " fit";
+Result TooManyFlags(const std::string& flagBytes) {
+  return Result::Refused("the LZSS stream would need " + flagBytes + " flag bytes; at most " +
+                             std::to_string(LzssCodec::kMaxFlagBytes) + " fit",
+                         Result::Cause::kTooLarge);
 }
 
 }  // namespace
@@ -326,10 +328,7 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   // Every token covers at most 34 bytes; more tokens than the flag count can
   // describe means the stream cannot be written.
   const int64_t minFlagBytes = (count / kMaxMatch + 7) / 8;
-  if (minFlagBytes > kMaxFlagBytes) {
-    return Result::Refused("the LZSS stream would need at least " + std::to_string(minFlagBytes) +
-                           " flag bytes; at most " + std::to_string(kMaxFlagBytes) + " fit");
-  }
+  if (minFlagBytes > kMaxFlagBytes) return TooManyFlags("at least " + std::to_string(minFlagBytes));
 
   // Held locally: the byte stores below could otherwise be taken to change it.
   ProgressSink* const progress = m_progress;
@@ -347,6 +346,12 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   int32_t segmentEnd = 0;
   while (p < n) {
     if (p >= segmentEnd) {
+      // Once the tokens outnumber the flag bits a stream can count, the
+      // stream cannot be written: say so now, not at the end of the input.
+      if (flags.Tokens() > size_t{8} * kMaxFlagBytes) {
+        if (progress) progress->SetPosition(0);
+        return TooManyFlags("more than " + std::to_string(kMaxFlagBytes));
+      }
       segmentEnd = std::min(n, p + kSegment);
       index.Build(src, n, std::max(0, p - kMaxDistance), segmentEnd);
     }
@@ -386,7 +391,7 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   const size_t dataSize = static_cast<size_t>(out - data.get());
 
   const size_t flagBytes = flags.Bytes().size();
-  if (flagBytes > static_cast<size_t>(kMaxFlagBytes)) return Result::Refused(TooManyFlags(static_cast<int64_t>(flagBytes)));
+  if (flagBytes > static_cast<size_t>(kMaxFlagBytes)) return TooManyFlags(std::to_string(flagBytes));
   m_result.resize(kHeaderSize + flagBytes + dataSize);
   std::memcpy(m_result.data(), kLzssMagic, 4);
   WriteBe16(m_result.data() + 4, static_cast<uint32_t>(flagBytes));

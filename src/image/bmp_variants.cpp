@@ -111,7 +111,7 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
   l.height = static_cast<int32_t>(height < 0 ? -height : height);
   if (static_cast<int64_t>(l.width) * l.height > kMaxDecodedPixels) {
     return Result::Refused("a picture of " + Num(l.width) + " x " + Num(l.height) + " pixels is too large (at most " +
-                           Num(kMaxDecodedPixels) + " pixels)");
+                           Num(kMaxDecodedPixels) + " pixels)", Result::Cause::kTooLarge);
   }
 
   switch (l.bitCount) {
@@ -124,14 +124,14 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
     case 32:
       break;
     default:
-      return Result::Refused(Num(l.bitCount) + " bits per pixel are not supported");
+      return Result::Refused(Num(l.bitCount) + " bits per pixel are not supported", Result::Cause::kNotAPicture);
   }
 
   const uint32_t c = l.compression;
-  if (l.os2 && c == kBitfields) return Result::Refused("Huffman-compressed bitmaps are not supported");
-  if (l.os2 && c == kJpeg) return Result::Refused("RLE24-compressed bitmaps are not supported");
-  if (c == kJpeg) return Result::Refused("bitmaps holding a JPEG picture are not supported");
-  if (c == kPng) return Result::Refused("bitmaps holding a PNG picture are not supported");
+  if (l.os2 && c == kBitfields) return Result::Refused("Huffman-compressed bitmaps are not supported", Result::Cause::kNotAPicture);
+  if (l.os2 && c == kJpeg) return Result::Refused("RLE24-compressed bitmaps are not supported", Result::Cause::kNotAPicture);
+  if (c == kJpeg) return Result::Refused("bitmaps holding a JPEG picture are not supported", Result::Cause::kNotAPicture);
+  if (c == kPng) return Result::Refused("bitmaps holding a PNG picture are not supported", Result::Cause::kNotAPicture);
   if (c > kAlphaBitfields) return Result::Refused("compression " + Num(c) + " is not a kind this reader knows");
   if (c == kRle8 && l.bitCount != 8) return Result::Refused("RLE8 compression needs 8 bits per pixel");
   if (c == kRle4 && l.bitCount != 4) return Result::Refused("RLE4 compression needs 4 bits per pixel");
@@ -292,7 +292,7 @@ Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* d, int64_t n) {
   }
   if (rle && pixels > 256 * size + (int64_t{1} << 20)) {
     return Result::Refused("a compressed picture of " + Num(l.width) + " x " + Num(l.height) + " pixels from " +
-                           Num(size) + " bytes of data is not believable");
+                           Num(size) + " bytes of data is not believable", Result::Cause::kTooLarge);
   }
 
   ImageBuffer picture;

@@ -45,7 +45,8 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
   const int64_t stride = StrideFor(width, bitCount);
   if (!RowsFit(stride, height, kMaxImageBytes)) {
     return Result::Refused("a picture of " + std::to_string(width) + " x " + std::to_string(height) + " at " +
-                           std::to_string(bitCount) + " bits needs more than the 2 GiB a picture may have");
+                           std::to_string(bitCount) + " bits needs more than the 2 GiB a picture may have",
+                           Result::Cause::kTooLarge);
   }
   const int64_t imageBytes = stride * height;
   const int paletteBytes = 4 * PaletteEntriesFor(bitCount);
@@ -56,7 +57,8 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
   Block newInfo = AllocateBlock(infoSize, true);
   Block newBits = AllocateBlock(static_cast<size_t>(imageBytes), true);
   if (!newInfo || !newBits) {
-    return Result::Refused("not enough memory for a picture of " + std::to_string(imageBytes) + " bytes");
+    return Result::Refused("not enough memory for a picture of " + std::to_string(imageBytes) + " bytes",
+                           Result::Cause::kNoMemory);
   }
 
   m_width = width;

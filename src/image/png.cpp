@@ -56,9 +56,9 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   Reader reader{data, size, 0, {}};
   PngRead read;
   read.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, OnError, OnWarning);
-  if (!read.png) return Result::Refused("not enough memory to read the PNG file");
+  if (!read.png) return Result::Refused("not enough memory to read the PNG file", Result::Cause::kNoMemory);
   read.info = png_create_info_struct(read.png);
-  if (!read.info) return Result::Refused("not enough memory to read the PNG file");
+  if (!read.info) return Result::Refused("not enough memory to read the PNG file", Result::Cause::kNoMemory);
 
   // Everything that libpng may leave by a jump lives outside this frame.
   ImageBuffer picture;
@@ -75,7 +75,8 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
   if (int64_t{width} * height > kMaxDecodedPixels) {
     return Result::Refused("a PNG picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                           " pixels is too large (at most " + std::to_string(kMaxDecodedPixels) + " pixels)");
+                           " pixels is too large (at most " + std::to_string(kMaxDecodedPixels) + " pixels)",
+                           Result::Cause::kTooLarge);
   }
 
   const bool paletted = colourType == PNG_COLOR_TYPE_PALETTE;

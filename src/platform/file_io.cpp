@@ -14,6 +14,31 @@ namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
+Result::Cause CauseOf(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      return Result::Cause::kNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return Result::Cause::kNoPermission;
+    case EISDIR:
+      return Result::Cause::kIsFolder;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return Result::Cause::kNoSpace;
+    case ENOMEM:
+      return Result::Cause::kNoMemory;
+    default:
+      return Result::Cause::kUnknown;
+  }
+}
+
+// A failure of the file system, its cause taken from errno.
+Result Failed(const std::string& what, int err) { return Result::IoError(what + ": " + ErrnoText(err), CauseOf(err)); }
+
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -59,14 +84,10 @@ int WritePieces(int fd, std::initializer_list<Piece> pieces) {
 // must not be: the bytes are written into it directly.
 Result WriteInPlace(const std::string& path, std::initializer_list<Piece> pieces) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return Result::IoError("cannot open " + path + ": " + ErrnoText(errno));
+  if (fd < 0) return Failed("cannot open " + path, errno);
   FileCloser closer(fd);
-  if (const int err = WritePieces(fd, pieces); err != 0) {
-    return Result::IoError("cannot write " + path + ": " + ErrnoText(err));
-  }
-  if (::close(closer.Release()) != 0) {
-    return Result::IoError("cannot write " + path + ": " + ErrnoText(errno));
-  }
+  if (const int err = WritePieces(fd, pieces); err != 0) return Failed("cannot write " + path, err);
+  if (::close(closer.Release()) != 0) return Failed("cannot write " + path, errno);
   return Result::Done();
 }
 
@@ -79,27 +100,27 @@ std::string BaseName(const std::string& path) {
 
 Result ReadWholeFile(const std::string& path, FileBytes& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Result::IoError("cannot open " + path + ": " + ErrnoText(errno));
+  if (fd < 0) return Failed("cannot open " + path, errno);
   FileCloser closer(fd);
 
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return Result::IoError("cannot read " + path + ": " + ErrnoText(errno));
-  if (S_ISDIR(st.st_mode)) return Result::IoError(path + " is a folder, not a file");
-  if (!S_ISREG(st.st_mode)) return Result::IoError(path + " is not a regular file");
+  if (::fstat(fd, &st) != 0) return Failed("cannot read " + path, errno);
+  if (S_ISDIR(st.st_mode)) return Result::IoError(path + " is a folder, not a file", Result::Cause::kIsFolder);
+  if (!S_ISREG(st.st_mode)) return Result::IoError(path + " is not a regular file", Result::Cause::kNotAPicture);
   if (st.st_size > kMaxReadableFileSize) {
-    return Result::Refused(path + " is " + std::to_string(st.st_size) +
-                           " bytes long; files above 1 GiB are not read");
+    return Result::Refused(path + " is " + std::to_string(st.st_size) + " bytes long; files above 1 GiB are not read",
+                           Result::Cause::kTooLarge);
   }
 
   const size_t length = static_cast<size_t>(st.st_size);
   Block bytes = AllocateBlock(length, false);
-  if (!bytes) return Result::Refused("not enough memory to read " + path);
+  if (!bytes) return Result::Refused("not enough memory to read " + path, Result::Cause::kNoMemory);
   size_t done = 0;
   while (done < length) {
     const ssize_t n = ::read(fd, bytes.get() + done, length - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Result::IoError("cannot read " + path + ": " + ErrnoText(errno));
+      return Failed("cannot read " + path, errno);
     }
     if (n == 0) break;  // the file shrank while we read it
     done += static_cast<size_t>(n);
@@ -114,21 +135,19 @@ Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pie
 
   struct stat target {};
   const bool exists = ::stat(path.c_str(), &target) == 0;
-  if (exists && S_ISDIR(target.st_mode)) return Result::IoError(path + " is a folder");
+  if (exists && S_ISDIR(target.st_mode)) return Result::IoError(path + " is a folder", Result::Cause::kIsFolder);
   if (exists && !S_ISREG(target.st_mode)) return WriteInPlace(path, pieces);
 
   const std::string folder = FolderOf(path);
   std::string temp = folder + "/." + BaseName(path) + ".pixmill-XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    return Result::IoError("cannot create a file in " + folder + ": " + ErrnoText(errno));
-  }
+  if (fd < 0) return Failed("cannot create a file in " + folder, errno);
   FileCloser closer(fd);
 
   auto fail = [&](const std::string& what, int err) {
     ::close(closer.Release());
     ::unlink(temp.c_str());
-    return Result::IoError(what + " " + path + ": " + ErrnoText(err));
+    return Failed(what + " " + path, err);
   };
 
   // New files get the usual permissions; a replaced file keeps its own.
@@ -147,12 +166,12 @@ Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pie
   if (::close(closer.Release()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());
-    return Result::IoError("cannot write " + path + ": " + ErrnoText(err));
+    return Failed("cannot write " + path, err);
   }
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());
-    return Result::IoError("cannot replace " + path + ": " + ErrnoText(err));
+    return Failed("cannot replace " + path, err);
   }
   return Result::Done();
 }

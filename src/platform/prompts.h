@@ -37,6 +37,8 @@ class MessageSink {
   virtual ~MessageSink() = default;
   // One message with only an OK button. The text is UTF-8.
   virtual void ShowMessage(const std::string& text) = 0;
+  // The same for a failure: a command that could not be done, and why.
+  virtual void ShowFailure(const std::string& text) { ShowMessage(text); }
 };
 
 }  // namespace pixmill

@@ -1,6 +1,7 @@
 // The outcome of an operation: 0 when it changed or wrote something, 1
-// otherwise, plus the kind of failure and a short human reason, so that a
-// front end can say why something did not happen.
+// otherwise, plus the kind of failure, its cause where one is known, and a
+// short human reason, so that a front end can say why something did not
+// happen.
 #pragma once
 
 #include <string>
@@ -18,18 +19,37 @@ class [[nodiscard]] Result {
     kIoError,      // a file could not be read or written
   };
 
+  // What lies behind a failure, for a front end to explain it in its own
+  // words; the reason gives the details.
+  enum class Cause {
+    kUnknown,
+    kNotFound,      // the file, or the folder to write into, does not exist
+    kNoPermission,  // reading or writing is not allowed
+    kIsFolder,      // a folder where a file is wanted
+    kNoSpace,       // the disk is full
+    kNotAPicture,   // no kind of file this program reads
+    kDamaged,       // a file of a kind it reads, but broken
+    kTooLarge,      // more than the program or the file format can hold
+    kNoMemory,
+  };
+
   Result() = default;
 
   static Result Done() { return Result(); }
   static Result NothingToDo(std::string why) { return Result(Kind::kNothingToDo, std::move(why)); }
   static Result Cancelled() { return Result(Kind::kCancelled, "cancelled"); }
-  static Result Refused(std::string why) { return Result(Kind::kRefused, std::move(why)); }
-  static Result IoError(std::string why) { return Result(Kind::kIoError, std::move(why)); }
+  static Result Refused(std::string why, Cause cause = Cause::kUnknown) {
+    return Result(Kind::kRefused, std::move(why), cause);
+  }
+  static Result IoError(std::string why, Cause cause = Cause::kUnknown) {
+    return Result(Kind::kIoError, std::move(why), cause);
+  }
 
   // 0 done, 1 not done.
   int code() const { return kind_ == Kind::kDone ? 0 : 1; }
   bool ok() const { return kind_ == Kind::kDone; }
   Kind kind() const { return kind_; }
+  Cause cause() const { return cause_; }
   const std::string& reason() const { return reason_; }
 
   // Puts a context in front of the reason ("header: " + reason).
@@ -37,11 +57,18 @@ class [[nodiscard]] Result {
     if (!ok() && !context.empty()) reason_ = context + ": " + reason_;
     return std::move(*this);
   }
+  // Gives a failure whose cause is not known yet this one.
+  Result WithCause(Cause cause) && {
+    if (!ok() && cause_ == Cause::kUnknown) cause_ = cause;
+    return std::move(*this);
+  }
 
  private:
-  Result(Kind kind, std::string reason) : kind_(kind), reason_(std::move(reason)) {}
+  Result(Kind kind, std::string reason, Cause cause = Cause::kUnknown)
+      : kind_(kind), cause_(cause), reason_(std::move(reason)) {}
 
   Kind kind_ = Kind::kDone;
+  Cause cause_ = Cause::kUnknown;
   std::string reason_;
 };
 

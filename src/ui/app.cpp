@@ -2,8 +2,12 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/version.h"
 #include "ui/app_icon.h"
+#include "ui/language.h"
 #include "ui/main_dialog.h"
 
 namespace pixmill::ui {
@@ -14,6 +18,7 @@ class PixmillApp : public QApplication {
     setApplicationName(QStringLiteral("Pixmill"));
     setApplicationVersion(QString::fromLatin1(kVersion));
     setWindowIcon(AppIcon());
+    InstallTranslations(*this);
     QStringList args = arguments();
     args.removeFirst();
     m_cmdLine = args.join(' ');
@@ -24,6 +29,7 @@ class PixmillApp : public QApplication {
   int InitInstance() {
     MainDialog dialog(m_cmdLine);
     dialog.show();
+    dialog.OnInitDialog();
     (void)dialog.exec();
     return 0;
   }
@@ -35,5 +41,10 @@ class PixmillApp : public QApplication {
 
 int main(int argc, char** argv) {
   pixmill::ui::PixmillApp app(argc, argv);
-  return app.InitInstance();
+  const int status = app.InitInstance();
+  // Nothing is left to write once the window has closed (every save is
+  // complete when its command returns), so the program leaves at once,
+  // without waiting for the teardown of Qt's helper threads and caches.
+  std::fflush(nullptr);
+  std::_Exit(status);
 }

@@ -1,23 +1,24 @@
 #include "ui/main_dialog.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "app/convert_rules.h"
+#include "platform/file_io.h"
 #include "platform/version.h"
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
@@ -31,43 +32,55 @@ constexpr const char* kOpenFilter =
 
 QColor KeyColour() { return QColor(kKeyColor & 0xFF, (kKeyColor >> 8) & 0xFF, (kKeyColor >> 16) & 0xFF); }
 
+QString Tr(const char* text) { return QCoreApplication::translate("MainDialog", text); }
+
+// What lies behind a failure, in the program's words; empty when unknown.
+QString CauseText(Result::Cause cause, bool writing) {
+  using C = Result::Cause;
+  switch (cause) {
+    case C::kNotFound:
+      return writing ? Tr("書き込む先のフォルダがありません。") : Tr("ファイルが見つかりません。");
+    case C::kNoPermission:
+      return writing ? Tr("このフォルダに書き込む権限がありません。") : Tr("ファイルを読む権限がありません。");
+    case C::kIsFolder:
+      return writing ? Tr("同じ名前のフォルダがあります。") : Tr("フォルダは読み込めません。");
+    case C::kNoSpace:
+      return Tr("ディスクがいっぱいです。");
+    case C::kNotAPicture:
+      return Tr("このプログラムが読める画像ではありません（BMP、PNG、書き出したデータ）。");
+    case C::kDamaged:
+      return Tr("ファイルが壊れています。");
+    case C::kTooLarge:
+      return writing ? Tr("書き出せる大きさを超えています。") : Tr("画像が大きすぎます。");
+    case C::kNoMemory:
+      return Tr("メモリが足りません。");
+    case C::kUnknown:
+      break;
+  }
+  return {};
+}
+
+// Passes the save prompt on, keeping the path chosen for a message, and
+// lets the window settle once the dialog has gone.
+class AnsweredPrompt : public SavePathPrompt {
+ public:
+  AnsweredPrompt(SavePathPrompt& inner, std::function<void()> settle) : inner_(inner), settle_(std::move(settle)) {}
+  std::optional<std::string> AskSavePath(const SaveRequest& request) override {
+    const std::optional<std::string> answer = inner_.AskSavePath(request);
+    if (answer) path = *answer;
+    settle_();
+    return answer;
+  }
+  std::string path;
+
+ private:
+  SavePathPrompt& inner_;
+  std::function<void()> settle_;
+};
+
 }  // namespace
 
-PreviewFrame::PreviewFrame(const MainDialog& owner, QWidget* parent) : QFrame(parent), owner_(owner) {
-  setFrameStyle(QFrame::Box | QFrame::Plain);
-  setLineWidth(1);
-  QPalette p = palette();
-  p.setColor(QPalette::WindowText, Qt::black);
-  setPalette(p);
-  // Clicks belong to the window, which picks the colour under the pointer.
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-  setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void PreviewFrame::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  painter.fillRect(rect(), KeyColour());
-  const ImageBuffer& image = owner_.m_doc.image;
-  if (image.GetBits() != nullptr) {
-    const int hpos = owner_.hScroll->value();
-    const int vpos = owner_.vScroll->value();
-    const int w = std::clamp(std::min(width() - 1, image.Width() - hpos), 0, width());
-    const int h = std::clamp(std::min(height() - 1, image.Height() - vpos), 0, height());
-    if (w > 0 && h > 0) {
-      QImage block(w, h, QImage::Format_RGB32);
-      for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(block.scanLine(y));
-        for (int x = 0; x < w; ++x) line[x] = 0xFF000000u | (image.GetPixel(hpos + x, vpos + y) & 0xFFFFFF);
-      }
-      painter.drawImage(1, 1, block);
-    }
-  }
-  painter.end();
-  QFrame::paintEvent(event);  // the black frame on top
-}
-
-MainDialog::MainDialog(QString cmdLine, QWidget* parent)
-    : QDialog(parent), m_cmdLine(std::move(cmdLine)) {
+MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cmdLine(std::move(cmdLine)) {
   setWindowTitle(FromUtf8(StartTitle()));
   setFont(DialogFont());
   setAcceptDrops(true);
@@ -80,62 +93,70 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent)
   setPalette(pal);
   setAutoFillBackground(true);
 
+  // Sizes in dialog units, as the window's template gives them.
   const DialogUnits du(font());
-  auto button = [&](const char* caption) {
-    auto* b = new QPushButton(QString::fromUtf8(caption));
-    b->setMinimumSize(du.X(50), du.Y(14));
-    b->setAutoDefault(false);
+  auto button = [&](const char* caption, int width, int height) {
+    auto* b = new QPushButton(Tr(caption));
+    b->setFixedSize(du.X(width), du.Y(height));
+    b->setAutoDefault(true);  // Return clicks the focused button, as Space does
     return b;
   };
-  openButton = button("開く");
-  saveButton = button("保存");
-  convertButton = button("コンバート");
-  scaleButton = button("拡大縮小");
-  colourButton = button("色数変更");
-  transparentButton = button("透過色");
-  transparentButton->setMinimumSize(du.X(30), du.Y(15));
+  openButton = button("開く", 50, 14);
+  saveButton = button("保存", 50, 14);
+  convertButton = button("コンバート", 50, 14);
+  scaleButton = button("拡大縮小", 50, 14);
+  colourButton = button("色数変更", 50, 14);
+  transparentButton = button("透過色", 30, 15);
   swatch = new QLineEdit;
   swatch->setReadOnly(true);
   swatch->setFocusPolicy(Qt::NoFocus);
-  swatch->setFixedSize(std::max(du.X(15), du.Y(15)), std::max(du.X(15), du.Y(15)));
-  preview = new PreviewFrame(*this);
+  swatch->setFixedSize(du.X(50) - du.X(30) - du.X(5), du.Y(15));  // its right edge under the buttons'
+
+  preview = new PreviewView(m_doc.image);
   preview->setFixedSize(du.X(185), du.Y(150));
   vScroll = new QScrollBar(Qt::Vertical);
   hScroll = new QScrollBar(Qt::Horizontal);
-  vScroll->setFixedHeight(preview->height());
-  hScroll->setFixedWidth(preview->width());
+  vScroll->setFixedWidth(du.X(8));
+  hScroll->setFixedHeight(du.Y(10));
   progressBar = new QProgressBar;
   progressBar->setTextVisible(false);
   progressBar->setRange(0, 100);
   progressBar->setValue(0);
   progressBar->setFixedHeight(std::max(du.Y(5), 8));
-  auto* icon = new QLabel;
-  icon->setPixmap(AppIcon().pixmap(32, 32));
-  auto* version = new QLabel(QStringLiteral("Version ") + kVersion);
+  aboutButton = new QToolButton;
+  aboutButton->setIcon(AppIcon());
+  aboutButton->setIconSize(QSize(32, 32));
+  aboutButton->setText(QStringLiteral("Version ") + kVersion);
+  aboutButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  aboutButton->setAutoRaise(true);
+  aboutButton->setToolTip(Tr("バージョン情報 (F1)"));
 
   auto* left = new QVBoxLayout;
   left->setSpacing(du.Y(6));
   left->addSpacing(du.Y(5));
   for (QPushButton* b : {openButton, saveButton, convertButton, scaleButton, colourButton}) left->addWidget(b);
   auto* transparentRow = new QHBoxLayout;
-  transparentRow->addWidget(transparentButton, 1);
+  transparentRow->setSpacing(du.X(5));
+  transparentRow->addWidget(transparentButton);
   transparentRow->addWidget(swatch);
+  transparentRow->addStretch(1);
   left->addLayout(transparentRow);
   left->addStretch(1);
-  auto* about = new QHBoxLayout;
-  about->addWidget(icon, 0, Qt::AlignTop);
-  about->addWidget(version, 1, Qt::AlignBottom);
-  left->addLayout(about);
+  left->addWidget(aboutButton, 0, Qt::AlignLeft);
+
+  auto* view = new QGridLayout;  // preview and scroll bars touching
+  view->setSpacing(0);
+  view->addWidget(preview, 0, 0);
+  view->addWidget(vScroll, 0, 1);
+  view->addWidget(hScroll, 1, 0);
 
   auto* grid = new QGridLayout(this);
   grid->setHorizontalSpacing(du.X(5));
-  grid->setVerticalSpacing(0);
-  grid->addLayout(left, 0, 0, 2, 1);
-  grid->addWidget(preview, 0, 1);
-  grid->addWidget(vScroll, 0, 2);
-  grid->addWidget(hScroll, 1, 1);
-  grid->addWidget(progressBar, 2, 0, 1, 3);
-  grid->setRowMinimumHeight(2, du.Y(5) + du.Y(10));
+  grid->setVerticalSpacing(du.Y(5));
+  grid->addLayout(left, 0, 0, Qt::AlignTop | Qt::AlignLeft);
+  grid->addLayout(view, 0, 1, Qt::AlignTop | Qt::AlignLeft);
+  grid->addWidget(progressBar, 1, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
 
   connect(openButton, &QPushButton::clicked, this, &MainDialog::OnOpen);
   connect(saveButton, &QPushButton::clicked, this, &MainDialog::OnSave);
@@ -143,18 +164,22 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent)
   connect(scaleButton, &QPushButton::clicked, this, &MainDialog::OnScale);
   connect(colourButton, &QPushButton::clicked, this, &MainDialog::OnColor);
   connect(transparentButton, &QPushButton::clicked, this, &MainDialog::OnTransparent);
+  connect(aboutButton, &QToolButton::clicked, this, &MainDialog::OnAbout);
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this, &MainDialog::OnAbout);
   connect(hScroll, &QScrollBar::actionTriggered, this,
           [this](int action) { OnScroll(hScroll, m_hScrollMax, m_lastHPos, action, true); });
   connect(vScroll, &QScrollBar::actionTriggered, this,
           [this](int action) { OnScroll(vScroll, m_vScrollMax, m_lastVPos, action, false); });
-  // A drag of the thumb arrives through actionTriggered as SliderMove.
+  connect(preview, &PreviewView::Clicked, this, &MainDialog::Pick);
+  connect(preview, &PreviewView::ScrollRequested, this, &MainDialog::ScrollBy);
+  connect(preview, &PreviewView::Resized, this, &MainDialog::UpdateScrollRanges);
   for (QScrollBar* bar : {hScroll, vScroll}) bar->setRange(0, 0);
 
   adjustSize();
   setFixedSize(sizeHint());
   setWindowIcon(AppIcon());
   PaintSwatch();
-  OnInitDialog();
 }
 
 MainDialog::~MainDialog() { m_doc.image.SetProgressBar(nullptr); }
@@ -196,6 +221,7 @@ QString MainDialog::AskOpenPath() {
 void MainDialog::OnOpen() {
   const QString path = AskOpenPath();
   if (path.isEmpty()) return;
+  Settle();
   LoadPath(path);
 }
 
@@ -205,23 +231,34 @@ bool MainDialog::LoadPath(const QString& path) {
     WaitCursor wait;
     r = LoadCommand(m_doc, ToPath(path));
   }
-  if (!r.ok()) return false;
+  if (!r.ok()) {
+    Report(Tr("%1 を読み込めませんでした。").arg(FromUtf8(BaseName(ToPath(path)))), r, false);
+    return false;
+  }
   UpdateTitle();
   Repaint();
   return true;
 }
 
 void MainDialog::UpdateTitle() {
-  const uint8_t* info = m_doc.image.GetInfo();
-  if (info == nullptr) return;
-  const int width = static_cast<int32_t>(ReadLe32(info + info::kWidth));
-  const int height = static_cast<int32_t>(ReadLe32(info + info::kHeight));
-  m_hScrollMax = std::max(0, width - preview->width());
-  m_vScrollMax = std::max(0, height - preview->height());
+  if (m_doc.image.GetInfo() == nullptr) return;
+  UpdateScrollRanges();
+  setWindowTitle(FromUtf8(WindowTitle(m_doc)));
+}
+
+void MainDialog::UpdateScrollRanges() {
+  const ImageBuffer& image = m_doc.image;
+  if (!image.IsValid()) return;
+  // Every picture pixel can be scrolled into view: the maximum leaves the
+  // last column and row whole inside the frame.
+  m_hScrollMax = std::max(0, image.Width() - preview->VisibleColumns());
+  m_vScrollMax = std::max(0, image.Height() - preview->VisibleRows());
   // A bar keeps its position within the new range.
   hScroll->setRange(0, m_hScrollMax);
   vScroll->setRange(0, m_vScrollMax);
-  setWindowTitle(FromUtf8(WindowTitle(m_doc)));
+  hScroll->setPageStep(std::max(1, preview->VisibleColumns()));
+  vScroll->setPageStep(std::max(1, preview->VisibleRows()));
+  preview->SetPosition(hScroll->value(), vScroll->value());
 }
 
 void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action, bool horizontal) {
@@ -248,31 +285,34 @@ void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action, bool 
   p = std::clamp(p, 0, max);
   bar->setSliderPosition(p);
   bar->setValue(p);
-  if (horizontal) {
-    ScrollPreview(last - p, 0);
-  } else {
-    ScrollPreview(0, last - p);
-  }
+  (void)horizontal;
   last = p;
+  preview->SetPosition(hScroll->value(), vScroll->value());
 }
 
-void MainDialog::ScrollPreview(int dx, int dy) {
-  if (m_doc.image.GetBits() == nullptr) return;
-  if (dx != 0 || dy != 0) preview->update();
+void MainDialog::ScrollBy(Qt::Orientation orientation, int action) {
+  const bool across = orientation == Qt::Horizontal;
+  QScrollBar* bar = across ? hScroll : vScroll;
+  const int max = across ? m_hScrollMax : m_vScrollMax;
+  if (action == QAbstractSlider::SliderToMinimum || action == QAbstractSlider::SliderToMaximum) {
+    bar->setSliderPosition(action == QAbstractSlider::SliderToMinimum ? 0 : max);
+    action = QAbstractSlider::SliderMove;
+  }
+  OnScroll(bar, max, across ? m_lastHPos : m_lastVPos, action, across);
 }
 
-QPoint MainDialog::PreviewOrigin() const { return preview->mapTo(this, QPoint(1, 1)); }
-
-void MainDialog::PickAt(const QPoint& pos) {
-  const QPoint origin = PreviewOrigin();
-  const int px = hScroll->value() + pos.x() - origin.x();
-  const int py = vScroll->value() + pos.y() - origin.y();
-  PickCommand(m_doc, px, py);
+void MainDialog::Pick(std::optional<QPoint> pixel) {
+  if (pixel) {
+    PickCommand(m_doc, pixel->x(), pixel->y());
+  } else {
+    m_doc.pickedColor = m_doc.KeyColour();
+  }
   PaintSwatch();
 }
 
 void MainDialog::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) PickAt(event->position().toPoint());
+  // A click on the window outside the preview picks no pixel.
+  if (event->button() == Qt::LeftButton) Pick(std::nullopt);
   QDialog::mousePressEvent(event);
 }
 
@@ -284,12 +324,28 @@ void MainDialog::PaintSwatch() {
 
 void MainDialog::Repaint() {
   update();
-  preview->update();
+  preview->PictureChanged();
+}
+
+void MainDialog::Settle() {
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  repaint();
+}
+
+void MainDialog::Report(const QString& what, const Result& r, bool writing) {
+  if (r.ok() || r.kind() == Result::Kind::kCancelled || r.kind() == Result::Kind::kNothingToDo) return;
+  QString text = what;
+  const QString cause = CauseText(r.cause(), writing);
+  if (!cause.isEmpty()) text += QStringLiteral("\n") + cause;
+  text += QStringLiteral("\n(") + FromUtf8(r.reason()) + QStringLiteral(")");
+  messages_->ShowFailure(text.toStdString());
 }
 
 void MainDialog::OnSave() {
   if (m_doc.image.GetBits() == nullptr) return;
-  (void)SaveCommand(m_doc, *savePrompt_);
+  AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
+  const Result r = SaveCommand(m_doc, prompt);
+  Report(Tr("%1 に保存できませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
 }
 
 void MainDialog::OnTransparent() {
@@ -307,7 +363,18 @@ void MainDialog::OnConvert() {
   std::copy(m_doc.image.GetInfo(), m_doc.image.GetInfo() + 40, dialog.m_pictureInfo.begin());
   if (RunModal(dialog) == QDialog::Accepted) {
     const ExportChoices choices{dialog.m_form, dialog.m_output, dialog.m_lzss, dialog.m_palette};
-    (void)ConvertCommand(m_doc, choices, *savePrompt_, messages_);
+    if (choices.form < 0) {
+      Report(Tr("この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。"),
+             Result::Refused(NoFormReason(m_doc.image.BitCount(), m_doc.image.Width())), true);
+    } else {
+      AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
+      Result r;
+      {
+        WaitCursor wait;
+        r = ConvertCommand(m_doc, choices, prompt, messages_);
+      }
+      Report(Tr("%1 にコンバートできませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+    }
   }
   Repaint();
 }
@@ -319,6 +386,7 @@ void MainDialog::OnScale() {
   dialog.m_heightText = QString::number(m_doc.image.Height());
   dialog.m_keepAspectBox = m_keepAspect;
   if (RunModal(dialog) != QDialog::Accepted) return;
+  Settle();
   m_keepAspect = dialog.m_keepAspectBox;
   const auto whole = [](double v) {
     return static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
@@ -329,10 +397,9 @@ void MainDialog::OnScale() {
     r = ScaleCommand(m_doc, whole(dialog.m_newWidth), whole(dialog.m_newHeight));
   }
   PaintSwatch();
-  if (r.ok()) {
-    UpdateTitle();
-  }
+  if (r.ok()) UpdateTitle();
   Repaint();
+  Report(Tr("拡大縮小できませんでした。"), r, false);
 }
 
 void MainDialog::OnColor() {
@@ -342,6 +409,7 @@ void MainDialog::OnColor() {
   dialog.m_dither = m_ditherChoice;
   dialog.m_paletteType = m_paletteChoice;
   if (RunModal(dialog) != QDialog::Accepted) return;
+  Settle();
   m_ditherChoice = dialog.m_dither;
   m_paletteChoice = dialog.m_paletteType;
   const ColorSettings settings{m_ditherChoice, m_paletteChoice, dialog.m_precisionValue};
@@ -358,18 +426,20 @@ void MainDialog::OnColor() {
   PaintSwatch();
   if (r.ok()) UpdateTitle();
   Repaint();
+  Report(Tr("色数を変更できませんでした。"), r, false);
 }
 
 void MainDialog::OnAbout() {
   AboutDialog about(this);
-  about.exec();
+  RunAbout(about);
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   // The desktop has no system menu to extend; the window's own context menu
   // carries its entry.
   QMenu menu(this);
-  QAction* about = menu.addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(pxm) (&A)..."));
+  QAction* about = menu.addAction(Tr("ﾊﾞｰｼﾞｮﾝ情報(pxm) (&A)..."));
+  about->setShortcut(QKeySequence::HelpContents);
   if (menu.exec(event->globalPos()) == about) OnAbout();
 }
 
@@ -380,9 +450,8 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
 void MainDialog::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-  const QString path = urls.front().toLocalFile();
   event->acceptProposedAction();
-  LoadPath(path);
+  LoadPath(urls.front().toLocalFile());
 }
 
 }  // namespace pixmill::ui

@@ -3,35 +3,21 @@
 #pragma once
 
 #include <QDialog>
-#include <QFrame>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QToolButton>
 
 #include <memory>
+#include <optional>
 
 #include "app/document.h"
 #include "ui/dialogs.h"
+#include "ui/preview.h"
 #include "ui/qt_platform.h"
 
 namespace pixmill::ui {
-
-class MainDialog;
-
-// The framed preview: frame pixel (X, Y) shows picture pixel
-// (hpos + X - 1, vpos + Y - 1); beyond the picture, the key colour.
-class PreviewFrame : public QFrame {
-  Q_OBJECT
- public:
-  explicit PreviewFrame(const MainDialog& owner, QWidget* parent = nullptr);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  const MainDialog& owner_;
-};
 
 class MainDialog : public QDialog {
   Q_OBJECT
@@ -40,7 +26,9 @@ class MainDialog : public QDialog {
   explicit MainDialog(QString cmdLine, QWidget* parent = nullptr);
   ~MainDialog() override;
 
-  // Start-up: progress bar to the picture, the key colour, the command line.
+  // Start-up, once the window shows: progress bar to the picture, the key
+  // colour, the command line (a file that cannot be loaded is reported
+  // over the window).
   void OnInitDialog();
 
   // The commands.
@@ -52,20 +40,20 @@ class MainDialog : public QDialog {
   void OnTransparent();
   void OnAbout();
 
-  // Loads a file as Open, a drop and the command line do. True when the
-  // picture was replaced.
+  // Loads a file as Open, a drop and the command line do; says why when it
+  // cannot. True when the picture was replaced.
   bool LoadPath(const QString& path);
   void UpdateTitle();
-  void ScrollPreview(int dx, int dy);
+  // Scroll ranges from the picture and what the preview shows of it.
+  void UpdateScrollRanges();
 
-  // Where the preview's first picture pixel lies in the window.
-  QPoint PreviewOrigin() const;
-  // The picture pixel a click at window position `pos` picks.
-  void PickAt(const QPoint& pos);
+  // Picks the colour of a picture pixel, or the key colour for none.
+  void Pick(std::optional<QPoint> pixel);
 
   // The platform prompts; tests replace them with fakes.
   void SetSavePrompt(SavePathPrompt* prompt) { savePrompt_ = prompt; }
   void SetMessages(MessageSink* messages) { messages_ = messages; }
+  BarProgress& Progress() { return *progress_; }
 
   Document m_doc;  // the picture, its file name and the picked colour
   QString m_cmdLine;
@@ -84,7 +72,8 @@ class MainDialog : public QDialog {
   QPushButton* colourButton;
   QPushButton* transparentButton;
   QLineEdit* swatch;
-  PreviewFrame* preview;
+  QToolButton* aboutButton;
+  PreviewView* preview;
   QScrollBar* vScroll;
   QScrollBar* hScroll;
   QProgressBar* progressBar;
@@ -93,6 +82,7 @@ class MainDialog : public QDialog {
   // Seams for the tests: how an option dialog runs and how Open asks for a
   // file. The program runs them modally.
   virtual int RunModal(ModalDialog& dialog) { return dialog.exec(); }
+  virtual void RunAbout(QDialog& about) { about.exec(); }
   virtual QString AskOpenPath();
 
   void mousePressEvent(QMouseEvent* event) override;
@@ -101,7 +91,15 @@ class MainDialog : public QDialog {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The option dialog is gone from the screen and the window repainted
+  // before the long work of its command starts.
+  void Settle();
+  // Shows why a command failed, reading or writing a file; nothing for a
+  // cancel or nothing to do.
+  void Report(const QString& what, const Result& r, bool writing);
   void OnScroll(QScrollBar* bar, int max, int& last, int action, bool horizontal);
+  // Scrolling asked for by the wheel or the keys over the preview.
+  void ScrollBy(Qt::Orientation orientation, int action);
   void PaintSwatch();
   void Repaint();
 

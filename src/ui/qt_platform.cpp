@@ -9,14 +9,26 @@
 namespace pixmill::ui {
 
 void BarProgress::SetRange(int lo, int hi) {
-  // The bounds are 16-bit values, as the bar takes them.
-  bar_->setRange(std::clamp(lo, 0, 65535), std::clamp(hi, 0, 65535));
-  bar_->repaint();
+  // Any int range: a long compression counts far more than 65535 steps.
+  bar_->setRange(lo, std::max(lo, hi));
+  gate_ = std::max(1, (bar_->maximum() - lo) / 2000);
+  Show(lo);
 }
 
 void BarProgress::SetPosition(int pos) {
+  constexpr qint64 kInterval = 33;  // milliseconds between repaints
+  if (pos == bar_->minimum()) return Show(pos);
+  if (pos - lastRead_ < gate_ && pos >= lastRead_) return;
+  lastRead_ = pos;
+  if (shown_.elapsed() >= kInterval) Show(pos);
+}
+
+void BarProgress::Show(int pos) {
+  lastRead_ = pos;
   bar_->setValue(std::clamp(pos, bar_->minimum(), bar_->maximum()));
   bar_->repaint();
+  ++repaints_;
+  shown_.restart();
 }
 
 QStringList QtNameFilters(const std::vector<FileFilter>& filters) {
@@ -73,6 +85,11 @@ std::optional<std::string> DialogSavePrompt::AskSavePath(const SaveRequest& requ
 
 void BoxMessages::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::Information, QStringLiteral("Pixmill"), FromUtf8(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void BoxMessages::ShowFailure(const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Pixmill"), FromUtf8(text), QMessageBox::Ok, parent_);
   box.exec();
 }
 

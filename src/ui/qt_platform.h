@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QString>
 #include <QStringList>
@@ -14,16 +15,27 @@
 
 namespace pixmill::ui {
 
-// Drives a progress bar and repaints it at once, so that it moves while a
-// long operation keeps the one thread busy.
+// Drives a progress bar while a long operation keeps the one thread busy:
+// the bar is repainted at once, but at most about 30 times a second however
+// often the operation reports, and always when it goes back to its start.
 class BarProgress : public ProgressSink {
  public:
-  explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+  explicit BarProgress(QProgressBar* bar) : bar_(bar) { shown_.start(); }
   void SetRange(int lo, int hi) override;
   void SetPosition(int pos) override;
+  // Repaints of the bar so far.
+  int Repaints() const { return repaints_; }
 
  private:
+  void Show(int pos);
+
   QProgressBar* bar_;
+  QElapsedTimer shown_;
+  int repaints_ = 0;
+  // The clock is read only once the position has moved on by a step of
+  // about a two-thousandth of the range since it was last read.
+  int gate_ = 1;
+  int lastRead_ = 0;
 };
 
 // Sets a file dialog up for a save request: its file types with the
@@ -45,6 +57,7 @@ class BoxMessages : public MessageSink {
  public:
   explicit BoxMessages(QWidget* parent) : parent_(parent) {}
   void ShowMessage(const std::string& text) override;
+  void ShowFailure(const std::string& text) override;
 
  private:
   QWidget* parent_;

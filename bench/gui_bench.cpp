@@ -1,0 +1,156 @@
+// The desktop program against the command line: each long command run
+// through the main window's own handler (its option dialog answered, its
+// save dialog faked, offscreen), and the same operation through the
+// commands the command line runs, on the same picture. Prints the times and
+// one line "gui/cli time ratio: X", X the worst ratio.
+// Run: QT_QPA_PLATFORM=offscreen build/bench/pixmill_gui_bench
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/document.h"
+#include "support/test_support.h"
+#include "ui/main_dialog.h"
+
+using namespace pixmill;
+
+namespace {
+
+class Prompt : public SavePathPrompt {
+ public:
+  explicit Prompt(std::string path) : path_(std::move(path)) {}
+  std::optional<std::string> AskSavePath(const SaveRequest&) override { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class Quiet : public MessageSink {
+ public:
+  void ShowMessage(const std::string&) override {}
+};
+
+// A main window whose option dialogs answer as `answer` says.
+class Window : public ui::MainDialog {
+ public:
+  Window() : MainDialog({}) {
+    SetMessages(&quiet);
+    OnInitDialog();
+  }
+  std::function<void(ui::ModalDialog&)> answer;
+  Quiet quiet;
+
+ protected:
+  int RunModal(ui::ModalDialog& dialog) override {
+    dialog.OnInitDialog();
+    dialog.show();
+    answer(dialog);
+    dialog.hide();
+    return dialog.result();
+  }
+};
+
+double Seconds(const std::function<void()>& run) {
+  const auto start = std::chrono::steady_clock::now();
+  run();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Both sides start from the same picture each time.
+struct Case {
+  const char* name;
+  int side;
+  int bits;
+  std::function<void(Window&)> gui;
+  std::function<void(Document&)> cli;
+};
+
+void Fill(ImageBuffer& image, int side, int bits) {
+  (void)image.Create(side, side, 24);
+  pixmill::testing::FillPhotoLike(image, 5);
+  if (bits == 8) {
+    ApplyColorSettings(image, {0, 0, 8});
+    (void)ChangeColorDepth(image, 8);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  pixmill::testing::TempDir dir;
+  const std::string out = dir.File("out.d");
+  const std::vector<Case> cases = {
+      {"colour to 8 bits, diffusion, 4096 x 4096", 4096, 24,
+       [](Window& w) {
+         w.answer = [](ui::ModalDialog& md) {
+           auto& d = static_cast<ui::ColorDialog&>(md);
+           d.depthRadios[2]->setChecked(true);
+           d.diffusionRadio->setChecked(true);
+           d.optimizedRadio->setChecked(true);
+           d.accept();
+         };
+         w.OnColor();
+       },
+       [](Document& doc) { (void)ColourCommand(doc, {1, 0, 8}, 8); }},
+      {"resize 4096 x 4096 to 3000 x 3000", 4096, 24,
+       [](Window& w) {
+         w.answer = [](ui::ModalDialog& md) {
+           auto& d = static_cast<ui::ScaleDialog&>(md);
+           d.widthEdit->setText(QStringLiteral("3000"));
+           d.heightEdit->setText(QStringLiteral("3000"));
+           d.accept();
+         };
+         w.OnScale();
+       },
+       [](Document& doc) { (void)ScaleCommand(doc, 3000, 3000); }},
+      {"LZSS texture export, 1024 x 1024 at 8 bits", 1024, 8,
+       [&out](Window& w) {
+         Prompt prompt(out);
+         w.SetSavePrompt(&prompt);
+         w.answer = [](ui::ModalDialog& md) {
+           auto& d = static_cast<ui::ConvertDialog&>(md);
+           d.textureRadio->click();
+           d.lzssBox->setChecked(true);
+           d.accept();
+         };
+         w.OnConvert();
+       },
+       [&out](Document& doc) {
+         Prompt prompt(out);
+         (void)ConvertCommand(doc, {kFormTexture, kOutputBinary, 1, 1}, prompt, nullptr);
+       }},
+  };
+
+  double worst = 0;
+  for (const Case& c : cases) {
+    std::vector<double> gui, cli;
+    for (int round = 0; round < 3; ++round) {
+      Window window;
+      window.show();
+      Fill(window.m_doc.image, c.side, c.bits);
+      window.UpdateTitle();
+      QApplication::processEvents();
+      gui.push_back(Seconds([&] { c.gui(window); }));
+      Document doc;
+      Fill(doc.image, c.side, c.bits);
+      cli.push_back(Seconds([&] { c.cli(doc); }));
+    }
+    const double ratio = Median(gui) / Median(cli);
+    worst = std::max(worst, ratio);
+    std::printf("%-45s program %7.3f s, command line %7.3f s, ratio %.2f\n", c.name, Median(gui), Median(cli), ratio);
+  }
+  std::printf("gui/cli time ratio: %.2f\n", worst);
+  return 0;
+}

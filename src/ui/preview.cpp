@@ -1,0 +1,237 @@
+#include "ui/preview.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QImage>
+#include <QStyleHints>
+
+#include <algorithm>
+#include <cmath>
+
+#include "color/transparent.h"
+
+namespace pixmill::ui {
+
+namespace {
+
+QColor KeyColour() { return QColor(kKeyColor & 0xFF, (kKeyColor >> 8) & 0xFF, (kKeyColor >> 16) & 0xFF); }
+
+// Zooms from which the pixel grid shows.
+constexpr double kGridFrom = 8;
+
+}  // namespace
+
+PreviewView::PreviewView(const ImageBuffer& image, QWidget* parent) : QWidget(parent), image_(image) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::ClickFocus);
+}
+
+void PreviewView::SetPosition(int hpos, int vpos) {
+  if (hpos == hpos_ && vpos == vpos_) return;
+  hpos_ = hpos;
+  vpos_ = vpos;
+  update();
+}
+
+void PreviewView::SetZoom(double zoom) {
+  zoom_ = zoom;
+  update();
+}
+
+void PreviewView::PictureChanged() {
+  cells_ = QImage();
+  update();
+}
+
+void PreviewView::SetGrid(bool on) {
+  grid_ = on;
+  update();
+}
+
+void PreviewView::SetConsoleView(bool on) {
+  console_ = on;
+  update();
+}
+
+int PreviewView::Border() const { return std::max(1, static_cast<int>(std::lround(devicePixelRatioF()))); }
+
+double PreviewView::Scale() const { return zoom_ * devicePixelRatioF(); }
+
+int PreviewView::Cell() const {
+  const double s = Scale();
+  return s >= 1 ? static_cast<int>(std::lround(s)) : 1;
+}
+
+int PreviewView::Step() const {
+  const double s = Scale();
+  return s >= 1 ? 1 : std::max(1, static_cast<int>(std::lround(1 / s)));
+}
+
+int PreviewView::VisibleColumns() const {
+  const int inside = static_cast<int>(std::floor(width() * devicePixelRatioF())) - 2 * Border();
+  return std::max(0, inside / Cell() * Step());
+}
+
+int PreviewView::VisibleRows() const {
+  const int inside = static_cast<int>(std::floor(height() * devicePixelRatioF())) - 2 * Border();
+  return std::max(0, inside / Cell() * Step());
+}
+
+std::optional<QPoint> PreviewView::PixelAt(const QPointF& pos) const {
+  const double dpr = devicePixelRatioF();
+  const int border = Border();
+  const int dx = static_cast<int>(std::floor(pos.x() * dpr)) - border;
+  const int dy = static_cast<int>(std::floor(pos.y() * dpr)) - border;
+  const int insideW = static_cast<int>(std::floor(width() * dpr)) - 2 * border;
+  const int insideH = static_cast<int>(std::floor(height() * dpr)) - 2 * border;
+  if (dx < 0 || dy < 0 || dx >= insideW || dy >= insideH) return std::nullopt;
+  const int x = hpos_ + dx / Cell() * Step();
+  const int y = vpos_ + dy / Cell() * Step();
+  if (!image_.IsValid() || !image_.Inside(x, y)) return std::nullopt;
+  return QPoint(x, y);
+}
+
+QPointF PreviewView::PointOf(int x, int y) const {
+  const double dpr = devicePixelRatioF();
+  const double cellsX = static_cast<double>(x - hpos_) / Step();
+  const double cellsY = static_cast<double>(y - vpos_) / Step();
+  return QPointF((Border() + cellsX * Cell()) / dpr, (Border() + cellsY * Cell()) / dpr);
+}
+
+uint32_t PreviewView::Shown(int x, int y) const {
+  const uint32_t rgb = image_.GetPixel(x, y) & 0xFFFFFF;
+  if (!console_) return 0xFF000000u | rgb;
+  // As the console shows it: the colour word the export writes, and no
+  // colour at all where the export writes the transparent word or index 0.
+  const int bits = image_.BitCount();
+  const bool transparent = ((bits == 4 || bits == 8) && image_.GetIndex(x, y) == 0) ||
+                           (bits >= 16 && SwapRedBlue(rgb) == image_.m_transparentColor);
+  return transparent ? 0u : 0xFF000000u | Colour16ToRgb(RgbToColour16(rgb));
+}
+
+void PreviewView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const double dpr = devicePixelRatioF();
+  painter.scale(1 / dpr, 1 / dpr);  // from here on, device pixels
+  const int w = static_cast<int>(std::floor(width() * dpr));
+  const int h = static_cast<int>(std::floor(height() * dpr));
+  const int border = Border();
+  const QRect inside(border, border, std::max(0, w - 2 * border), std::max(0, h - 2 * border));
+  painter.fillRect(inside, KeyColour());
+  if (image_.IsValid()) {
+    const int cell = Cell(), step = Step();
+    // The cells that meet the inside, the last ones cut by the border.
+    const int cols = std::min((inside.width() + cell - 1) / cell, (image_.Width() - hpos_ + step - 1) / step);
+    const int rows = std::min((inside.height() + cell - 1) / cell, (image_.Height() - vpos_ + step - 1) / step);
+    if (cols > 0 && rows > 0) {
+      const QRect wanted(hpos_, vpos_, cols, rows);
+      if (cells_.isNull() || cellsFor_ != wanted || cellsStep_ != step || cellsConsole_ != console_) {
+        cells_ = QImage(cols, rows, QImage::Format_ARGB32);
+        for (int r = 0; r < rows; ++r) {
+          auto* line = reinterpret_cast<QRgb*>(cells_.scanLine(r));
+          for (int c = 0; c < cols; ++c) line[c] = Shown(hpos_ + c * step, vpos_ + r * step);
+        }
+        cellsFor_ = wanted;
+        cellsStep_ = step;
+        cellsConsole_ = console_;
+      }
+      const QImage& block = cells_;
+      painter.setClipRect(inside);
+      const QRect area(border, border, cols * cell, rows * cell);
+      if (console_) {
+        // A grey checkerboard behind, showing through transparent pixels.
+        const int square = 4 * border;
+        for (int y = area.top(); y < area.bottom(); y += square) {
+          for (int x = area.left(); x < area.right(); x += square) {
+            const bool dark = ((x - area.left()) / square + (y - area.top()) / square) % 2 != 0;
+            painter.fillRect(x, y, square, square, dark ? QColor(0x99, 0x99, 0x99) : QColor(0xCC, 0xCC, 0xCC));
+          }
+        }
+      }
+      painter.drawImage(area, block);  // whole device pixels per picture pixel: nearest neighbour
+      if (grid_ && zoom_ >= kGridFrom) {
+        painter.setPen(QColor(0x80, 0x80, 0x80, 0x70));
+        for (int c = 1; c < cols; ++c) painter.drawLine(area.left() + c * cell, area.top(), area.left() + c * cell, area.bottom());
+        for (int r = 1; r < rows; ++r) painter.drawLine(area.left(), area.top() + r * cell, area.right(), area.top() + r * cell);
+      }
+      painter.setClipping(false);
+    }
+  }
+  // The black frame.
+  painter.fillRect(0, 0, w, border, Qt::black);
+  painter.fillRect(0, h - border, w, border, Qt::black);
+  painter.fillRect(0, 0, border, h, Qt::black);
+  painter.fillRect(w - border, 0, border, h, Qt::black);
+}
+
+void PreviewView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+  setFocus(Qt::MouseFocusReason);
+  emit Clicked(PixelAt(event->position()));
+  event->accept();
+}
+
+void PreviewView::mouseMoveEvent(QMouseEvent* event) {
+  emit Hovered(PixelAt(event->position()));
+  QWidget::mouseMoveEvent(event);
+}
+
+void PreviewView::leaveEvent(QEvent* event) {
+  emit Hovered(std::nullopt);
+  QWidget::leaveEvent(event);
+}
+
+void PreviewView::wheelEvent(QWheelEvent* event) {
+  const QPoint delta = event->angleDelta();
+  const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;
+  if (notches == 0) return;
+  if (event->modifiers() & Qt::ControlModifier) {
+    emit ZoomRequested(notches, event->position());
+  } else {
+    // Shift, or a sideways wheel, scrolls across.
+    const bool across = (event->modifiers() & Qt::ShiftModifier) || delta.y() == 0;
+    const int action = notches > 0 ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd;
+    const int lines = std::abs(notches) * QApplication::wheelScrollLines();
+    for (int i = 0; i < lines; ++i) emit ScrollRequested(across ? Qt::Horizontal : Qt::Vertical, action);
+  }
+  event->accept();
+}
+
+void PreviewView::keyPressEvent(QKeyEvent* event) {
+  struct Key {
+    int key;
+    Qt::Orientation orientation;
+    int action;
+  };
+  static const Key kKeys[] = {
+      {Qt::Key_Left, Qt::Horizontal, QAbstractSlider::SliderSingleStepSub},
+      {Qt::Key_Right, Qt::Horizontal, QAbstractSlider::SliderSingleStepAdd},
+      {Qt::Key_Up, Qt::Vertical, QAbstractSlider::SliderSingleStepSub},
+      {Qt::Key_Down, Qt::Vertical, QAbstractSlider::SliderSingleStepAdd},
+      {Qt::Key_PageUp, Qt::Vertical, QAbstractSlider::SliderPageStepSub},
+      {Qt::Key_PageDown, Qt::Vertical, QAbstractSlider::SliderPageStepAdd},
+      {Qt::Key_Home, Qt::Vertical, QAbstractSlider::SliderToMinimum},
+      {Qt::Key_End, Qt::Vertical, QAbstractSlider::SliderToMaximum},
+  };
+  for (const Key& k : kKeys) {
+    if (event->key() == k.key && !(event->modifiers() & Qt::ControlModifier)) {
+      emit ScrollRequested(k.orientation, k.action);
+      event->accept();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void PreviewView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  emit Resized();
+}
+
+}  // namespace pixmill::ui

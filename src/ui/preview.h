@@ -1,0 +1,85 @@
+// The framed preview of the picture. Inside a black border one device pixel
+// wide (rounded from one logical pixel), the picture is drawn from the
+// scroll position (hpos, vpos), every picture pixel the same whole number of
+// device pixels wide and high at every device pixel ratio, or at zooms below
+// one device pixel per picture pixel, one picture pixel in every so many.
+// Beyond the picture, the key colour.
+#pragma once
+
+#include <QFrame>
+#include <QPoint>
+
+#include <optional>
+
+#include "image/image_buffer.h"
+
+namespace pixmill::ui {
+
+class PreviewView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit PreviewView(const ImageBuffer& image, QWidget* parent = nullptr);
+
+  // What is shown: the scroll position in picture pixels and the zoom.
+  void SetPosition(int hpos, int vpos);
+  void SetZoom(double zoom);
+  double Zoom() const { return zoom_; }
+  void SetGrid(bool on);
+  void SetConsoleView(bool on);
+  // The picture changed: what is drawn of it is made afresh.
+  void PictureChanged();
+  bool Grid() const { return grid_; }
+  bool ConsoleView() const { return console_; }
+
+  // Device pixels per picture pixel (1 or more), or 0 when each device
+  // pixel shows one picture pixel in Step() along each side.
+  int Cell() const;
+  int Step() const;
+  // Whole picture pixels that fit inside the border, across and down.
+  int VisibleColumns() const;
+  int VisibleRows() const;
+  // The picture pixel under a point in this widget's coordinates, or none
+  // when the point lies on the border or beyond the picture's pixels.
+  std::optional<QPoint> PixelAt(const QPointF& pos) const;
+  // The point (widget coordinates) where picture pixel (x, y)'s top left
+  // corner is drawn, for the present scroll position.
+  QPointF PointOf(int x, int y) const;
+
+ signals:
+  // A left click; `pixel` is empty outside the picture.
+  void Clicked(std::optional<QPoint> pixel);
+  void Hovered(std::optional<QPoint> pixel);
+  // Wheel and keys: scroll by lines, pages, to the ends; Ctrl+wheel zooms
+  // around a point.
+  void ScrollRequested(Qt::Orientation orientation, int action);
+  void ZoomRequested(int steps, QPointF around);
+  void Resized();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  int Border() const;
+  double Scale() const;  // device pixels per picture pixel
+  uint32_t Shown(int x, int y) const;
+
+  const ImageBuffer& image_;
+  // The picture's cells last drawn, and what they were drawn for.
+  QImage cells_;
+  QRect cellsFor_;  // hpos, vpos, columns, rows
+  int cellsStep_ = 0;
+  bool cellsConsole_ = false;
+  int hpos_ = 0;
+  int vpos_ = 0;
+  double zoom_ = 1;
+  bool grid_ = true;
+  bool console_ = false;
+};
+
+}  // namespace pixmill::ui
