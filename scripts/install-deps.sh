@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev
   qt6-base-dev-tools
   qt6-translations-l10n
+  qt6-l10n-tools
   libgl-dev
   libgtest-dev
   libgmock-dev

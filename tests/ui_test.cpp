@@ -6,10 +6,12 @@
 #include <QComboBox>
 #include <QMimeData>
 #include <QTest>
+#include <QTranslator>
 #include <QUrl>
 
 #include <cmath>
 #include <functional>
+#include <set>
 #include <sys/stat.h>
 
 #include "app/document.h"
@@ -38,6 +40,9 @@ class TestWindow : public MainDialog {
   explicit TestWindow(QString cmdLine = {}) : MainDialog(std::move(cmdLine)) {
     SetSavePrompt(&save);
     SetMessages(&messages);
+    show();
+    activateWindow();
+    (void)QTest::qWaitForWindowActive(this);
     OnInitDialog();
   }
   void Open(const std::string& path) {
@@ -61,6 +66,8 @@ class TestWindow : public MainDialog {
     if (drive) drive(dialog);
     const int result = dialog.result();
     dialog.hide();
+    activateWindow();  // as the window system does when a modal dialog closes
+    (void)QTest::qWaitForWindowActive(this);
     return result;
   }
   QString AskOpenPath() override {
@@ -535,6 +542,163 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"LeadingNumberLikeAtof", 320, 240, 0, {{'w', " +3e2px"}}, " +3e2px", "240", 300, 240}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// ------------------------------------------------------------ the workbench
+
+TEST(Workbench, ZoomScrollsAndPicksByPicturePixels) {
+  TempDir dir;
+  TestWindow window;
+  window.Open(WritePicture(dir, "p.bmp", 300, 200, 24, 4));
+  PreviewView* view = window.preview;
+  for (int level : {5, 8}) {  // 3x, 8x
+    window.SetZoomLevel(level);
+    EXPECT_EQ(view->Cell(), static_cast<int>(MainDialog::kZooms[level]));
+    EXPECT_EQ(window.m_hScrollMax, 300 - view->VisibleColumns());
+    const int before = window.hScroll->value();
+    for (int i = 0; i < 7; ++i) QTest::keyClick(view, Qt::Key_Right);  // a line step is one picture pixel
+    QTest::keyClick(view, Qt::Key_Down);
+    const int hpos = window.hScroll->value(), vpos = window.vScroll->value();
+    EXPECT_EQ(hpos, before + 7);
+    for (QPoint p : {QPoint(hpos, vpos), QPoint(hpos + 5, vpos + 9), QPoint(hpos + view->VisibleColumns() - 1, vpos + 2)}) {
+      AtPixel(view, p.x(), p.y());
+      EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(window.image().GetPixel(p.x(), p.y()))) << level;
+    }
+  }
+  // The grid from 8x on, between the pixels, and not when it is off.
+  const int x = window.hScroll->value() + 2, y = window.vScroll->value() + 2;
+  const QPoint line = (view->PointOf(x, y) * view->devicePixelRatioF()).toPoint();
+  const uint32_t under = window.image().GetPixel(x, y);
+  EXPECT_NE(view->grab().toImage().pixel(line) & 0xFFFFFF, under);
+  window.gridBox->setChecked(false);
+  EXPECT_EQ(view->grab().toImage().pixel(line) & 0xFFFFFF, under);
+  // Ctrl+wheel zooms around the pointer: the pixel under it stays there.
+  const QPointF at = view->PointOf(x + 3, y + 4) + QPointF(1, 1);
+  QWheelEvent wheel(at, view->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::ControlModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view, &wheel);
+  EXPECT_EQ(window.ZoomLevel(), 7);
+  EXPECT_EQ(view->PixelAt(at), QPoint(x + 3, y + 4));
+  QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ(window.ZoomLevel(), 3);
+  QTest::keyClick(&window, Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_EQ(view->Cell(), 2);
+  window.SetZoomLevel(0);  // fit: the whole picture shows
+  EXPECT_EQ(window.m_hScrollMax + window.m_vScrollMax, 0);
+}
+
+TEST(Workbench, ConsoleViewShowsWhatTheConsoleShows) {
+  TempDir dir;
+  ImageBuffer img;
+  ASSERT_TRUE(img.Create(4, 1, 24).ok());
+  for (int x = 0; x < 4; ++x) WriteRgb24(img.Row(0) + 3 * x, x == 1 ? SwapRedBlue(kKeyColor) : 0x123456 + x);
+  ASSERT_TRUE(WriteBmp(img, dir.File("c.bmp")).ok());
+  TestWindow window;
+  window.Open(dir.File("c.bmp"));
+  window.SetZoomLevel(10);  // 16x
+  QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+  ASSERT_TRUE(window.consoleBox->isChecked());
+  const QImage shown = window.preview->grab().toImage();
+  auto middle = [&](int x) { return shown.pixel(((window.preview->PointOf(x, 0) + QPointF(4, 4)) * window.preview->devicePixelRatioF()).toPoint()) & 0xFFFFFF; };
+  EXPECT_EQ(middle(0), 0x103050u);  // 5 bits a channel
+  EXPECT_TRUE(middle(1) == 0x999999u || middle(1) == 0xCCCCCCu) << std::hex << middle(1);  // transparent
+  ColourCommand(window.m_doc, {0, 1, 8}, 8).ok();  // 8 bits: index 0 is the transparent slot
+  window.UpdateTitle();
+  window.preview->PictureChanged();
+  const QImage indexed = window.preview->grab().toImage();
+  EXPECT_NE(indexed.pixel(((window.preview->PointOf(0, 0) + QPointF(4, 4)) * window.preview->devicePixelRatioF()).toPoint()) & 0xFFFFFF, 0x999999u);
+}
+
+TEST(Workbench, UndoAndRedoGiveTheBytesOfDoingItOnce) {
+  TempDir dir;
+  const std::string path = WritePicture(dir, "s.bmp", 40, 30, 24, 8);
+  TestWindow window;
+  window.Open(path);
+  auto bytes = [&] {
+    window.save.answer = dir.File("now.bmp");
+    window.OnSave();
+    return ReadFileBytes(dir.File("now.bmp"));
+  };
+  const std::vector<uint8_t> loaded = bytes();
+  auto toFourBits = [](ModalDialog& md) {
+    Click(static_cast<ColorDialog&>(md).depthRadios[1]);
+    Click(static_cast<ColorDialog&>(md).okButton);
+  };
+  window.drive = toFourBits;
+  window.OnColor();
+  const std::vector<uint8_t> fourBits = bytes();
+  AtPixel(window.preview, 3, 3);
+  Click(window.transparentButton);
+  const std::vector<uint8_t> transparent = bytes();
+  const uint32_t lastTransparent = window.image().m_lastTransparent;
+  QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(bytes(), fourBits);
+  EXPECT_EQ(window.image().m_lastTransparent, kKeyColor);  // as before Transparent
+  QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(bytes(), loaded);
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 s.bmp(40×30×24)"));
+  QTest::keyClick(&window, Qt::Key_Y, Qt::ControlModifier);
+  QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(bytes(), transparent);
+  EXPECT_EQ(window.image().m_lastTransparent, lastTransparent);
+  window.OnUndo();
+  window.OnUndo();
+  window.OnColor();  // the same command again: the same bytes, and no redo left
+  EXPECT_EQ(bytes(), fourBits);
+  EXPECT_FALSE(window.m_history.CanRedo());
+  window.OnUndo();
+  window.OnUndo();  // before the load: no picture
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver2.0"));
+  // Pictures beyond the cap drop the oldest steps.
+  History history(2 * (44 + 40 * 30 * 3) + 100);  // two pictures' blocks and a little
+  Document doc;
+  ASSERT_TRUE(LoadCommand(doc, path).ok());
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(history.Record(doc).ok());
+  EXPECT_EQ(history.UndoSteps(), 2u);
+}
+
+TEST(Workbench, StatusBarTellsAboutThePictureAndThePixel) {
+  TempDir dir;
+  TestWindow window;
+  window.Open(WritePicture(dir, "p.bmp", 20, 10, 8, 2));
+  QApplication::processEvents();  // the colours are counted once the window is repainted
+  const ImageBuffer& img = window.image();
+  std::set<int> indices;
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 20; ++x) indices.insert(img.GetIndex(x, y));
+  }
+  EXPECT_EQ(window.pictureStatus->text(), QStringLiteral("20×10×8  色数 %1  倍率 1×").arg(indices.size()));
+  AtPixel(window.preview, 2, 3, QEvent::MouseMove);
+  const uint32_t rgb = img.GetPixel(2, 3) & 0xFFFFFF;
+  EXPECT_EQ(window.pixelStatus->text(), QStringLiteral("(2, 3) #%1  索引 %2  語 %3")
+                                            .arg(rgb, 6, 16, QLatin1Char('0'))
+                                            .toUpper()
+                                            .arg(img.GetIndex(2, 3))
+                                            .arg(RgbToColour16(rgb) | 0x8000, 4, 16, QLatin1Char('0'))
+                                            .toUpper());
+  EXPECT_EQ(window.pickedStatus->text(), QStringLiteral("選択色 #C0C0C0"));
+}
+
+TEST(Workbench, ResizableWithShortcutsAndInEnglishWhenAsked) {
+  TestWindow window;
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  const int before = window.preview->width();
+  window.resize(window.width() + 200, window.height() + 100);
+  QApplication::processEvents();
+  EXPECT_EQ(window.preview->width(), before + 200);
+  EXPECT_TRUE(window.openButton->toolTip().contains(QStringLiteral("Ctrl+O")));
+  EXPECT_TRUE(window.scaleButton->toolTip().contains(QStringLiteral("Ctrl+R")));
+  // In an English locale the texts are English; everything else is Japanese.
+  auto translators = [] { return qApp->findChildren<QTranslator*>(); };
+  for (QTranslator* t : translators()) QCoreApplication::removeTranslator(t), delete t;
+  InstallTranslations(*qApp, QLocale(QLocale::English, QLocale::UnitedStates));
+  TestWindow english;
+  EXPECT_EQ(english.openButton->text(), QStringLiteral("Open"));
+  EXPECT_EQ(english.consoleBox->text(), QStringLiteral("Console view"));
+  for (QTranslator* t : translators()) QCoreApplication::removeTranslator(t), delete t;
+  InstallTranslations(*qApp, QLocale::c());
+  TestWindow japanese;
+  EXPECT_EQ(japanese.openButton->text(), QStringLiteral("開く"));
+}
+
 // ------------------------------------------------------ the commands together
 
 TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {
@@ -592,7 +756,7 @@ TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  pixmill::ui::InstallTranslations(app);
+  pixmill::ui::InstallTranslations(app, QLocale::c());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,5 +1,7 @@
 #include "app/document.h"
 
+#include <vector>
+
 #include "app/convert_rules.h"
 #include "export/loader.h"
 #include "image/bmp.h"
@@ -89,6 +91,26 @@ Result ColourCommand(Document& doc, const ColorSettings& settings, int bits) {
 void PickCommand(Document& doc, int32_t x, int32_t y) {
   const ImageBuffer& image = doc.image;
   doc.pickedColor = image.IsValid() && image.Inside(x, y) ? SwapRedBlue(image.GetPixel(x, y)) : doc.KeyColour();
+}
+
+int ColoursInUse(const ImageBuffer& image) {
+  if (!image.IsValid()) return 0;
+  // One bit for every colour a pixel can have: 2^24, or the 256 indices.
+  const bool indexed = image.BitCount() <= 8;
+  std::vector<uint64_t> seen(indexed ? 4 : (size_t{1} << 24) / 64, 0);
+  std::vector<uint32_t> row(static_cast<size_t>(image.Width()));
+  int count = 0;
+  for (int32_t y = 0; y < image.Height(); ++y) {
+    if (!indexed) image.GetRowPixels(y, row.data());
+    for (int32_t x = 0; x < image.Width(); ++x) {
+      const uint32_t v = indexed ? image.GetIndex(x, y) : row[static_cast<size_t>(x)] & 0xFFFFFF;
+      uint64_t& word = seen[v >> 6];
+      const uint64_t bit = uint64_t{1} << (v & 63);
+      count += (word & bit) == 0;
+      word |= bit;
+    }
+  }
+  return count;
 }
 
 }  // namespace pixmill

@@ -62,4 +62,8 @@ Result ColourCommand(Document& doc, const ColorSettings& settings, int bits);
 // A click on picture pixel (x, y): its colour, or the key colour outside.
 void PickCommand(Document& doc, int32_t x, int32_t y);
 
+// How many different colours the picture's pixels have (palette indices in
+// use at 8 bits or fewer); 0 without a picture.
+int ColoursInUse(const ImageBuffer& image);
+
 }  // namespace pixmill

@@ -113,6 +113,37 @@ void ImageBuffer::TakeBlocksFrom(ImageBuffer& source) {
   source.m_valid = 0;
 }
 
+Result ImageBuffer::CopyPictureFrom(const ImageBuffer& source) {
+  ImageBuffer copy;
+  if (source.m_valid) {
+    Block info = AllocateBlock(source.m_infoSize, false);
+    Block bits = AllocateBlock(source.m_bitsSize, false);
+    if (!info || !bits) return Result::Refused("not enough memory to copy the picture", Result::Cause::kNoMemory);
+    std::memcpy(info.get(), source.m_info.get(), source.m_infoSize);
+    std::memcpy(bits.get(), source.m_bits.get(), source.m_bitsSize);
+    copy.Adopt(source.m_fileHeader, std::move(info), source.m_infoSize, std::move(bits), source.m_bitsSize,
+               source.m_width, source.m_height, source.m_bitCount);
+  }
+  copy.m_ditherMode = source.m_ditherMode;
+  copy.m_sampleColumns = source.m_sampleColumns;
+  copy.m_sampleRows = source.m_sampleRows;
+  copy.m_paletteKind = source.m_paletteKind;
+  copy.m_precision = source.m_precision;
+  copy.m_title = source.m_title;
+  copy.m_lastTransparent = source.m_lastTransparent;
+  copy.m_transparentColor = source.m_transparentColor;
+  SwapPictures(copy);
+  return Result::Done();
+}
+
+void ImageBuffer::SwapPictures(ImageBuffer& other) {
+  ProgressSink* const mine = m_progress;
+  ProgressSink* const theirs = other.m_progress;
+  std::swap(*this, other);
+  m_progress = mine;
+  other.m_progress = theirs;
+}
+
 uint32_t ImageBuffer::GetPixel(int32_t x, int32_t y) const {
   const int32_t offset = GetPixelOffset(x, y);
   if (offset < 0) return 0;

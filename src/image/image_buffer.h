@@ -112,6 +112,8 @@ class ImageBuffer {
   ImageBuffer();
   ~ImageBuffer();
   ImageBuffer(const ImageBuffer&) = delete;
+  ImageBuffer(ImageBuffer&&) = default;
+  ImageBuffer& operator=(ImageBuffer&&) = default;
   ImageBuffer& operator=(const ImageBuffer&) = delete;
 
   // Replaces both blocks by a zero-filled picture with headers describing it
@@ -130,6 +132,13 @@ class ImageBuffer {
   // empty: the same as Create with its size and depth followed by CopyFrom,
   // without a third copy of the pixels in memory.
   void TakeBlocksFrom(ImageBuffer& source);
+
+  // The whole picture, blocks, settings, title and transparent state, made
+  // a copy of the source's (empty when the source is); the progress sink
+  // stays. Refused, nothing changed, when memory runs out.
+  Result CopyPictureFrom(const ImageBuffer& source);
+  // Exchanges the whole pictures of the two, as CopyPictureFrom sees them.
+  void SwapPictures(ImageBuffer& other);
 
   int32_t GetInfoSize() const { return m_bitCount >= 16 ? info::kHeaderSize : info::kHeaderSize + 4 * (1 << m_bitCount); }
   int32_t GetImageSize() const { return m_stride * m_height; }

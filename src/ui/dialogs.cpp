@@ -87,18 +87,18 @@ bool FocusGroup(QButtonGroup& group) {
 // ---------------------------------------------------------------- Convert
 
 ConvertDialog::ConvertDialog(QWidget* parent) : ModalDialog(parent) {
-  PrepareDialog(this, QStringLiteral("コンバート"));
+  PrepareDialog(this, tr("コンバート"));
   QVBoxLayout* formLayout = nullptr;
   QVBoxLayout* outputLayout = nullptr;
-  QGroupBox* formBox = Group(QStringLiteral("コンバート形式"), formLayout);
-  QGroupBox* outputBox = Group(QStringLiteral("出力形式"), outputLayout);
-  bitmapRadio = AddRadio(formGroup_, formLayout, QStringLiteral("ビットマップ形式"), kFormBitmap);
-  textureRadio = AddRadio(formGroup_, formLayout, QStringLiteral("テクスチャ形式"), kFormTexture);
-  characterRadio = AddRadio(formGroup_, formLayout, QStringLiteral("キャラクタ形式"), kFormCharacter);
-  binaryRadio = AddRadio(outputGroup_, outputLayout, QStringLiteral("バイナリ形式"), kOutputBinary);
-  textRadio = AddRadio(outputGroup_, outputLayout, QStringLiteral("テキスト形式"), kOutputText);
-  lzssBox = new QCheckBox(QStringLiteral("LZSS圧縮"));
-  paletteBox = new QCheckBox(QStringLiteral("パレット"));
+  QGroupBox* formBox = Group(tr("コンバート形式"), formLayout);
+  QGroupBox* outputBox = Group(tr("出力形式"), outputLayout);
+  bitmapRadio = AddRadio(formGroup_, formLayout, tr("ビットマップ形式"), kFormBitmap);
+  textureRadio = AddRadio(formGroup_, formLayout, tr("テクスチャ形式"), kFormTexture);
+  characterRadio = AddRadio(formGroup_, formLayout, tr("キャラクタ形式"), kFormCharacter);
+  binaryRadio = AddRadio(outputGroup_, outputLayout, tr("バイナリ形式"), kOutputBinary);
+  textRadio = AddRadio(outputGroup_, outputLayout, tr("テキスト形式"), kOutputText);
+  lzssBox = new QCheckBox(tr("LZSS圧縮"));
+  paletteBox = new QCheckBox(tr("パレット"));
   okButton = new QPushButton(QStringLiteral("OK"));
   cancelButton = new QPushButton(QStringLiteral("Cancel"));
   okButton->setDefault(true);
@@ -192,21 +192,21 @@ void ConvertDialog::accept() {
 // ---------------------------------------------------------------- Colour
 
 ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(parent), messages_(messages) {
-  PrepareDialog(this, QStringLiteral("色数変更"));
+  PrepareDialog(this, tr("色数変更"));
   QVBoxLayout* depthLayout = nullptr;
   QVBoxLayout* ditherLayout = nullptr;
   QVBoxLayout* paletteLayout = nullptr;
   QVBoxLayout* precisionLayout = nullptr;
-  QGroupBox* depthBox = Group(QStringLiteral("色数"), depthLayout);
-  QGroupBox* ditherBox = Group(QStringLiteral("ディザリング"), ditherLayout);
-  QGroupBox* paletteBox = Group(QStringLiteral("パレット"), paletteLayout);
-  QGroupBox* precisionBox = Group(QStringLiteral("精度"), precisionLayout);
+  QGroupBox* depthBox = Group(tr("色数"), depthLayout);
+  QGroupBox* ditherBox = Group(tr("ディザリング"), ditherLayout);
+  QGroupBox* paletteBox = Group(tr("パレット"), paletteLayout);
+  QGroupBox* precisionBox = Group(tr("精度"), precisionLayout);
   const char* depths[] = {"1bit", "4bit", "8bit", "16bit", "24bit"};
   for (int i = 0; i < 5; ++i) depthRadios[static_cast<size_t>(i)] = AddRadio(depthGroup_, depthLayout, depths[i], i);
-  noneRadio = AddRadio(ditherGroup_, ditherLayout, QStringLiteral("なし"), 0);
-  diffusionRadio = AddRadio(ditherGroup_, ditherLayout, QStringLiteral("誤差拡散"), 1);
-  optimizedRadio = AddRadio(paletteGroup_, paletteLayout, QStringLiteral("最適化"), 0);
-  standardRadio = AddRadio(paletteGroup_, paletteLayout, QStringLiteral("標準"), 1);
+  noneRadio = AddRadio(ditherGroup_, ditherLayout, tr("なし"), 0);
+  diffusionRadio = AddRadio(ditherGroup_, ditherLayout, tr("誤差拡散"), 1);
+  optimizedRadio = AddRadio(paletteGroup_, paletteLayout, tr("最適化"), 0);
+  standardRadio = AddRadio(paletteGroup_, paletteLayout, tr("標準"), 1);
   auto* spin = new ArrowsOnlySpin;
   spin->lineEdit()->setReadOnly(true);
   spin->setRange(0, 99);
@@ -264,7 +264,7 @@ void ColorDialog::OnInitDialog() {
 
 void ColorDialog::accept() {
   if (!Transfer(false)) {
-    if (messages_) messages_->ShowMessage("精度には 1 から 16 までの整数を入力してください");
+    if (messages_) messages_->ShowMessage(tr("精度には 1 から 16 までの整数を入力してください").toStdString());
     precisionEdit->setFocus();
     return;
   }
@@ -317,7 +317,7 @@ QString WholeText(double value) {
 }
 
 ScaleDialog::ScaleDialog(QWidget* parent, MessageSink* messages) : ModalDialog(parent), messages_(messages) {
-  PrepareDialog(this, QStringLiteral("拡大縮小"));
+  PrepareDialog(this, tr("拡大縮小"));
   const DialogUnits du(font());
   widthEdit = new QLineEdit;
   heightEdit = new QLineEdit;
@@ -325,13 +325,13 @@ ScaleDialog::ScaleDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
   heightEdit->setMinimumWidth(du.X(30));
   widthUnit = new QComboBox;
   heightUnit = new QComboBox;
-  aspectBox = new QCheckBox(QStringLiteral("縦横比を固定"));
+  aspectBox = new QCheckBox(tr("縦横比を固定"));
   okButton = new QPushButton(QStringLiteral("OK"));
   cancelButton = new QPushButton(QStringLiteral("Cancel"));
   okButton->setDefault(true);
 
-  auto* widthLabel = new QLabel(QStringLiteral("幅："));
-  auto* heightLabel = new QLabel(QStringLiteral("高さ："));
+  auto* widthLabel = new QLabel(tr("幅："));
+  auto* heightLabel = new QLabel(tr("高さ："));
   widthLabel->setBuddy(widthEdit);
   heightLabel->setBuddy(heightEdit);
   auto* grid = new QGridLayout(this);
@@ -449,7 +449,7 @@ void ScaleDialog::accept() {
   if (widthUnit->currentIndex() == 1) m_newWidth = m_newWidth * m_baseWidth / 100;
   if (heightUnit->currentIndex() == 1) m_newHeight = m_newHeight * m_baseHeight / 100;
   if (!(m_newWidth > 0) || m_newWidth > 4096 || !(m_newHeight > 0) || m_newHeight > 4096) {
-    if (messages_) messages_->ShowMessage("1から4096までの数を入力してください");
+    if (messages_) messages_->ShowMessage(tr("1から4096までの数を入力してください").toStdString());
     return;
   }
   Transfer(false);

@@ -5,10 +5,16 @@
 
 namespace pixmill::ui {
 
-void InstallTranslations(QCoreApplication& app) {
+void InstallTranslations(QCoreApplication& app, const QLocale& locale) {
+  const bool english = locale.language() == QLocale::English;
   auto* qt = new QTranslator(&app);
-  if (qt->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  if (qt->load(english ? QStringLiteral("qtbase_en") : QStringLiteral("qtbase_ja"),
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(qt);
+  }
+  if (english) {
+    auto* own = new QTranslator(&app);
+    if (own->load(QStringLiteral(":/i18n/pixmill_en.qm"))) QCoreApplication::installTranslator(own);
   }
 }
 

@@ -1,11 +1,14 @@
-// The language of the interface: Qt's own dialogs (file dialogs, message
-// boxes, the scroll bars' menus) speak the program's language.
+// The language of the interface. Japanese, the texts the program is written
+// in, unless the locale asks for English; Qt's own dialogs (file dialogs,
+// message boxes, the scroll bars' menus) follow.
 #pragma once
 
 #include <QCoreApplication>
+#include <QLocale>
 
 namespace pixmill::ui {
 
-void InstallTranslations(QCoreApplication& app);
+// Installs the translators for the system's locale, or for `locale`.
+void InstallTranslations(QCoreApplication& app, const QLocale& locale = QLocale::system());
 
 }  // namespace pixmill::ui

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -32,32 +33,41 @@ constexpr const char* kOpenFilter =
 
 QColor KeyColour() { return QColor(kKeyColor & 0xFF, (kKeyColor >> 8) & 0xFF, (kKeyColor >> 16) & 0xFF); }
 
-QString Tr(const char* text) { return QCoreApplication::translate("MainDialog", text); }
-
 // What lies behind a failure, in the program's words; empty when unknown.
 QString CauseText(Result::Cause cause, bool writing) {
   using C = Result::Cause;
   switch (cause) {
     case C::kNotFound:
-      return writing ? Tr("書き込む先のフォルダがありません。") : Tr("ファイルが見つかりません。");
+      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "書き込む先のフォルダがありません。")
+                     : QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルが見つかりません。");
     case C::kNoPermission:
-      return writing ? Tr("このフォルダに書き込む権限がありません。") : Tr("ファイルを読む権限がありません。");
+      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "このフォルダに書き込む権限がありません。")
+                     : QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルを読む権限がありません。");
     case C::kIsFolder:
-      return writing ? Tr("同じ名前のフォルダがあります。") : Tr("フォルダは読み込めません。");
+      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "同じ名前のフォルダがあります。")
+                     : QCoreApplication::translate("pixmill::ui::MainDialog", "フォルダは読み込めません。");
     case C::kNoSpace:
-      return Tr("ディスクがいっぱいです。");
+      return QCoreApplication::translate("pixmill::ui::MainDialog", "ディスクがいっぱいです。");
     case C::kNotAPicture:
-      return Tr("このプログラムが読める画像ではありません（BMP、PNG、書き出したデータ）。");
+      return QCoreApplication::translate("pixmill::ui::MainDialog",
+                                         "このプログラムが読める画像ではありません（BMP、PNG、書き出したデータ）。");
     case C::kDamaged:
-      return Tr("ファイルが壊れています。");
+      return QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルが壊れています。");
     case C::kTooLarge:
-      return writing ? Tr("書き出せる大きさを超えています。") : Tr("画像が大きすぎます。");
+      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "書き出せる大きさを超えています。")
+                     : QCoreApplication::translate("pixmill::ui::MainDialog", "画像が大きすぎます。");
     case C::kNoMemory:
-      return Tr("メモリが足りません。");
+      return QCoreApplication::translate("pixmill::ui::MainDialog", "メモリが足りません。");
     case C::kUnknown:
       break;
   }
   return {};
+}
+
+QString Hex(uint32_t value, int digits) { return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper(); }
+
+QString ZoomText(double zoom) {
+  return zoom >= 1 ? QStringLiteral("%1×").arg(zoom) : QStringLiteral("1/%1").arg(std::lround(1 / zoom));
 }
 
 // Passes the save prompt on, keeping the path chosen for a message, and
@@ -84,8 +94,9 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   setWindowTitle(FromUtf8(StartTitle()));
   setFont(DialogFont());
   setAcceptDrops(true);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                 Qt::WindowCloseButtonHint);
+  setSizeGripEnabled(true);
   // The window background is the button-face colour, which is the key colour.
   QPalette pal = palette();
   pal.setColor(QPalette::Window, KeyColour());
@@ -95,25 +106,37 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
 
   // Sizes in dialog units, as the window's template gives them.
   const DialogUnits du(font());
-  auto button = [&](const char* caption, int width, int height) {
-    auto* b = new QPushButton(Tr(caption));
+  auto button = [&](const QString& caption, int width, int height, const QKeySequence& key) {
+    auto* b = new QPushButton(caption);
     b->setFixedSize(du.X(width), du.Y(height));
     b->setAutoDefault(true);  // Return clicks the focused button, as Space does
+    b->setShortcut(key);
+    b->setToolTip(caption + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QStringLiteral(")"));
     return b;
   };
-  openButton = button("開く", 50, 14);
-  saveButton = button("保存", 50, 14);
-  convertButton = button("コンバート", 50, 14);
-  scaleButton = button("拡大縮小", 50, 14);
-  colourButton = button("色数変更", 50, 14);
-  transparentButton = button("透過色", 30, 15);
+  openButton = button(tr("開く"), 50, 14, QKeySequence::Open);
+  saveButton = button(tr("保存"), 50, 14, QKeySequence::Save);
+  convertButton = button(tr("コンバート"), 50, 14, QKeySequence(Qt::CTRL | Qt::Key_E));
+  scaleButton = button(tr("拡大縮小"), 50, 14, QKeySequence(Qt::CTRL | Qt::Key_R));
+  colourButton = button(tr("色数変更"), 50, 14, QKeySequence(Qt::CTRL | Qt::Key_K));
+  transparentButton = button(tr("透過色"), 30, 15, QKeySequence(Qt::CTRL | Qt::Key_T));
   swatch = new QLineEdit;
   swatch->setReadOnly(true);
   swatch->setFocusPolicy(Qt::NoFocus);
   swatch->setFixedSize(du.X(50) - du.X(30) - du.X(5), du.Y(15));  // its right edge under the buttons'
-
+  zoomBox = new QComboBox;
+  zoomBox->addItem(tr("全体"));
+  for (size_t i = 1; i < std::size(kZooms); ++i) zoomBox->addItem(ZoomText(kZooms[i]));
+  zoomBox->setCurrentIndex(zoomLevel_);
+  zoomBox->setToolTip(tr("表示倍率 (Ctrl+ホイール、Ctrl++、Ctrl+-、Ctrl+0)"));
+  gridBox = new QCheckBox(tr("グリッド"));
+  gridBox->setChecked(true);
+  gridBox->setToolTip(tr("8倍以上で画素の境目を表示 (Ctrl+G)"));
+  consoleBox = new QCheckBox(tr("実機表示"));
+  consoleBox->setToolTip(tr("ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)"));
   preview = new PreviewView(m_doc.image);
-  preview->setFixedSize(du.X(185), du.Y(150));
+  preview->setMinimumSize(du.X(60), du.Y(50));
+  preview->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   vScroll = new QScrollBar(Qt::Vertical);
   hScroll = new QScrollBar(Qt::Horizontal);
   vScroll->setFixedWidth(du.X(8));
@@ -129,7 +152,11 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   aboutButton->setText(QStringLiteral("Version ") + kVersion);
   aboutButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   aboutButton->setAutoRaise(true);
-  aboutButton->setToolTip(Tr("バージョン情報 (F1)"));
+  aboutButton->setToolTip(tr("バージョン情報 (F1)"));
+  pictureStatus = new QLabel;
+  pixelStatus = new QLabel;
+  pickedStatus = new QLabel;
+  for (QLabel* label : {pictureStatus, pixelStatus, pickedStatus}) label->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* left = new QVBoxLayout;
   left->setSpacing(du.Y(6));
@@ -150,13 +177,30 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   view->addWidget(vScroll, 0, 1);
   view->addWidget(hScroll, 1, 0);
 
+  auto* status = new QHBoxLayout;
+  status->setSpacing(du.X(4));
+  status->addWidget(zoomBox);
+  status->addWidget(gridBox);
+  status->addWidget(consoleBox);
+  status->addWidget(pictureStatus);
+  status->addWidget(pixelStatus, 1);
+  status->addWidget(pickedStatus);
+  // The texts follow the pointer; they do not widen the window.
+  for (QLabel* label : {pictureStatus, pixelStatus, pickedStatus}) {
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  }
+  pictureStatus->setMinimumWidth(du.X(60));
+  pickedStatus->setMinimumWidth(du.X(40));
+
   auto* grid = new QGridLayout(this);
   grid->setHorizontalSpacing(du.X(5));
   grid->setVerticalSpacing(du.Y(5));
   grid->addLayout(left, 0, 0, Qt::AlignTop | Qt::AlignLeft);
-  grid->addLayout(view, 0, 1, Qt::AlignTop | Qt::AlignLeft);
+  grid->addLayout(view, 0, 1);
   grid->addWidget(progressBar, 1, 0, 1, 2);
+  grid->addLayout(status, 2, 0, 1, 2);
   grid->setColumnStretch(1, 1);
+  grid->setRowStretch(0, 1);
 
   connect(openButton, &QPushButton::clicked, this, &MainDialog::OnOpen);
   connect(saveButton, &QPushButton::clicked, this, &MainDialog::OnSave);
@@ -165,21 +209,51 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   connect(colourButton, &QPushButton::clicked, this, &MainDialog::OnColor);
   connect(transparentButton, &QPushButton::clicked, this, &MainDialog::OnTransparent);
   connect(aboutButton, &QToolButton::clicked, this, &MainDialog::OnAbout);
-  auto* help = new QShortcut(QKeySequence::HelpContents, this);
-  connect(help, &QShortcut::activated, this, &MainDialog::OnAbout);
+  connect(zoomBox, &QComboBox::activated, this, [this](int level) { SetZoomLevel(level); });
+  connect(gridBox, &QCheckBox::toggled, preview, &PreviewView::SetGrid);
+  connect(consoleBox, &QCheckBox::toggled, preview, &PreviewView::SetConsoleView);
+  const struct {
+    QKeySequence key;
+    std::function<void()> run;
+  } shortcuts[] = {
+      {QKeySequence::HelpContents, [this] { OnAbout(); }},
+      {QKeySequence::Undo, [this] { OnUndo(); }},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { OnRedo(); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { OnRedo(); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoomLevel(std::max(zoomLevel_ - 1, 1)); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoomLevel(3); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_G), [this] { gridBox->toggle(); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_M), [this] { consoleBox->toggle(); }},
+  };
+  for (const auto& s : shortcuts) connect(new QShortcut(s.key, this), &QShortcut::activated, this, s.run);
   connect(hScroll, &QScrollBar::actionTriggered, this,
-          [this](int action) { OnScroll(hScroll, m_hScrollMax, m_lastHPos, action, true); });
+          [this](int action) { OnScroll(hScroll, m_hScrollMax, m_lastHPos, action); });
   connect(vScroll, &QScrollBar::actionTriggered, this,
-          [this](int action) { OnScroll(vScroll, m_vScrollMax, m_lastVPos, action, false); });
+          [this](int action) { OnScroll(vScroll, m_vScrollMax, m_lastVPos, action); });
   connect(preview, &PreviewView::Clicked, this, &MainDialog::Pick);
+  connect(preview, &PreviewView::Hovered, this, &MainDialog::Hover);
   connect(preview, &PreviewView::ScrollRequested, this, &MainDialog::ScrollBy);
-  connect(preview, &PreviewView::Resized, this, &MainDialog::UpdateScrollRanges);
+  connect(preview, &PreviewView::ZoomRequested, this, [this](int steps, QPointF around) {
+    const int from = zoomLevel_ == 0 ? 3 : zoomLevel_;
+    SetZoomLevel(std::clamp<int>(from + steps, 1, std::size(kZooms) - 1), around);
+  });
+  connect(preview, &PreviewView::Resized, this, [this] {
+    if (zoomLevel_ == 0) ApplyFit();
+    UpdateScrollRanges();
+  });
   for (QScrollBar* bar : {hScroll, vScroll}) bar->setRange(0, 0);
 
+  // The first size is the template's: the preview 185 x 150 dialog units.
+  preview->resize(du.X(185), du.Y(150));
+  preview->setMinimumSize(du.X(185), du.Y(150));
   adjustSize();
-  setFixedSize(sizeHint());
+  resize(sizeHint());
+  preview->setMinimumSize(du.X(60), du.Y(50));
   setWindowIcon(AppIcon());
   PaintSwatch();
+  ShowPictureStatus();
 }
 
 MainDialog::~MainDialog() { m_doc.image.SetProgressBar(nullptr); }
@@ -226,33 +300,32 @@ void MainDialog::OnOpen() {
 }
 
 bool MainDialog::LoadPath(const QString& path) {
+  const bool recorded = m_history.Record(m_doc).ok();
   Result r;
   {
     WaitCursor wait;
     r = LoadCommand(m_doc, ToPath(path));
   }
   if (!r.ok()) {
-    Report(Tr("%1 を読み込めませんでした。").arg(FromUtf8(BaseName(ToPath(path)))), r, false);
+    if (recorded) m_history.ForgetIfUnchanged(m_doc);
+    Report(tr("%1 を読み込めませんでした。").arg(FromUtf8(BaseName(ToPath(path)))), r, false);
     return false;
   }
-  UpdateTitle();
-  Repaint();
+  PictureChanged();
   return true;
 }
 
 void MainDialog::UpdateTitle() {
-  if (m_doc.image.GetInfo() == nullptr) return;
-  UpdateScrollRanges();
   setWindowTitle(FromUtf8(WindowTitle(m_doc)));
+  UpdateScrollRanges();
 }
 
 void MainDialog::UpdateScrollRanges() {
   const ImageBuffer& image = m_doc.image;
-  if (!image.IsValid()) return;
   // Every picture pixel can be scrolled into view: the maximum leaves the
   // last column and row whole inside the frame.
-  m_hScrollMax = std::max(0, image.Width() - preview->VisibleColumns());
-  m_vScrollMax = std::max(0, image.Height() - preview->VisibleRows());
+  m_hScrollMax = image.IsValid() ? std::max(0, image.Width() - preview->VisibleColumns()) : 0;
+  m_vScrollMax = image.IsValid() ? std::max(0, image.Height() - preview->VisibleRows()) : 0;
   // A bar keeps its position within the new range.
   hScroll->setRange(0, m_hScrollMax);
   vScroll->setRange(0, m_vScrollMax);
@@ -261,7 +334,90 @@ void MainDialog::UpdateScrollRanges() {
   preview->SetPosition(hScroll->value(), vScroll->value());
 }
 
-void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action, bool horizontal) {
+void MainDialog::PictureChanged() {
+  if (zoomLevel_ == 0) ApplyFit();
+  UpdateTitle();
+  PaintSwatch();
+  update();
+  preview->PictureChanged();
+  // The colours in use are counted once the window has been repainted.
+  coloursInUse_ = -1;
+  ShowPictureStatus();
+  QTimer::singleShot(0, this, [this] {
+    if (coloursInUse_ >= 0) return;
+    coloursInUse_ = ColoursInUse(m_doc.image);
+    ShowPictureStatus();
+  });
+}
+
+void MainDialog::ShowPictureStatus() {
+  const ImageBuffer& image = m_doc.image;
+  const QString zoom = tr("倍率 %1").arg(zoomBox->currentText());
+  if (!image.IsValid()) {
+    pictureStatus->setText(zoom);
+    return;
+  }
+  const QString colours = coloursInUse_ < 0 ? QStringLiteral("…") : QString::number(coloursInUse_);
+  pictureStatus->setText(tr("%1×%2×%3  色数 %4  %5")
+                             .arg(image.Width())
+                             .arg(image.Height())
+                             .arg(image.BitCount())
+                             .arg(colours, zoom));
+}
+
+void MainDialog::Hover(std::optional<QPoint> pixel) {
+  if (!pixel) {
+    pixelStatus->clear();
+    return;
+  }
+  const ImageBuffer& image = m_doc.image;
+  const int x = pixel->x(), y = pixel->y();
+  const uint32_t rgb = image.GetPixel(x, y) & 0xFFFFFF;
+  QString text = QStringLiteral("(%1, %2) #%3").arg(x).arg(y).arg(Hex(rgb, 6));
+  if (image.BitCount() <= 8) text += tr("  索引 %1").arg(image.GetIndex(x, y));
+  // The word the export writes for this pixel: a palette picture's entry,
+  // or the pixel's colour; the transparent word for the key colour.
+  const bool transparent = image.BitCount() >= 16 && SwapRedBlue(rgb) == image.m_transparentColor;
+  text += tr("  語 %1").arg(Hex(transparent ? 0 : (RgbToColour16(rgb) | 0x8000), 4));
+  pixelStatus->setText(text);
+}
+
+void MainDialog::SetZoomLevel(int level, std::optional<QPointF> around) {
+  // The device pixel inside the frame under the point, and the picture
+  // pixel there; after the zoom the same picture pixel is put under it.
+  const QPointF at = around.value_or(QPointF(preview->width() / 2.0, preview->height() / 2.0));
+  const double dpr = preview->devicePixelRatioF();
+  const int border = std::max(1, static_cast<int>(std::lround(dpr)));
+  const int dx = std::max(0, static_cast<int>(std::floor(at.x() * dpr)) - border);
+  const int dy = std::max(0, static_cast<int>(std::floor(at.y() * dpr)) - border);
+  const int x = hScroll->value() + dx / preview->Cell() * preview->Step();
+  const int y = vScroll->value() + dy / preview->Cell() * preview->Step();
+  zoomLevel_ = level;
+  zoomBox->setCurrentIndex(level);
+  if (level == 0) {
+    ApplyFit();
+  } else {
+    preview->SetZoom(kZooms[level]);
+  }
+  UpdateScrollRanges();
+  ScrollTo(x - dx / preview->Cell() * preview->Step(), y - dy / preview->Cell() * preview->Step());
+  ShowPictureStatus();
+}
+
+void MainDialog::ApplyFit() {
+  const ImageBuffer& image = m_doc.image;
+  if (!image.IsValid()) return preview->SetZoom(1);
+  // The largest whole number of device pixels per picture pixel, or of
+  // picture pixels per device pixel, that shows the whole picture.
+  const double dpr = preview->devicePixelRatioF();
+  const double border = 2 * std::max(1L, std::lround(dpr));
+  const double fit = std::min((std::floor(preview->width() * dpr) - border) / image.Width(),
+                              (std::floor(preview->height() * dpr) - border) / image.Height());
+  const double scale = fit >= 1 ? std::floor(fit) : 1 / std::ceil(1 / fit);
+  preview->SetZoom(scale / dpr);
+}
+
+void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action) {
   int p = bar->value();
   switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
@@ -285,7 +441,6 @@ void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action, bool 
   p = std::clamp(p, 0, max);
   bar->setSliderPosition(p);
   bar->setValue(p);
-  (void)horizontal;
   last = p;
   preview->SetPosition(hScroll->value(), vScroll->value());
 }
@@ -298,7 +453,14 @@ void MainDialog::ScrollBy(Qt::Orientation orientation, int action) {
     bar->setSliderPosition(action == QAbstractSlider::SliderToMinimum ? 0 : max);
     action = QAbstractSlider::SliderMove;
   }
-  OnScroll(bar, max, across ? m_lastHPos : m_lastVPos, action, across);
+  OnScroll(bar, max, across ? m_lastHPos : m_lastVPos, action);
+}
+
+void MainDialog::ScrollTo(int hpos, int vpos) {
+  hScroll->setSliderPosition(std::clamp(hpos, 0, m_hScrollMax));
+  OnScroll(hScroll, m_hScrollMax, m_lastHPos, QAbstractSlider::SliderMove);
+  vScroll->setSliderPosition(std::clamp(vpos, 0, m_vScrollMax));
+  OnScroll(vScroll, m_vScrollMax, m_lastVPos, QAbstractSlider::SliderMove);
 }
 
 void MainDialog::Pick(std::optional<QPoint> pixel) {
@@ -320,11 +482,7 @@ void MainDialog::PaintSwatch() {
   const uint32_t picked = m_doc.pickedColor;
   const QColor c(picked & 0xFF, (picked >> 8) & 0xFF, (picked >> 16) & 0xFF);
   swatch->setStyleSheet(QStringLiteral("QLineEdit { background: %1; border: 1px solid black; }").arg(c.name()));
-}
-
-void MainDialog::Repaint() {
-  update();
-  preview->PictureChanged();
+  pickedStatus->setText(tr("選択色 #%1").arg(Hex(SwapRedBlue(picked), 6)));
 }
 
 void MainDialog::Settle() {
@@ -345,16 +503,19 @@ void MainDialog::OnSave() {
   if (m_doc.image.GetBits() == nullptr) return;
   AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
   const Result r = SaveCommand(m_doc, prompt);
-  Report(Tr("%1 に保存できませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+  Report(tr("%1 に保存できませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
 }
 
 void MainDialog::OnTransparent() {
   if (m_doc.image.GetBits() == nullptr || m_doc.image.BitCount() == 1) return;
+  const bool recorded = m_history.Record(m_doc).ok();
+  Result r;
   {
     WaitCursor wait;
-    (void)TransparentCommand(m_doc);
+    r = TransparentCommand(m_doc);
   }
-  Repaint();
+  if (!r.ok() && recorded) m_history.ForgetIfUnchanged(m_doc);
+  PictureChanged();
 }
 
 void MainDialog::OnConvert() {
@@ -364,7 +525,7 @@ void MainDialog::OnConvert() {
   if (RunModal(dialog) == QDialog::Accepted) {
     const ExportChoices choices{dialog.m_form, dialog.m_output, dialog.m_lzss, dialog.m_palette};
     if (choices.form < 0) {
-      Report(Tr("この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。"),
+      Report(tr("この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。"),
              Result::Refused(NoFormReason(m_doc.image.BitCount(), m_doc.image.Width())), true);
     } else {
       AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
@@ -373,10 +534,10 @@ void MainDialog::OnConvert() {
         WaitCursor wait;
         r = ConvertCommand(m_doc, choices, prompt, messages_);
       }
-      Report(Tr("%1 にコンバートできませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+      Report(tr("%1 にコンバートできませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
     }
   }
-  Repaint();
+  update();
 }
 
 void MainDialog::OnScale() {
@@ -391,15 +552,15 @@ void MainDialog::OnScale() {
   const auto whole = [](double v) {
     return static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
   };
+  const bool recorded = m_history.Record(m_doc).ok();
   Result r;
   {
     WaitCursor wait;
     r = ScaleCommand(m_doc, whole(dialog.m_newWidth), whole(dialog.m_newHeight));
   }
-  PaintSwatch();
-  if (r.ok()) UpdateTitle();
-  Repaint();
-  Report(Tr("拡大縮小できませんでした。"), r, false);
+  if (!r.ok() && recorded) m_history.ForgetIfUnchanged(m_doc);
+  PictureChanged();
+  Report(tr("拡大縮小できませんでした。"), r, false);
 }
 
 void MainDialog::OnColor() {
@@ -418,15 +579,23 @@ void MainDialog::OnColor() {
     ApplyColorSettings(m_doc.image, settings);
     return;
   }
+  const bool recorded = m_history.Record(m_doc).ok();
   Result r;
   {
     WaitCursor wait;
     r = ColourCommand(m_doc, settings, depth);
   }
-  PaintSwatch();
-  if (r.ok()) UpdateTitle();
-  Repaint();
-  Report(Tr("色数を変更できませんでした。"), r, false);
+  if (!r.ok() && recorded) m_history.ForgetIfUnchanged(m_doc);
+  PictureChanged();
+  Report(tr("色数を変更できませんでした。"), r, false);
+}
+
+void MainDialog::OnUndo() {
+  if (m_history.Undo(m_doc)) PictureChanged();
+}
+
+void MainDialog::OnRedo() {
+  if (m_history.Redo(m_doc)) PictureChanged();
 }
 
 void MainDialog::OnAbout() {
@@ -438,9 +607,19 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   // The desktop has no system menu to extend; the window's own context menu
   // carries its entry.
   QMenu menu(this);
-  QAction* about = menu.addAction(Tr("ﾊﾞｰｼﾞｮﾝ情報(pxm) (&A)..."));
+  QAction* undo = menu.addAction(tr("元に戻す"));
+  undo->setShortcut(QKeySequence::Undo);
+  undo->setEnabled(m_history.CanUndo());
+  QAction* redo = menu.addAction(tr("やり直す"));
+  redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+  redo->setEnabled(m_history.CanRedo());
+  menu.addSeparator();
+  QAction* about = menu.addAction(tr("ﾊﾞｰｼﾞｮﾝ情報(pxm) (&A)..."));
   about->setShortcut(QKeySequence::HelpContents);
-  if (menu.exec(event->globalPos()) == about) OnAbout();
+  QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == undo) OnUndo();
+  if (chosen == redo) OnRedo();
+  if (chosen == about) OnAbout();
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,8 +1,13 @@
-// The main window: the one picture, its preview with scroll bars, the six
-// commands, dropping files and picking the transparent colour.
+// The main window: the one picture, its preview with scroll bars and zoom,
+// the six commands, undo and redo, dropping files, picking the transparent
+// colour, and a status bar that tells about the picture and the pixel under
+// the pointer.
 #pragma once
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,6 +18,7 @@
 #include <optional>
 
 #include "app/document.h"
+#include "app/history.h"
 #include "ui/dialogs.h"
 #include "ui/preview.h"
 #include "ui/qt_platform.h"
@@ -39,6 +45,8 @@ class MainDialog : public QDialog {
   void OnColor();
   void OnTransparent();
   void OnAbout();
+  void OnUndo();
+  void OnRedo();
 
   // Loads a file as Open, a drop and the command line do; says why when it
   // cannot. True when the picture was replaced.
@@ -47,8 +55,17 @@ class MainDialog : public QDialog {
   // Scroll ranges from the picture and what the preview shows of it.
   void UpdateScrollRanges();
 
+  // The zoom levels: fit (0), then 1/4, 1/2, 1, 2, 3, 4, 6, 8, 12, 16.
+  static constexpr double kZooms[] = {0, 0.25, 0.5, 1, 2, 3, 4, 6, 8, 12, 16};
+  // Zooms to a level, keeping the picture pixel under `around` (preview
+  // coordinates; its middle when none) where it is.
+  void SetZoomLevel(int level, std::optional<QPointF> around = std::nullopt);
+  int ZoomLevel() const { return zoomLevel_; }
+
   // Picks the colour of a picture pixel, or the key colour for none.
   void Pick(std::optional<QPoint> pixel);
+  // The status bar's text about the pixel under the pointer.
+  void Hover(std::optional<QPoint> pixel);
 
   // The platform prompts; tests replace them with fakes.
   void SetSavePrompt(SavePathPrompt* prompt) { savePrompt_ = prompt; }
@@ -56,6 +73,7 @@ class MainDialog : public QDialog {
   BarProgress& Progress() { return *progress_; }
 
   Document m_doc;  // the picture, its file name and the picked colour
+  History m_history;
   QString m_cmdLine;
   int m_hScrollMax = 0;
   int m_vScrollMax = 0;
@@ -72,11 +90,17 @@ class MainDialog : public QDialog {
   QPushButton* colourButton;
   QPushButton* transparentButton;
   QLineEdit* swatch;
+  QComboBox* zoomBox;
+  QCheckBox* gridBox;
+  QCheckBox* consoleBox;
   QToolButton* aboutButton;
   PreviewView* preview;
   QScrollBar* vScroll;
   QScrollBar* hScroll;
   QProgressBar* progressBar;
+  QLabel* pictureStatus;  // size, depth, colours in use, zoom
+  QLabel* pixelStatus;    // the pixel under the pointer
+  QLabel* pickedStatus;   // the picked colour
 
  protected:
   // Seams for the tests: how an option dialog runs and how Open asks for a
@@ -97,17 +121,25 @@ class MainDialog : public QDialog {
   // Shows why a command failed, reading or writing a file; nothing for a
   // cancel or nothing to do.
   void Report(const QString& what, const Result& r, bool writing);
-  void OnScroll(QScrollBar* bar, int max, int& last, int action, bool horizontal);
+  // Everything that follows the picture after it changed: title, scroll
+  // ranges, zoom at fit, swatch, status bar, preview.
+  void PictureChanged();
+  void OnScroll(QScrollBar* bar, int max, int& last, int action);
   // Scrolling asked for by the wheel or the keys over the preview.
   void ScrollBy(Qt::Orientation orientation, int action);
+  // Moves both bars to the given positions (clamped), as a thumb move does.
+  void ScrollTo(int hpos, int vpos);
+  void ApplyFit();
   void PaintSwatch();
-  void Repaint();
+  void ShowPictureStatus();
 
   std::unique_ptr<BarProgress> progress_;
   DialogSavePrompt dialogSave_{this};
   BoxMessages boxMessages_{this};
   SavePathPrompt* savePrompt_ = &dialogSave_;
   MessageSink* messages_ = &boxMessages_;
+  int zoomLevel_ = 3;  // 1x
+  int coloursInUse_ = 0;
 };
 
 }  // namespace pixmill::ui

@@ -31,6 +31,15 @@ void BarProgress::Show(int pos) {
   shown_.restart();
 }
 
+// The file types' labels the program's dialogs show, for the translation
+// tools; the labels themselves come from the core.
+[[maybe_unused]] constexpr const char* kFilterLabels[] = {
+    QT_TRANSLATE_NOOP("Filters", "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)"), QT_TRANSLATE_NOOP("Filters", "ﾋﾞｯﾄﾏｯﾌﾟ(*.0)"),
+    QT_TRANSLATE_NOOP("Filters", "ﾋﾞｯﾄﾏｯﾌﾟ(*.1)"),   QT_TRANSLATE_NOOP("Filters", "ﾃｸｽﾁｬ(*.d)"),
+    QT_TRANSLATE_NOOP("Filters", "DATA(*.d)"),        QT_TRANSLATE_NOOP("Filters", "Veltor(*.bas)"),
+    QT_TRANSLATE_NOOP("Filters", "ALL(*.*)"),         QT_TRANSLATE_NOOP("Filters", "PNG(*.png)"),
+};
+
 QStringList QtNameFilters(const std::vector<FileFilter>& filters) {
   QStringList list;
   for (const FileFilter& f : filters) {
@@ -39,7 +48,7 @@ QStringList QtNameFilters(const std::vector<FileFilter>& filters) {
     if (pattern.toLower() != pattern) patterns << pattern.toLower();
     if (pattern.toUpper() != pattern && !patterns.contains(pattern.toUpper())) patterns << pattern.toUpper();
     // The label shows as it is (the pattern part is hidden in the dialog).
-    list << FromUtf8(f.label) + " (" + patterns.join(' ') + ")";
+    list << QCoreApplication::translate("Filters", f.label.c_str()) + " (" + patterns.join(' ') + ")";
   }
   return list;
 }
@@ -69,7 +78,7 @@ void ConfigureSaveDialog(QFileDialog& dialog, const SaveRequest& request) {
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, request, suffixFor](const QString& f) {
     qsizetype index = -1;
     for (size_t i = 0; i < request.filters.size(); ++i) {
-      if (FromUtf8(request.filters[i].label) == f) index = static_cast<qsizetype>(i);
+      if (QCoreApplication::translate("Filters", request.filters[i].label.c_str()) == f) index = static_cast<qsizetype>(i);
     }
     dialog.setDefaultSuffix(suffixFor(index));
   });

@@ -1,0 +1,58 @@
+// Undo and redo: the document as it was before each command that changed
+// it (a load, Scale, Colour, Transparent), and as it was before each undo.
+// Recording copies the picture; undoing and redoing only move pictures.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+
+#include "app/document.h"
+
+namespace pixmill {
+
+class History {
+ public:
+  // Keeps undo steps while they fit in `capBytes` together with the redo
+  // steps, at most `maxSteps` of them; the oldest go first. (A 4096 x 4096
+  // picture of 24 bits takes 48 MiB.)
+  explicit History(size_t capBytes = size_t{512} << 20, size_t maxSteps = 100);
+
+  // Before a command that may change the document: keeps its state as the
+  // next undo step and drops the redo steps. Refused when memory runs out
+  // (the command may still run, without an undo step).
+  Result Record(const Document& doc);
+  // After a command that failed: forgets what Record kept if the document
+  // is as it was then (a failed command may have changed it on the way, as
+  // Scale and Colour clear the transparency first).
+  void ForgetIfUnchanged(const Document& doc);
+
+  bool CanUndo() const { return !undo_.empty(); }
+  bool CanRedo() const { return !redo_.empty(); }
+  // The document goes back to the last undo step (its present state becomes
+  // a redo step), or forward again. False when there is none.
+  bool Undo(Document& doc);
+  bool Redo(Document& doc);
+
+  size_t UndoSteps() const { return undo_.size(); }
+  size_t Bytes() const { return bytes_; }
+
+ private:
+  struct State {
+    ImageBuffer image;
+    std::string fileName;
+    uint32_t pickedColor = 0;
+    size_t bytes = 0;
+  };
+  static State Take(Document& doc);
+  static void Put(State& state, Document& doc);
+  void Trim();
+
+  size_t capBytes_;
+  size_t maxSteps_;
+  std::deque<State> undo_;
+  std::deque<State> redo_;
+  size_t bytes_ = 0;
+};
+
+}  // namespace pixmill
