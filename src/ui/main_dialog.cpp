@@ -67,7 +67,7 @@ QString CauseText(Result::Cause cause, bool writing) {
 QString Hex(uint32_t value, int digits) { return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper(); }
 
 QString ZoomText(double zoom) {
-  return zoom >= 1 ? QStringLiteral("%1×").arg(zoom) : QStringLiteral("1/%1").arg(std::lround(1 / zoom));
+  return zoom >= 1 ? QString::number(zoom, 'g', 3) + QStringLiteral("×") : QStringLiteral("1/") + QString::number(1 / zoom, 'g', 3);
 }
 
 // Passes the save prompt on, keeping the path chosen for a message, and
@@ -177,20 +177,22 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   view->addWidget(vScroll, 0, 1);
   view->addWidget(hScroll, 1, 0);
 
+  // Below the progress bar: the view's controls and the picked colour, then
+  // what the picture and the pixel under the pointer are.
+  auto* controls = new QHBoxLayout;
+  controls->setSpacing(du.X(4));
+  controls->addWidget(zoomBox);
+  controls->addWidget(gridBox);
+  controls->addWidget(consoleBox);
+  controls->addSpacing(du.X(4));
+  controls->addWidget(pictureStatus, 1);
   auto* status = new QHBoxLayout;
-  status->setSpacing(du.X(4));
-  status->addWidget(zoomBox);
-  status->addWidget(gridBox);
-  status->addWidget(consoleBox);
-  status->addWidget(pictureStatus);
+  status->setSpacing(du.X(8));
   status->addWidget(pixelStatus, 1);
   status->addWidget(pickedStatus);
-  // The texts follow the pointer; they do not widen the window.
-  for (QLabel* label : {pictureStatus, pixelStatus, pickedStatus}) {
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  }
-  pictureStatus->setMinimumWidth(du.X(60));
-  pickedStatus->setMinimumWidth(du.X(40));
+  // The texts change with the picture and the pointer; they do not widen
+  // the window.
+  for (QLabel* label : {pictureStatus, pixelStatus}) label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   auto* grid = new QGridLayout(this);
   grid->setHorizontalSpacing(du.X(5));
@@ -198,7 +200,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   grid->addLayout(left, 0, 0, Qt::AlignTop | Qt::AlignLeft);
   grid->addLayout(view, 0, 1);
   grid->addWidget(progressBar, 1, 0, 1, 2);
-  grid->addLayout(status, 2, 0, 1, 2);
+  grid->addLayout(controls, 2, 0, 1, 2);
+  grid->addLayout(status, 3, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(0, 1);
 
@@ -352,7 +355,9 @@ void MainDialog::PictureChanged() {
 
 void MainDialog::ShowPictureStatus() {
   const ImageBuffer& image = m_doc.image;
-  const QString zoom = tr("倍率 %1").arg(zoomBox->currentText());
+  // At fit, the zoom it comes to as well.
+  QString zoom = tr("倍率 %1").arg(zoomBox->currentText());
+  if (zoomLevel_ == 0 && image.IsValid()) zoom += QStringLiteral(" (") + ZoomText(preview->Zoom()) + QStringLiteral(")");
   if (!image.IsValid()) {
     pictureStatus->setText(zoom);
     return;
