@@ -4,6 +4,9 @@
 
 #include <sys/resource.h>
 
+#include <functional>
+
+#include "app/document.h"
 #include "color/depth.h"
 #include "color/transparent.h"
 #include "image/resize.h"
@@ -145,6 +148,50 @@ INSTANTIATE_TEST_SUITE_P(
         // Three colours at 1 bit: the rarest merges into its nearest, weighted by the counts.
         PaletteCase{"RarestMergesIntoItsNearest", {0x000000, 0x000000, 0xF8F8F8, 0xF8F8F8, 0x101010}, 1,
                     {0x050505, 0xF8F8F8}}));
+
+// A picture that comes with transparency keeps it exactly where its alpha
+// was below half, through every command.
+TEST(AlphaTransparency, StaysWhereTheAlphaWas) {
+  const std::string png = std::string(PIXMILL_TEST_DATA) + "/golden/in/rgba-sprite.png";
+  auto transparentAt = [](int x, int y) { return (x - 7.5) * (x - 7.5) + (y - 7.5) * (y - 7.5) >= 38; };
+  struct Step {
+    const char* name;
+    std::function<Result(Document&)> run;
+    int scale;  // 2: the picture halved
+  };
+  const Step steps[] = {
+      {"load", [](Document&) { return Result::Done(); }, 1},
+      {"depth 4", [](Document& d) { return ColourCommand(d, {1, 0, 8, {}}, 4); }, 1},
+      {"depth 8 standard", [](Document& d) { return ColourCommand(d, {0, 1, 8, {}}, 8); }, 1},
+      {"depth 16", [](Document& d) { return ColourCommand(d, {1, 0, 8, {}}, 16); }, 1},
+      {"scale", [](Document& d) { return ScaleCommand(d, 8, 8); }, 2},
+      {"other colours made transparent",
+       [](Document& d) {
+         PickCommand(d, 8, 8);
+         (void)TransparentCommand(d);  // the next restores these pixels, not the picture's own
+         PickCommand(d, 6, 2);
+         return TransparentCommand(d);
+       },
+       1},
+  };
+  for (const Step& step : steps) {
+    Document doc;
+    ASSERT_TRUE(LoadCommand(doc, png).ok());
+    ASSERT_TRUE(step.run(doc).ok()) << step.name;
+    const ImageBuffer& img = doc.image;
+    for (int y = 0; y < img.Height(); ++y) {
+      for (int x = 0; x < img.Width(); ++x) {
+        const bool transparent = img.BitCount() <= 8 ? img.GetIndex(x, y) == 0
+                                                      : SwapRedBlue(img.GetPixel(x, y)) == img.m_transparentColor;
+        if (transparentAt(x * step.scale, y * step.scale)) {
+          EXPECT_TRUE(transparent) << step.name << " at " << x << "," << y;
+        } else if (step.name[0] != 'o') {  // picking makes more transparent
+          EXPECT_FALSE(transparent) << step.name << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
 
 TEST(ResizeFailure, LeavesThePictureAsItWas) {
 #if defined(__SANITIZE_ADDRESS__)

@@ -73,6 +73,8 @@ int Mismatches(const ImageBuffer& ours, const ImageBuffer& ref, int fileBits, bo
       const uint32_t want = ref.GetPixel(x, y) & mask;
       const uint32_t got = ours.GetPixel(x, y) & mask;
       if (got == want) continue;
+      // Pixels whose alpha is below half are transparent: the key colour.
+      if (ours.MaskedAt(x, y) && (ours.GetPixel(x, y) & 0xFFFFFF) == SwapRedBlue(ours.m_transparentColor)) continue;
       // Pixels of index 0 carry the colour of the entry they moved to.
       if (reserved >= 0 && ours.GetIndex(x, y) == reserved &&
           (undefinedAllowed || (ours.GetPaletteColor(0) & mask) == want)) {

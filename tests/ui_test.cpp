@@ -75,6 +75,10 @@ class TestWindow : public MainDialog {
     return openAnswer;
   }
   void RunAbout(QDialog&) override { ++abouts; }
+  QString AskPalettePath(bool) override { return paletteAnswer; }
+
+ public:
+  QString paletteAnswer;
 
  public:
   int opens = 0, abouts = 0;
@@ -697,6 +701,44 @@ TEST(Workbench, ResizableWithShortcutsAndInEnglishWhenAsked) {
   InstallTranslations(*qApp, QLocale::c());
   TestWindow japanese;
   EXPECT_EQ(japanese.openButton->text(), QStringLiteral("開く"));
+}
+
+TEST(Workbench, PalettesFromAFileAndToOne) {
+  TempDir dir;
+  TestWindow window;
+  window.Open(WritePicture(dir, "p.bmp", 16, 8, 24, 3));
+  window.paletteAnswer = QString::fromStdString(std::string(PIXMILL_TEST_DATA) + "/palettes/order.hex");
+  window.drive = [&window](ModalDialog& md) {
+    auto& d = static_cast<ColorDialog&>(md);
+    Click(d.depthRadios[1]);
+    Click(d.fileRadio);
+    Click(d.okButton);  // no file chosen yet: the dialog stays
+    EXPECT_EQ(window.messages.messages, std::vector<std::string>{"パレットファイルを指定してください"});
+    Click(d.paletteFileButton);
+    EXPECT_TRUE(d.fileRadio->isChecked());
+    Click(d.okButton);
+  };
+  window.OnColor();
+  std::vector<uint32_t> listed;
+  ASSERT_TRUE(ReadPalette(window.paletteAnswer.toStdString(), listed).ok());
+  ASSERT_EQ(window.image().BitCount(), 4);
+  for (size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(window.image().GetPaletteColor(static_cast<uint32_t>(i)), listed[i]);
+  window.drive = [](ModalDialog& md) {
+    EXPECT_TRUE(static_cast<ColorDialog&>(md).fileRadio->isChecked());
+    Click(static_cast<ColorDialog&>(md).cancelButton);
+  };
+  window.OnColor();
+  window.paletteAnswer = QString::fromStdString(dir.File("saved.act"));
+  QTest::keyClick(&window, Qt::Key_P, Qt::ControlModifier);
+  std::vector<uint32_t> saved;
+  ASSERT_TRUE(ReadPalette(dir.File("saved.act"), saved).ok());
+  EXPECT_EQ(saved.size(), 16u);
+  EXPECT_EQ(saved[1], listed[1]);
+  window.messages.messages.clear();
+  window.Open(WritePicture(dir, "q.bmp", 16, 8, 24, 3));
+  window.OnSavePalette();  // 24 bits: no palette
+  ASSERT_EQ(window.messages.messages.size(), 1u);
+  EXPECT_NE(window.messages.messages[0].find("has no palette"), std::string::npos);
 }
 
 // ------------------------------------------------------ the commands together

@@ -78,6 +78,26 @@
         <source>精度には 1 から 16 までの整数を入力してください</source>
         <translation>Enter a whole number from 1 to 16 for the precision</translation>
     </message>
+    <message>
+        <source>指定</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>ファイル...</source>
+        <translation>File...</translation>
+    </message>
+    <message>
+        <source>パレットファイル (.gpl .pal .act .hex .txt) か、パレットのある画像</source>
+        <translation>A palette file (.gpl .pal .act .hex .txt), or a picture with a palette</translation>
+    </message>
+    <message>
+        <source>指定: %1</source>
+        <translation>File: %1</translation>
+    </message>
+    <message>
+        <source>パレットファイルを指定してください</source>
+        <translation>Choose a palette file</translation>
+    </message>
 </context>
 <context>
     <name>pixmill::ui::ConvertDialog</name>
@@ -279,6 +299,26 @@
     <message>
         <source>このプログラムが読める画像ではありません（BMP、PNG、書き出したデータ）。</source>
         <translation>This is not a picture this program reads (BMP, PNG, or data it exported).</translation>
+    </message>
+    <message>
+        <source>パレット (*.gpl *.pal *.act *.hex *.txt)</source>
+        <translation>Palettes (*.gpl *.pal *.act *.hex *.txt)</translation>
+    </message>
+    <message>
+        <source>パレットのある画像 (*.bmp *.BMP *.png *.0 *.1 *.d)</source>
+        <translation>Pictures with a palette (*.bmp *.BMP *.png *.0 *.1 *.d)</translation>
+    </message>
+    <message>
+        <source>パレットを保存できません。</source>
+        <translation>The palette cannot be saved.</translation>
+    </message>
+    <message>
+        <source>パレット %1 を読み込めませんでした。</source>
+        <translation>The palette %1 could not be read.</translation>
+    </message>
+    <message>
+        <source>パレットを保存...</source>
+        <translation>Save palette...</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/convert_rules.h"
+#include "color/palette_file.h"
 #include "export/loader.h"
 #include "image/bmp.h"
 #include "image/resize.h"
@@ -82,10 +83,41 @@ Result ScaleCommand(Document& doc, int32_t width, int32_t height) {
 
 Result ColourCommand(Document& doc, const ColorSettings& settings, int bits) {
   if (!doc.image.IsValid()) return Result::Refused("there is no picture");
+  if (settings.paletteKind == kPaletteGiven) {
+    if (Result r = CheckGivenPalette(bits, settings.palette); !r.ok()) return r;
+  }
   ApplyColorSettings(doc.image, settings);
   doc.pickedColor = doc.KeyColour();
   (void)TransparentCommand(doc);
-  return ChangeColorDepth(doc.image, bits);
+  return ChangeColorDepth(doc.image, bits, settings.palette);
+}
+
+Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours) {
+  if (PaletteFormatForPath(path)) return ReadPaletteFile(path, colours);
+  ImageBuffer picture;
+  if (Result r = LoadFile(picture, path); !r.ok()) return r;
+  if (picture.BitCount() > 8) {
+    return Result::Refused(BaseName(path) + ": a picture of " + std::to_string(picture.BitCount()) +
+                           " bits has no palette (palette files end in .gpl, .pal, .act, .hex or .txt)");
+  }
+  colours.clear();
+  for (int i = 0; i < PaletteEntriesFor(picture.BitCount()); ++i) {
+    colours.push_back(picture.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
+  }
+  return Result::Done();
+}
+
+Result SavePaletteCommand(const Document& doc, const std::string& path) {
+  const ImageBuffer& image = doc.image;
+  if (!image.IsValid()) return Result::Refused("there is no picture");
+  if (image.BitCount() > 8) {
+    return Result::Refused("a picture of " + std::to_string(image.BitCount()) + " bits has no palette");
+  }
+  std::vector<uint32_t> colours;
+  for (int i = 0; i < PaletteEntriesFor(image.BitCount()); ++i) {
+    colours.push_back(image.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
+  }
+  return WritePaletteFile(path, colours);
 }
 
 void PickCommand(Document& doc, int32_t x, int32_t y) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "color/depth.h"
 #include "color/transparent.h"
@@ -58,6 +59,14 @@ Result TransparentCommand(Document& doc);
 // picture is resized, or the choices go to the picture and its depth changes.
 Result ScaleCommand(Document& doc, int32_t width, int32_t height);
 Result ColourCommand(Document& doc, const ColorSettings& settings, int bits);
+
+// A palette the user brings: a palette file (.gpl, .pal, .act, .hex, .txt),
+// or any picture this program loads that has a palette, in its order.
+Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours);
+
+// Writes the picture's palette, all its 2, 16 or 256 entries in order, in
+// the format of the path's extension. Refused for 16 and 24 bits.
+Result SavePaletteCommand(const Document& doc, const std::string& path);
 
 // A click on picture pixel (x, y): its colour, or the key colour outside.
 void PickCommand(Document& doc, int32_t x, int32_t y);

@@ -133,7 +133,8 @@ Action Check(Action a) {
     const auto c = ParseColour(a.value);
     if (!c) throw bad("the colour is six hex digits RRGGBB, for example C0C0C0");
     a.colour = *c;
-  } else if ((o == "--save-bmp" || o == "--export") && a.value.empty()) {
+  } else if ((o == "--save-bmp" || o == "--export" || o == "--save-palette" || o == "--palette-file") &&
+             a.value.empty()) {
     throw bad("a file name is needed");
   }
   return a;
@@ -160,6 +161,10 @@ class Parser {
     Flag("--no-dither", "colour change: no dithering", kSettings);
     Flag("--optimized-palette", "colour change: a palette fitted to the picture (the default)", kSettings);
     Flag("--standard-palette", "colour change: the fixed standard palette", kSettings);
+    Value("--palette-file", "FILE",
+          "colour change: the palette of FILE, in its order (.gpl, .pal, .act, .hex, .txt, or a picture with a "
+          "palette); entry 0 stays the transparent slot at 4 and 8 bits",
+          kSettings);
     Value("--precision", "N", "colour change: precision 1..16 [8]", kSettings);
     Value("--form", "FORM", "export form: bitmap, texture or character [what the convert dialog preselects]",
           kSettings);
@@ -175,6 +180,7 @@ class Parser {
     Value("--pick-color", "RRGGBB", "set the picked colour", kSteps);
     Flag("--transparent", "make the picked colour transparent", kSteps);
     Value("--save-bmp", "PATH", "save as a Windows bitmap", kSteps);
+    Value("--save-palette", "PATH", "save the palette of a picture of 8 bits or fewer (.gpl, .pal, .act, .hex)", kSteps);
     Value("--export", "PATH", "export console data with the current settings", kSteps);
     Flag("--info", "print WIDTHxHEIGHTxBITS", kSteps);
 
@@ -310,7 +316,10 @@ int Run(const CommandLine& cl) {
     if (o == "--dither" || o == "--no-dither") {
       colour.dither = o == "--dither" ? 1 : 0;
     } else if (o == "--optimized-palette" || o == "--standard-palette") {
-      colour.paletteKind = o == "--standard-palette" ? 1 : 0;
+      colour.paletteKind = o == "--standard-palette" ? kPaletteStandard : kPaletteOptimized;
+    } else if (o == "--palette-file") {
+      r = ReadPalette(a.value, colour.palette);
+      if (r.ok()) colour.paletteKind = kPaletteGiven;
     } else if (o == "--precision") {
       colour.precision = static_cast<int>(a.a);
     } else if (o == "--form") {
@@ -331,6 +340,8 @@ int Run(const CommandLine& cl) {
       doc.pickedColor = a.colour;
     } else if (o == "--transparent") {
       r = TransparentCommand(doc);
+    } else if (o == "--save-palette") {
+      r = SavePaletteCommand(doc, a.value);
     } else if (o == "--save-bmp") {
       FixedPath prompt(a.value);
       r = SaveCommand(doc, prompt);

@@ -1,6 +1,7 @@
 #include "color/depth.h"
 
 #include <algorithm>
+#include <string>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -11,6 +12,20 @@
 #include "color/standard_palette.h"
 
 namespace pixmill {
+
+Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette) {
+  if (bits > 8) return Result::Done();
+  const size_t holds = size_t{1} << bits;
+  if (palette.size() > holds) {
+    return Result::Refused("a palette of " + std::to_string(palette.size()) + " colours is more than a " +
+                           std::to_string(bits) + "-bit picture holds (" + std::to_string(holds) + ")");
+  }
+  if (palette.size() < (bits == 1 ? 1u : 2u)) {
+    return Result::Refused("a palette for " + std::to_string(bits) +
+                           " bits needs a colour besides entry 0, which is kept for the transparent colour");
+  }
+  return Result::Done();
+}
 
 void ApplyColorSettings(ImageBuffer& image, const ColorSettings& s) {
   image.m_sampleColumns = 64;
@@ -62,7 +77,7 @@ void Dither5Bit(ImageBuffer& image) {
   if (progress) progress->SetPosition(0);
 }
 
-Result ChangeColorDepth(ImageBuffer& image, int bits) {
+Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t>& given) {
   if (!image.IsValid()) return Result::Refused("there is no picture");
   if (!IsPictureDepth(bits)) {
     return Result::Refused(std::to_string(bits) + " bits per pixel is not a depth the picture can take");
@@ -70,24 +85,43 @@ Result ChangeColorDepth(ImageBuffer& image, int bits) {
   if (bits == image.BitCount()) {
     return Result::NothingToDo("the picture already has " + std::to_string(bits) + " bits per pixel");
   }
+  const bool givenKind = image.m_paletteKind == kPaletteGiven && bits <= 8;
+  if (givenKind) {
+    if (Result r = CheckGivenPalette(bits, given); !r.ok()) return r;
+  }
   try {
     const int target = bits == 16 ? 24 : bits;
+    const uint8_t* marks = image.TransparentMask();
+    std::vector<uint8_t> mask(marks, marks + (marks ? static_cast<size_t>(image.Width()) * image.Height() : 0));
     ImageBuffer working;
     working.SetProgressBar(image.GetProgressBar());
+    working.m_transparentColor = image.m_transparentColor;
     if (bits <= 8) {
       if (Result r = working.Create(image.Width(), image.Height(), target); !r.ok()) return r;
       const int count = 1 << bits;
+      int usable = count;  // the mapping chooses among entries below this
       uint32_t palette[256] = {};
-      if (image.m_paletteKind != 0) {
+      if (givenKind) {
+        std::copy(given.begin(), given.end(), palette);
+        usable = static_cast<int>(given.size());
+      } else if (image.m_paletteKind == kPaletteStandard) {
         FillStandardPalette(palette, count);
       } else {
         BuildOptimizedPalette(image, palette, count, target);
       }
       for (int i = 0; i < count; ++i) working.SetPaletteColor(static_cast<uint32_t>(i), palette[i]);
       if (image.m_ditherMode != 0) {
-        MapToPaletteDiffused(image, working, count, target);
+        MapToPaletteDiffused(image, working, usable, target);
       } else {
-        MapToPalette(image, working, count, target);
+        MapToPalette(image, working, usable, target);
+      }
+      // The given palette stays as it is; the others show transparent
+      // pixels in the key colour, as their entry 0 does once a colour is
+      // made transparent.
+      if (givenKind) {
+        working.SetTransparentMask(std::move(mask));
+      } else {
+        MarkTransparent(working, std::move(mask));
       }
     } else {
       if (Result r = ExpandTo24Bits(image, working); !r.ok()) return r;
@@ -101,6 +135,7 @@ Result ChangeColorDepth(ImageBuffer& image, int bits) {
           Dither5Bit(working);
         }
       }
+      MarkTransparent(working, std::move(mask));
     }
     image.TakeBlocksFrom(working);
     return Result::Done();

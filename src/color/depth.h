@@ -2,28 +2,43 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "image/image_buffer.h"
 #include "platform/result.h"
 
 namespace pixmill {
 
-// The colour dialog's choices as the picture keeps them.
+// The palette kinds of the colour dialog.
+enum PaletteKind : int { kPaletteOptimized = 0, kPaletteStandard = 1, kPaletteGiven = 2 };
+
+// The colour dialog's choices as the picture keeps them; with the given
+// palette kind, the palette's colours in their order.
 struct ColorSettings {
   int dither = 1;       // 0 none, 1 error diffusion
-  int paletteKind = 0;  // 0 optimised, 1 standard
+  int paletteKind = 0;  // a PaletteKind
   int precision = 8;    // 1..16
+  std::vector<uint32_t> palette;
 };
+
+// Refused, saying why, when a given palette does not fit the depth: more
+// entries than it holds, or none besides entry 0 at 4 and 8 bits.
+Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette);
 
 // Stores the choices on the picture, with the fixed 64 x 64 sampling grid
 // of the optimised palette.
 void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 
-// 1, 4, 8: a standard or optimised palette and every pixel mapped to it;
-// 16: 24-bit storage with every channel a multiple of 8 (truncated or
+// 1, 4, 8: a standard, optimised or given palette and every pixel mapped to
+// it; 16: 24-bit storage with every channel a multiple of 8 (truncated or
 // diffused); 24: the colours as they are. Nothing to do (1) when `bits` is
-// the present depth; refused for another value of `bits`.
-Result ChangeColorDepth(ImageBuffer& image, int bits);
+// the present depth; refused for another value of `bits`. A given palette
+// (`given`, for the given kind) becomes entries 0, 1, ... as it is, black
+// after its last entry; pixels take its entries from 1 on (from 0 at 1
+// bit); it is refused, nothing changed, when the depth cannot hold it.
+// Transparent pixels of the picture's mask stay out of the palette's
+// fitting and become index 0 (4 and 8 bits) or the key colour.
+Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t>& given = {});
 
 // Error-diffuses a 24-bit picture in place so that every channel becomes a
 // multiple of 8 (0..248); single-precision error rows. Nothing at other depths.

@@ -220,14 +220,22 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, bo
     return std::clamp(value * 16 + rows.Current()[i], 0, 255 * 16) >> 4;
   };
 
+  // Transparent pixels of the picture take index 0 and carry no error; at
+  // 1 bit, which has no transparent colour, they are mapped as any other.
+  const uint8_t* mask = bits > 1 ? source.TransparentMask() : nullptr;
   std::vector<uint32_t> colours(static_cast<size_t>(w));
   std::vector<uint8_t> indices(static_cast<size_t>(w));
   for (int32_t y = 0; y < source.Height(); ++y) {
     source.GetRowPixels(y, colours.data());
+    const uint8_t* marks = mask ? mask + static_cast<size_t>(y) * static_cast<size_t>(w) : nullptr;
     for (int32_t x = 0; x < w && !diffused; ++x) {
       indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
     }
     for (int32_t x = 0; x < w && diffused; ++x) {
+      if (marks && marks[x]) {
+        indices[static_cast<size_t>(x)] = 0;
+        continue;
+      }
       const uint32_t p = colours[static_cast<size_t>(x)];
       const int32_t i = x + 1;
       const int32_t qr = wanted(static_cast<int32_t>((p >> 16) & 0xFF), red, i);
@@ -240,6 +248,9 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, bo
       SpreadError(green.Current(), green.Below(), i, qg - static_cast<int32_t>((chosen >> 8) & 0xFF));
       SpreadError(blue.Current(), blue.Below(), i, qb - static_cast<int32_t>(chosen & 0xFF));
       indices[static_cast<size_t>(x)] = static_cast<uint8_t>(chosen >> 24);
+    }
+    for (int32_t x = 0; marks && !diffused && x < w; ++x) {
+      if (marks[x]) indices[static_cast<size_t>(x)] = 0;
     }
     WriteIndexRow(target, y, indices.data());
     if (diffused) {

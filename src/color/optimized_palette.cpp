@@ -57,7 +57,7 @@ void MergeColor(uint32_t& a, uint32_t b, uint32_t& na, uint32_t nb) {
 
 // Samples the picture on a columns x rows grid and fills counts[] and
 // colours[] (RGB values) with the distinct sample colours, most frequent
-// first. Returns the last index (distinct colours - 1).
+// first. Returns the last index (distinct colours - 1), -1 for none.
 int BuildColorHistogram(const ImageBuffer& image, std::vector<uint32_t>& counts, std::vector<uint32_t>& colours,
                         int columns, int rows) {
   const float stepX = static_cast<float>(static_cast<double>(image.Width()) / columns);
@@ -70,9 +70,12 @@ int BuildColorHistogram(const ImageBuffer& image, std::vector<uint32_t>& counts,
   samples.reserve(static_cast<size_t>(columns) * static_cast<size_t>(rows) + 16);
   for (float y = 0; y < static_cast<float>(image.Height()); y += stepY) {
     for (float x = 0; x < static_cast<float>(image.Width()); x += stepX) {
-      samples.push_back(SampleKey(image.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y))));
+      const auto px = static_cast<int32_t>(x), py = static_cast<int32_t>(y);
+      if (!image.MaskedAt(px, py)) samples.push_back(SampleKey(image.GetPixel(px, py)));
     }
   }
+  // Transparent pixels are left out; a picture of nothing else has no colours.
+  if (samples.empty()) return -1;
   counts.assign(samples.size(), 0);
   colours.assign(samples.size(), 0);
 

@@ -47,6 +47,7 @@ void ApplyTransparentIndex(ImageBuffer& image, uint8_t t) {
   const uint32_t restore = image.m_lastTransparent & 0xFF;
   for (int32_t y = 0; y < image.Height(); ++y) {
     for (int32_t x = 0; x < image.Width(); ++x) {
+      if (image.MaskedAt(x, y)) continue;  // transparent with the picture, and staying so
       const uint8_t b = image.GetIndex(x, y);
       if (b == 0) {
         image.SetIndex(x, y, restore);
@@ -63,6 +64,7 @@ void ApplyTransparentColor(ImageBuffer& image, uint32_t colour) {
   const uint32_t restore = image.m_lastTransparent;
   for (int32_t y = 0; y < image.Height(); ++y) {
     for (int32_t x = 0; x < image.Width(); ++x) {
+      if (image.MaskedAt(x, y)) continue;
       const uint32_t d = SwapRedBlue(image.GetPixel(x, y));
       if (d == key) {
         SetPixelColor(image, x, y, restore);

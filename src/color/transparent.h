@@ -24,6 +24,8 @@ void InitTransparentColor(ImageBuffer& image, uint32_t colour);
 // colour's red, green and blue; 0 when none has.
 uint8_t FindPaletteIndex(const ImageBuffer& image, uint32_t colour);
 
+// Pixels that came transparent with the picture (its mask) are left as
+// they are: transparent.
 void ApplyTransparentIndex(ImageBuffer& image, uint8_t index);
 void ApplyTransparentColor(ImageBuffer& image, uint32_t colour);
 

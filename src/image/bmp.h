@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/image_buffer.h"
 #include "platform/prompts.h"

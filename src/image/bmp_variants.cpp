@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "image/bmp.h"
 
@@ -243,15 +244,21 @@ Result DecodeRle(const Layout& l, const uint8_t* p, int64_t size, ImageBuffer& i
   return Result::Done();
 }
 
-// The caller has checked that all the rows are in the data.
-Result DecodeRows(const Layout& l, const uint8_t* p, ImageBuffer& image) {
+// The caller has checked that all the rows are in the data. With an alpha
+// mask, `transparent` gets a byte per pixel, set where the alpha is below
+// half; it stays empty when every alpha is 0, as in files whose writers
+// leave the alpha unused.
+Result DecodeRows(const Layout& l, const uint8_t* p, ImageBuffer& image, std::vector<uint8_t>& transparent) {
   const int64_t stride = StrideFor(l.width, l.bitCount);
-  Channel red, green, blue;
+  Channel red, green, blue, alpha;
   if (l.bitCount >= 16) {
     if (Result r = MaskChannel(l.masks[0], "red", red); !r.ok()) return r;
     if (Result r = MaskChannel(l.masks[1], "green", green); !r.ok()) return r;
     if (Result r = MaskChannel(l.masks[2], "blue", blue); !r.ok()) return r;
+    if (Result r = MaskChannel(l.masks[3], "alpha", alpha); !r.ok()) return r;
   }
+  bool anyAlpha = false;
+  if (alpha.bits > 0) transparent.assign(static_cast<size_t>(l.width) * static_cast<size_t>(l.height), 0);
   const int32_t w = l.width;
   for (int32_t y = 0; y < l.height; ++y) {
     const uint8_t* src = p + (l.topDown ? y : l.height - 1 - y) * stride;
@@ -267,9 +274,15 @@ Result DecodeRows(const Layout& l, const uint8_t* p, ImageBuffer& image) {
         out[3 * x] = blue.Value(pixel);
         out[3 * x + 1] = green.Value(pixel);
         out[3 * x + 2] = red.Value(pixel);
+        if (alpha.bits > 0) {
+          const uint8_t a = alpha.Value(pixel);
+          anyAlpha |= a != 0;
+          transparent[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = a < 128;
+        }
       }
     }
   }
+  if (!anyAlpha) transparent.clear();
   return Result::Done();
 }
 
@@ -307,11 +320,13 @@ Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* d, int64_t n) {
     }
   }
   const uint8_t* data = d + l.pixelStart;
-  const Result r = rle ? DecodeRle(l, data, size, picture) : DecodeRows(l, data, picture);
+  std::vector<uint8_t> transparent;
+  const Result r = rle ? DecodeRle(l, data, size, picture) : DecodeRows(l, data, picture, transparent);
   if (!r.ok()) return r;
 
   image.TakeBlocksFrom(picture);
   if (depth == 4 || depth == 8) ReserveIndexZero(image);
+  MarkTransparent(image, std::move(transparent));
   return Result::Done();
 }
 

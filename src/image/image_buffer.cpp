@@ -1,5 +1,6 @@
 #include "image/image_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -87,6 +88,7 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
   // The pels-per-metre, colours-used and colours-important fields stay 0.
 
   m_valid = 1;
+  m_mask.clear();
   return Result::Done();
 }
 
@@ -102,12 +104,21 @@ void ImageBuffer::Adopt(const BitmapFileHeader& fileHeader, Block infoBlock, siz
   m_bitCount = bitCount;
   m_stride = static_cast<int32_t>(StrideFor(width, bitCount));
   m_valid = 1;
+  m_mask.clear();
+}
+
+void ImageBuffer::SetTransparentMask(std::vector<uint8_t> mask) {
+  const bool any = std::any_of(mask.begin(), mask.end(), [](uint8_t v) { return v != 0; });
+  if (!any || mask.size() != static_cast<size_t>(m_width) * static_cast<size_t>(m_height)) mask.clear();
+  m_mask = std::move(mask);
 }
 
 void ImageBuffer::TakeBlocksFrom(ImageBuffer& source) {
   if (!source.m_valid) return;
   Adopt(source.m_fileHeader, std::move(source.m_info), source.m_infoSize, std::move(source.m_bits),
         source.m_bitsSize, source.m_width, source.m_height, source.m_bitCount);
+  m_mask = std::move(source.m_mask);
+  source.m_mask.clear();
   source.m_infoSize = 0;
   source.m_bitsSize = 0;
   source.m_valid = 0;
@@ -123,6 +134,7 @@ Result ImageBuffer::CopyPictureFrom(const ImageBuffer& source) {
     std::memcpy(bits.get(), source.m_bits.get(), source.m_bitsSize);
     copy.Adopt(source.m_fileHeader, std::move(info), source.m_infoSize, std::move(bits), source.m_bitsSize,
                source.m_width, source.m_height, source.m_bitCount);
+    copy.m_mask = source.m_mask;
   }
   copy.m_ditherMode = source.m_ditherMode;
   copy.m_sampleColumns = source.m_sampleColumns;
@@ -222,6 +234,26 @@ void ImageBuffer::SetIndex(int32_t x, int32_t y, uint32_t index) {
       break;
     default:
       break;
+  }
+}
+
+void MarkTransparent(ImageBuffer& image, std::vector<uint8_t> mask) {
+  if (image.BitCount() == 1) return;
+  image.SetTransparentMask(std::move(mask));
+  const uint8_t* marks = image.TransparentMask();
+  if (marks == nullptr) return;
+  const uint32_t key = SwapRedBlue(image.m_transparentColor);
+  const bool indexed = image.BitCount() <= 8;
+  if (indexed) image.SetPaletteColor(0, key);
+  for (int32_t y = 0; y < image.Height(); ++y) {
+    for (int32_t x = 0; x < image.Width(); ++x, ++marks) {
+      if (*marks == 0) continue;
+      if (indexed) {
+        image.SetIndex(x, y, 0);
+      } else if (image.BitCount() == 24) {
+        WriteRgb24(image.Row(y) + 3 * x, key);
+      }
+    }
   }
 }
 

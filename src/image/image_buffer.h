@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/bytes.h"
 #include "platform/memory.h"
@@ -195,6 +196,20 @@ class ImageBuffer {
     WriteLe32(m_info.get() + at, value);
   }
 
+  // The pixels that came transparent with the picture (an alpha channel or
+  // a transparent colour of its file): one byte per pixel, rows from the
+  // top, non-zero where transparent; null when the picture has none. Such
+  // pixels hold the key colour (16 and 24 bits) or index 0 (4 and 8 bits),
+  // and the commands keep them so. The marks belong to the pixel block:
+  // Create and the readers clear them, TakeBlocksFrom takes them along.
+  const uint8_t* TransparentMask() const { return m_mask.empty() ? nullptr : m_mask.data(); }
+  bool MaskedAt(int32_t x, int32_t y) const {
+    return !m_mask.empty() && m_mask[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)] != 0;
+  }
+  // Sets the marks (width x height bytes), or none for an empty vector or
+  // one without a single mark.
+  void SetTransparentMask(std::vector<uint8_t> mask);
+
   // Colour settings (filled in by the colour command) and state that the
   // operations of the colour and export code read.
   int32_t m_ditherMode = 0;      // 0 none, 1 error diffusion
@@ -222,7 +237,14 @@ class ImageBuffer {
   int32_t m_valid = 0;
   ProgressSink* m_progress = nullptr;
   int32_t m_stride = 0;
+  std::vector<uint8_t> m_mask;
 };
+
+// Marks the picture's transparent pixels (one byte per pixel, non-zero
+// where transparent) and gives them the key colour, or, in a 4- or 8-bit
+// picture, index 0 with the key colour as its entry. Nothing for no marks,
+// and none at 1 bit, which has no transparent colour.
+void MarkTransparent(ImageBuffer& image, std::vector<uint8_t> mask);
 
 // Makes `target` a 24-bit picture of the source's size holding, for every
 // pixel, the colour GetPixel gives.

@@ -64,6 +64,7 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   ImageBuffer picture;
   std::vector<png_bytep> rows;
   std::vector<uint8_t> buffer;
+  std::vector<uint8_t> mask;
 
   if (setjmp(png_jmpbuf(read.png))) return Result::Refused("the PNG file is damaged: " + reader.error);
   png_set_read_fn(read.png, &reader, ReadBytes);
@@ -80,13 +81,18 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   }
 
   const bool paletted = colourType == PNG_COLOR_TYPE_PALETTE;
+  const bool transparentColour = png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0;
+  // Colour pictures keep their alpha, or the alpha their transparent colour
+  // gives, to mark the pixels below half of it transparent.
+  const bool alpha = !paletted && ((colourType & PNG_COLOR_MASK_ALPHA) != 0 || transparentColour);
   int depth = 24;
   if (paletted) {
     depth = bitDepth == 1 ? 1 : (bitDepth == 8 ? 8 : 4);
     png_set_packing(read.png);  // one index per byte
   } else {
     png_set_strip_16(read.png);
-    png_set_strip_alpha(read.png);
+    if (transparentColour) png_set_tRNS_to_alpha(read.png);
+    if (!alpha) png_set_strip_alpha(read.png);
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) {
       png_set_expand_gray_1_2_4_to_8(read.png);
       png_set_gray_to_rgb(read.png);
@@ -108,6 +114,20 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
     png_colorp palette = nullptr;
     int count = 0;
     png_get_PLTE(read.png, read.info, &palette, &count);
+    // The entries whose alpha is below half are transparent (a 1-bit
+    // picture has no transparent colour).
+    png_bytep entryAlpha = nullptr;
+    int alphas = 0;
+    if (transparentColour && depth > 1) png_get_tRNS(read.png, read.info, &entryAlpha, &alphas, nullptr);
+    if (alphas > 0) {
+      mask.resize(size_t{width} * height);
+      for (png_uint_32 y = 0; y < height; ++y) {
+        for (png_uint_32 x = 0; x < width; ++x) {
+          const int index = rows[y][x];
+          mask[size_t{y} * width + x] = index < alphas && entryAlpha[index] < 128;
+        }
+      }
+    }
     for (int i = 0; i < (1 << depth); ++i) {
       const uint32_t c = i < count ? static_cast<uint32_t>(palette[i].red) << 16 |
                                          static_cast<uint32_t>(palette[i].green) << 8 | palette[i].blue
@@ -119,12 +139,24 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
         picture.SetIndex(static_cast<int32_t>(x), static_cast<int32_t>(y), rows[y][x]);
       }
     }
-  } else {
+  } else if (!alpha) {
     for (png_uint_32 y = 0; y < height; ++y) std::memcpy(picture.Row(static_cast<int32_t>(y)), rows[y], 3 * size_t{width});
+  } else {
+    // Blue, green, red, alpha.
+    mask.resize(size_t{width} * height);
+    for (png_uint_32 y = 0; y < height; ++y) {
+      uint8_t* out = picture.Row(static_cast<int32_t>(y));
+      for (png_uint_32 x = 0; x < width; ++x) {
+        const uint8_t* in = rows[y] + 4 * size_t{x};
+        mask[size_t{y} * width + x] = in[3] < 128;
+        WriteRgb24(out + 3 * size_t{x}, ReadRgb24(in));
+      }
+    }
   }
 
   image.TakeBlocksFrom(picture);
   if (depth == 4 || depth == 8) ReserveIndexZero(image);
+  MarkTransparent(image, std::move(mask));
   return Result::Done();
 }
 

@@ -172,6 +172,88 @@ void EnlargeVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, 
   }
 }
 
+// A 24-bit picture with transparent pixels is scaled in the same two passes
+// and by the same spans and fractions, but every pixel is weighed by how
+// much of it is opaque (1 or 0 in the source, a fraction after the first
+// pass), so that the colours of transparent pixels do not bleed into their
+// opaque neighbours.
+class WeightedLine {
+ public:
+  void Add(uint32_t colour, double weight) {
+    AccumulateWeighted(colour, sums_, weight);
+    weight_ += weight;
+  }
+  uint32_t Colour() const {
+    if (weight_ <= 0) return 0;
+    const auto channel = [&](int c) { return static_cast<uint32_t>(static_cast<int>(sums_[c] / weight_)); };
+    return channel(0) << 16 | channel(1) << 8 | channel(2);
+  }
+  double Weight() const { return weight_; }
+
+ private:
+  double sums_[3] = {0, 0, 0};
+  double weight_ = 0;
+};
+
+// One pass along lines of `from` pixels to `to` pixels. `at(line, k)` gives
+// the colour and the opaque share of pixel k; `put(line, j, colour, share)`
+// stores target pixel j.
+template <typename At, typename Put>
+void WeightedPass(int32_t lines, int32_t from, int32_t to, At at, Put put) {
+  const double ratio = static_cast<double>(from) / to;
+  const std::vector<Span> spans = to < from ? Spans(to, ratio) : std::vector<Span>();
+  for (int32_t line = 0; line < lines; ++line) {
+    int32_t previousLeft = 0;
+    for (int32_t j = 0; j < to; ++j) {
+      WeightedLine sum;
+      auto add = [&](int32_t k, double weight) {
+        if (k < 0 || k >= from || weight == 0) return;
+        const auto [colour, share] = at(line, k);
+        sum.Add(colour, weight * share);
+      };
+      if (to < from) {
+        const Span& span = spans[static_cast<size_t>(j)];
+        for (int32_t k = span.first; k < span.last; ++k) add(k, 1);
+        add(span.leftPixel, span.leftWeight);
+        add(span.last, span.rightWeight);
+        put(line, j, sum.Colour(), sum.Weight() / ratio);
+      } else {
+        const double x = j / (static_cast<double>(to) / from);
+        const int32_t i = static_cast<int32_t>(x);
+        add(i, 1 - (x - i));
+        add(i + 1 < from ? i + 1 : previousLeft, x - i);
+        previousLeft = i;
+        // Where no opaque pixel takes part, the colour of the nearest.
+        put(line, j, sum.Weight() > 0 ? sum.Colour() : at(line, i).first, sum.Weight());
+      }
+    }
+  }
+}
+
+Result ResizeWeighted(const ImageBuffer& source, ImageBuffer& result, int32_t W, int32_t H) {
+  const int32_t w = source.Width();
+  const int32_t h = source.Height();
+  ImageBuffer rows;
+  if (Result r = rows.Create(W, h, 24); !r.ok()) return r;
+  if (Result r = result.Create(W, H, 24); !r.ok()) return r;
+  std::vector<float> share(static_cast<size_t>(W) * static_cast<size_t>(h));
+  WeightedPass(
+      h, w, W,
+      [&](int32_t y, int32_t k) { return std::pair(ReadRgb24(source.Row(y) + 3 * k), source.MaskedAt(k, y) ? 0.0 : 1.0); },
+      [&](int32_t y, int32_t j, uint32_t colour, double opaque) {
+        WriteRgb24(rows.Row(y) + 3 * j, colour);
+        share[static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(j)] = static_cast<float>(opaque);
+      });
+  WeightedPass(
+      W, h, H,
+      [&](int32_t x, int32_t k) {
+        return std::pair(ReadRgb24(rows.Row(k) + 3 * x),
+                         static_cast<double>(share[static_cast<size_t>(k) * static_cast<size_t>(W) + static_cast<size_t>(x)]));
+      },
+      [&](int32_t x, int32_t j, uint32_t colour, double) { WriteRgb24(result.Row(j) + 3 * x, colour); });
+  return Result::Done();
+}
+
 Result ResizeIndexed(const ImageBuffer& image, ImageBuffer& temp, int32_t W, int32_t H, ProgressSink* progress) {
   const int32_t w = image.Width();
   const int32_t h = image.Height();
@@ -229,6 +311,8 @@ Result Resize(ImageBuffer& image, int32_t W, int32_t H) {
     ImageBuffer result;
     if (source->BitCount() <= 8) {
       if (Result r = ResizeIndexed(*source, result, W, H, progress); !r.ok()) return r;
+    } else if (source->TransparentMask() != nullptr) {
+      if (Result r = ResizeWeighted(*source, result, W, H); !r.ok()) return r;
     } else {
       if (progress) progress->SetRange(0, W + h);
       ImageBuffer rows;
@@ -245,7 +329,20 @@ Result Resize(ImageBuffer& image, int32_t W, int32_t H) {
         EnlargeVertical(rows, result, H, progress);
       }
     }
+    // A pixel is transparent where its nearest source pixel is.
+    std::vector<uint8_t> mask;
+    if (source->TransparentMask() != nullptr) {
+      mask.resize(static_cast<size_t>(W) * static_cast<size_t>(H));
+      for (int32_t y = 0; y < H; ++y) {
+        const int32_t sy = static_cast<int32_t>(y / (static_cast<double>(H) / h));
+        for (int32_t x = 0; x < W; ++x) {
+          mask[static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(x)] =
+              source->MaskedAt(static_cast<int32_t>(x / (static_cast<double>(W) / w)), sy);
+        }
+      }
+    }
     image.TakeBlocksFrom(result);
+    MarkTransparent(image, std::move(mask));
     if (progress) progress->SetPosition(0);
     return Result::Done();
   } catch (const std::bad_alloc&) {

@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -207,6 +208,10 @@ ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
   diffusionRadio = AddRadio(ditherGroup_, ditherLayout, tr("誤差拡散"), 1);
   optimizedRadio = AddRadio(paletteGroup_, paletteLayout, tr("最適化"), 0);
   standardRadio = AddRadio(paletteGroup_, paletteLayout, tr("標準"), 1);
+  fileRadio = AddRadio(paletteGroup_, paletteLayout, tr("指定"), 2);
+  paletteFileButton = new QPushButton(tr("ファイル..."));
+  paletteFileButton->setToolTip(tr("パレットファイル (.gpl .pal .act .hex .txt) か、パレットのある画像"));
+  paletteLayout->addWidget(paletteFileButton);
   auto* spin = new ArrowsOnlySpin;
   spin->lineEdit()->setReadOnly(true);
   spin->setRange(0, 99);
@@ -233,6 +238,14 @@ ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
 
   connect(okButton, &QPushButton::clicked, this, &ColorDialog::accept);
   connect(cancelButton, &QPushButton::clicked, this, &ColorDialog::reject);
+  connect(paletteFileButton, &QPushButton::clicked, this, [this] {
+    if (!askPaletteFile) return;
+    const QString path = askPaletteFile();
+    if (path.isEmpty()) return;
+    m_paletteFile = path;
+    fileRadio->setChecked(true);
+    ShowPaletteFile();
+  });
   FixSize(this);
 }
 
@@ -254,7 +267,13 @@ bool ColorDialog::Transfer(bool toControls) {
   return true;
 }
 
+void ColorDialog::ShowPaletteFile() {
+  fileRadio->setText(m_paletteFile.isEmpty() ? tr("指定") : tr("指定: %1").arg(QFileInfo(m_paletteFile).fileName()));
+  fileRadio->setToolTip(m_paletteFile);
+}
+
 void ColorDialog::OnInitDialog() {
+  ShowPaletteFile();
   Transfer(true);  // the edit shows the field's 0 for a moment
   precisionSpin->setRange(1, 16);
   precisionSpin->setWrapping(true);
@@ -263,6 +282,11 @@ void ColorDialog::OnInitDialog() {
 }
 
 void ColorDialog::accept() {
+  if (fileRadio->isChecked() && m_paletteFile.isEmpty()) {
+    if (messages_) messages_->ShowMessage(tr("パレットファイルを指定してください").toStdString());
+    paletteFileButton->setFocus();
+    return;
+  }
   if (!Transfer(false)) {
     if (messages_) messages_->ShowMessage(tr("精度には 1 から 16 までの整数を入力してください").toStdString());
     precisionEdit->setFocus();

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 
 #include <array>
+#include <functional>
 #include <cstdint>
 
 #include "app/convert_rules.h"
@@ -80,7 +81,8 @@ class ColorDialog : public ModalDialog {
 
   int m_depthChoice = -1;  // 0 "1bit" .. 4 "24bit"
   int m_dither = -1;       // 0 none, 1 error diffusion
-  int m_paletteType = -1;  // 0 optimised, 1 standard
+  int m_paletteType = -1;  // 0 optimised, 1 standard, 2 a palette file
+  QString m_paletteFile;   // the palette file chosen, for 2
   int m_precisionValue = 0;
 
   // Fields to the controls, or back; false when the precision text is not
@@ -94,12 +96,18 @@ class ColorDialog : public ModalDialog {
   QRadioButton* diffusionRadio;
   QRadioButton* optimizedRadio;
   QRadioButton* standardRadio;
+  QRadioButton* fileRadio;
+  QPushButton* paletteFileButton;
+  // Asks for the palette file; set by the window that runs the dialog.
+  std::function<QString()> askPaletteFile;
   QSpinBox* precisionSpin;
   QLineEdit* precisionEdit;
   QPushButton* okButton;
   QPushButton* cancelButton;
 
  private:
+  void ShowPaletteFile();
+
   MessageSink* messages_;
   QButtonGroup depthGroup_;
   QButtonGroup ditherGroup_;

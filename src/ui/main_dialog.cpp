@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -228,6 +229,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
       {QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoomLevel(std::max(zoomLevel_ - 1, 1)); }},
       {QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoomLevel(3); }},
       {QKeySequence(Qt::CTRL | Qt::Key_G), [this] { gridBox->toggle(); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_P), [this] { OnSavePalette(); }},
       {QKeySequence(Qt::CTRL | Qt::Key_M), [this] { consoleBox->toggle(); }},
   };
   for (const auto& s : shortcuts) connect(new QShortcut(s.key, this), &QShortcut::activated, this, s.run);
@@ -293,6 +295,34 @@ QString MainDialog::AskOpenPath() {
   dialog.selectNameFilter(names.front());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().front();
+}
+
+QString MainDialog::AskPalettePath(bool save) {
+  QFileDialog dialog(this);
+  QStringList filters = {tr("パレット (*.gpl *.pal *.act *.hex *.txt)")};
+  if (save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("gpl"));
+    dialog.selectFile(FromUtf8(TitleOf(m_doc.fileName)) + QStringLiteral(".gpl"));
+  } else {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    filters << tr("パレットのある画像 (*.bmp *.BMP *.png *.0 *.1 *.d)");
+  }
+  dialog.setNameFilters(filters << QCoreApplication::translate("Filters", "ALL(*.*)") + QStringLiteral(" (*)"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+void MainDialog::OnSavePalette() {
+  if (m_doc.image.GetBits() == nullptr) return;
+  if (m_doc.image.BitCount() > 8) {
+    Report(tr("パレットを保存できません。"), SavePaletteCommand(m_doc, {}), true);
+    return;
+  }
+  const QString path = AskPalettePath(true);
+  if (path.isEmpty()) return;
+  Report(tr("%1 に保存できませんでした。").arg(QFileInfo(path).fileName()), SavePaletteCommand(m_doc, ToPath(path)),
+         true);
 }
 
 void MainDialog::OnOpen() {
@@ -574,11 +604,21 @@ void MainDialog::OnColor() {
   dialog.m_depthChoice = DepthChoiceOf(m_doc.image.BitCount());
   dialog.m_dither = m_ditherChoice;
   dialog.m_paletteType = m_paletteChoice;
+  dialog.m_paletteFile = m_paletteFile;
+  dialog.askPaletteFile = [this] { return AskPalettePath(false); };
   if (RunModal(dialog) != QDialog::Accepted) return;
   Settle();
   m_ditherChoice = dialog.m_dither;
   m_paletteChoice = dialog.m_paletteType;
-  const ColorSettings settings{m_ditherChoice, m_paletteChoice, dialog.m_precisionValue};
+  m_paletteFile = dialog.m_paletteFile;
+  ColorSettings settings{m_ditherChoice, m_paletteChoice, dialog.m_precisionValue, {}};
+  if (m_paletteChoice == kPaletteGiven) {
+    // Read afresh each time: the file may have changed since it was chosen.
+    if (Result r = ReadPalette(ToPath(m_paletteFile), settings.palette); !r.ok()) {
+      Report(tr("パレット %1 を読み込めませんでした。").arg(QFileInfo(m_paletteFile).fileName()), r, false);
+      return;
+    }
+  }
   const int depth = DepthOfChoice(dialog.m_depthChoice);
   if (depth == 0) {
     ApplyColorSettings(m_doc.image, settings);
@@ -618,6 +658,9 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   QAction* redo = menu.addAction(tr("やり直す"));
   redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
   redo->setEnabled(m_history.CanRedo());
+  QAction* palette = menu.addAction(tr("パレットを保存..."));
+  palette->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  palette->setEnabled(m_doc.image.IsValid() && m_doc.image.BitCount() <= 8);
   menu.addSeparator();
   QAction* about = menu.addAction(tr("ﾊﾞｰｼﾞｮﾝ情報(pxm) (&A)..."));
   about->setShortcut(QKeySequence::HelpContents);
@@ -625,6 +668,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   if (chosen == undo) OnUndo();
   if (chosen == redo) OnRedo();
   if (chosen == about) OnAbout();
+  if (chosen == palette) OnSavePalette();
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {

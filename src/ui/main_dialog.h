@@ -47,6 +47,8 @@ class MainDialog : public QDialog {
   void OnAbout();
   void OnUndo();
   void OnRedo();
+  // Writes the picture's palette to a file the user names.
+  void OnSavePalette();
 
   // Loads a file as Open, a drop and the command line do; says why when it
   // cannot. True when the picture was replaced.
@@ -80,6 +82,7 @@ class MainDialog : public QDialog {
   int m_keepAspect = 1;
   int m_ditherChoice = 1;
   int m_paletteChoice = 0;
+  QString m_paletteFile;  // the palette file chosen in the colour dialog, for the run
   int m_lastHPos = 0;
   int m_lastVPos = 0;
 
@@ -108,6 +111,8 @@ class MainDialog : public QDialog {
   virtual int RunModal(ModalDialog& dialog) { return dialog.exec(); }
   virtual void RunAbout(QDialog& about) { about.exec(); }
   virtual QString AskOpenPath();
+  // A palette file to read (a palette or a picture with one), or to write.
+  virtual QString AskPalettePath(bool save);
 
   void mousePressEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;

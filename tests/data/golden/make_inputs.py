@@ -169,3 +169,56 @@ put('claims-20000-square.png', b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack
     chunk(b'IDAT', zlib.compress(b'\0' * 100)) + chunk(b'IEND', b''))
 with open(os.path.join(here, '..', 'png', 'pal8.png'), 'rb') as f:
     put('cut-short.png', f.read()[:120])
+
+# Pictures that come with transparency: a 16 x 16 RGBA sprite (alpha 0
+# around it, 100 and 200 at its edge: below and above half), the same as
+# grey with alpha, as palette + tRNS, as RGB + a transparent colour, and a
+# 32-bit bitmap with an alpha mask.
+def png(name, w, h, colour_type, bit_depth, raw_rows, extra_chunks=b''):
+    raw = b''.join(b'\0' + row for row in raw_rows)
+    put(name, b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, bit_depth, colour_type, 0, 0, 0)) +
+        extra_chunks + chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+
+def alpha_at(x, y):
+    d = (x - 7.5) ** 2 + (y - 7.5) ** 2
+    return 255 if d < 30 else (200 if d < 38 else (100 if d < 46 else 0))
+
+rgba_rows = []
+for y in range(16):
+    row = b''
+    for x in range(16):
+        r, g, b = sprite[y][x]
+        if alpha_at(x, y) == 0:
+            r, g, b = (x * 16, 255 - y * 16, 77)  # colours hidden under alpha 0
+        row += bytes([r, g, b, alpha_at(x, y)])
+    rgba_rows.append(row)
+png('rgba-sprite.png', 16, 16, 6, 8, rgba_rows)
+png('greyalpha-sprite.png', 16, 16, 4, 8,
+    [bytes(v for x in range(16) for v in ((x * 13 + y * 7) % 256, alpha_at(x, y))) for y in range(16)])
+plte = [(0, 0, 0), (255, 255, 255), (160, 40, 30), (248, 200, 40), (0, 128, 255)]
+trns = bytes([255, 255, 255, 255, 0])  # index 4 transparent
+png('pal-trns.png', 16, 16, 3, 8,
+    [bytes(4 if alpha_at(x, y) < 128 else (x + y) % 4 for x in range(16)) for y in range(16)],
+    chunk(b'PLTE', b''.join(bytes(c) for c in plte)) + chunk(b'tRNS', trns))
+png('rgb-trns.png', 16, 16, 2, 8,
+    [b''.join(bytes((0, 128, 255) if alpha_at(x, y) < 128 else sprite[y][x]) for x in range(16)) for y in range(16)],
+    chunk(b'tRNS', struct.pack('>HHH', 0, 128, 255)))
+
+def bmp32_alpha(name):
+    w, h = 16, 16
+    data = b''
+    for y in reversed(range(h)):
+        for x in range(w):
+            r, g, b = sprite[y][x]
+            data += struct.pack('<I', alpha_at(x, y) << 24 | r << 16 | g << 8 | b)
+    header = 124
+    info = struct.pack('<IiiHHIIiiII', header, w, h, 1, 32, 3, len(data), 0, 0, 0, 0)
+    info += struct.pack('<IIII', 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000) + b'\0' * (header - 56)
+    off = 14 + header
+    put(name, struct.pack('<2sIHHI', b'BM', off + len(data), 0, 0, off) + info + data)
+bmp32_alpha('alpha-sprite.bmp')
+
+# Palettes: two entries, one entry, and a broken line.
+put('two.hex', b'#000000\n#F8F8F8\n')
+put('one.hex', b'102030\n')
+put('bad.gpl', b'GIMP Palette\nName: bad\n0 0 0\n12 300 4\n')
