@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test, then
 # builds the core and its tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them again. Exits non-zero when
-# anything fails.
+# UndefinedBehaviorSanitizer and runs them again, and the batch tests with
+# ThreadSanitizer. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -25,3 +25,10 @@ cmake --build build-sanitize -j "$jobs"
 echo "== tests (sanitizers)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+echo "== build (thread sanitizer)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMILL_TSAN=ON \
+  -DPIXMILL_BUILD_GUI=OFF -DPIXMILL_BUILD_TESTS=ON -DPIXMILL_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target pixmill_core_tests
+echo "== batch tests (thread sanitizer)"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/pixmill_core_tests --gtest_filter='Batch.*'

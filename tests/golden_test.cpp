@@ -112,5 +112,99 @@ TEST_P(Golden, OutputsMatch) {
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(ReadCases()),
                          [](const auto& p) { return p.param.name; });
 
+// Batches: each input's files are the bytes its own run writes, however
+// many inputs run at a time, and the summary comes in input order.
+struct Ran {
+  int status;
+  std::string err;
+};
+
+Ran Cli(const std::string& line) {
+  testing::TempDir run;
+  std::vector<std::string> args = {"pixmill-cli"};
+  std::istringstream words(line);
+  for (std::string w; words >> w;) args.push_back(w);
+  const int status = RunCaptured(args, run.File("out"), run.File("err"));
+  const std::vector<uint8_t> err = testing::ReadFileBytes(run.File("err"));
+  return {status, std::string(err.begin(), err.end())};
+}
+
+std::string Replaced(std::string s, const std::string& from, const std::string& to) {
+  ReplaceAll(s, from, to);
+  return s;
+}
+
+void ExpectSameFiles(const testing::TempDir& a, const testing::TempDir& b) {
+  ASSERT_EQ(a.Entries(), b.Entries());
+  for (const std::string& file : a.Entries()) {
+    EXPECT_EQ(testing::ReadFileBytes(a.File(file)), testing::ReadFileBytes(b.File(file))) << file;
+  }
+}
+
+const std::vector<std::string> kBatch = {"sprite.bmp", "pal8.bmp", "photo.bmp", "rgba-sprite.png", "alpha-sprite.bmp",
+                                         "pal4-16x8.bmp", "rgb-trns.png", "greyalpha-sprite.png"};
+
+std::string Inputs(const std::vector<std::string>& names) {
+  std::string line;
+  for (const std::string& name : names) line += kGolden + "/in/" + name + " ";
+  return line;
+}
+
+TEST(Batch, SameFilesForAnyNumberOfJobsAsForSingleRuns) {
+  const std::string steps =
+      "--resize 24x16 --depth 4 --pick 1,1 --transparent --form texture --lzss --export OUT/{name}.{ext}.d "
+      "--save-bmp OUT/{name}-{ext}.bmp";
+  testing::TempDir single, one, three;
+  for (const std::string& name : kBatch) {
+    ASSERT_EQ(Cli(Inputs({name}) + Replaced(steps, "OUT", single.path())).status, 0) << name;
+  }
+  const Ran j1 = Cli(Inputs(kBatch) + Replaced(steps, "OUT", one.path()) + " -j 1");
+  const Ran j3 = Cli(Inputs(kBatch) + Replaced(steps, "OUT", three.path()) + " --jobs=3");
+  EXPECT_EQ(j1.status, 0);
+  EXPECT_EQ(j3.status, 0);
+  EXPECT_EQ(single.Entries().size(), 2 * kBatch.size());
+  ExpectSameFiles(single, one);
+  ExpectSameFiles(single, three);
+  EXPECT_EQ(j1.err, j3.err);
+  std::string summary;
+  for (const std::string& name : kBatch) summary += kGolden + "/in/" + name + ": done\n";
+  std::istringstream lines(j1.err);
+  std::string ends;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.ends_with(": done")) ends += line + "\n";
+  }
+  EXPECT_EQ(ends, summary);
+}
+
+TEST(Batch, PlaceholdersNameTheInputsParts) {
+  testing::TempDir out;
+  for (const char* name : {"a.b.png", "c"}) {
+    testing::WriteFileBytes(out.File(name), testing::ReadFileBytes(kGolden + "/in/rgba-sprite.png"));
+  }
+  ASSERT_EQ(Cli(out.File("a.b.png") + " " + out.File("c") + " --save-bmp {dir}/{name}_{ext}_{n}_{x}.bmp -j 2").status, 0);
+  EXPECT_TRUE(testing::FileExists(out.File("a.b_png_0_{x}.bmp")));
+  EXPECT_TRUE(testing::FileExists(out.File("c__1_{x}.bmp")));
+}
+
+TEST(Batch, SharedPaletteIsOneForAllAndTheOwnForOne) {
+  const std::vector<std::string> pictures = {"sprite.bmp", "photo.bmp", "rgba-sprite.png", "alpha-sprite.bmp"};
+  testing::TempDir all, own;
+  ASSERT_EQ(Cli(Inputs(pictures) + "--shared-palette --depth 4 --save-palette " + all.File("{name}.hex") +
+                " --save-palette " + all.File("all.hex") + " -j 2")
+                .status,
+            0);
+  const std::vector<uint8_t> shared = testing::ReadFileBytes(all.File("all.hex"));
+  for (const std::string& name : pictures) {
+    const std::string stem = name.substr(0, name.find('.'));
+    EXPECT_EQ(testing::ReadFileBytes(all.File(stem + ".hex")), shared) << name;
+    // One input: the palette it fits to itself.
+    for (const char* setting : {"", "--shared-palette"}) {
+      ASSERT_EQ(Cli(Inputs({name}) + setting + " --depth 4 --save-palette " + own.File(stem + setting + ".hex")).status, 0);
+    }
+    EXPECT_EQ(testing::ReadFileBytes(own.File(stem + ".hex")), testing::ReadFileBytes(own.File(stem + "--shared-palette.hex")));
+    EXPECT_NE(testing::ReadFileBytes(own.File(stem + ".hex")), shared) << name;
+  }
+}
+
 }  // namespace
 }  // namespace pixmill

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/convert_rules.h"
+#include "color/optimized_palette.h"
 #include "color/palette_file.h"
 #include "export/loader.h"
 #include "image/bmp.h"
@@ -81,15 +82,30 @@ Result ScaleCommand(Document& doc, int32_t width, int32_t height) {
   return Resize(doc.image, width, height);
 }
 
+namespace {
+
+// What a colour change does before it changes the depth.
+void PrepareColour(Document& doc, const ColorSettings& settings) {
+  ApplyColorSettings(doc.image, settings);
+  doc.pickedColor = doc.KeyColour();
+  (void)TransparentCommand(doc);
+}
+
+}  // namespace
+
 Result ColourCommand(Document& doc, const ColorSettings& settings, int bits) {
   if (!doc.image.IsValid()) return Result::Refused("there is no picture");
   if (settings.paletteKind == kPaletteGiven) {
     if (Result r = CheckGivenPalette(bits, settings.palette); !r.ok()) return r;
   }
-  ApplyColorSettings(doc.image, settings);
-  doc.pickedColor = doc.KeyColour();
-  (void)TransparentCommand(doc);
-  return ChangeColorDepth(doc.image, bits, settings.palette);
+  PrepareColour(doc, settings);
+  return ChangeColorDepth(doc.image, bits, settings.paletteKind == kPaletteGiven ? settings.palette : settings.fitted);
+}
+
+void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, SampleCounts& counts) {
+  if (!doc.image.IsValid() || settings.paletteKind != kPaletteOptimized) return;
+  PrepareColour(doc, settings);
+  if (bits <= 8 && bits != doc.image.BitCount()) CountSamples(doc.image, counts);
 }
 
 Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours) {
@@ -107,16 +123,22 @@ Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours) {
   return Result::Done();
 }
 
-Result SavePaletteCommand(const Document& doc, const std::string& path) {
+Result PaletteOf(const Document& doc, std::vector<uint32_t>& colours) {
   const ImageBuffer& image = doc.image;
   if (!image.IsValid()) return Result::Refused("there is no picture");
   if (image.BitCount() > 8) {
     return Result::Refused("a picture of " + std::to_string(image.BitCount()) + " bits has no palette");
   }
-  std::vector<uint32_t> colours;
+  colours.clear();
   for (int i = 0; i < PaletteEntriesFor(image.BitCount()); ++i) {
     colours.push_back(image.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
   }
+  return Result::Done();
+}
+
+Result SavePaletteCommand(const Document& doc, const std::string& path) {
+  std::vector<uint32_t> colours;
+  if (Result r = PaletteOf(doc, colours); !r.ok()) return r;
   return WritePaletteFile(path, colours);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "color/depth.h"
+#include "color/optimized_palette.h"
 #include "color/transparent.h"
 #include "export/export_writer.h"
 #include "image/image_buffer.h"
@@ -60,9 +61,18 @@ Result TransparentCommand(Document& doc);
 Result ScaleCommand(Document& doc, int32_t width, int32_t height);
 Result ColourCommand(Document& doc, const ColorSettings& settings, int bits);
 
+// Colour as far as the samples of its optimised palette, added to `counts`:
+// what a palette shared by several pictures is fitted to. Adds nothing when
+// the step would not fit an optimised palette.
+void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, SampleCounts& counts);
+
 // A palette the user brings: a palette file (.gpl, .pal, .act, .hex, .txt),
 // or any picture this program loads that has a palette, in its order.
 Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours);
+
+// The picture's palette, all its 2, 16 or 256 entries in order; refused
+// for 16 and 24 bits.
+Result PaletteOf(const Document& doc, std::vector<uint32_t>& colours);
 
 // Writes the picture's palette, all its 2, 16 or 256 entries in order, in
 // the format of the path's extension. Refused for 16 and 24 bits.

@@ -1,25 +1,35 @@
 // pixmill-cli: every picture operation of the program from the command line.
-// One picture per run: load, then steps left to right, each done the way the
-// desktop program's commands do it.
+// Each input is loaded, then the steps run left to right, each done the way
+// the desktop program's commands do it. Several inputs run the same steps
+// as a batch, some at a time, each as its own picture.
 #include "cli/cli.h"
 
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
-#include <tuple>
+#include <set>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/convert_rules.h"
 #include "app/document.h"
+#include "color/optimized_palette.h"
+#include "color/palette_file.h"
 #include "export/lzss.h"
 #include "platform/file_io.h"
 #include "platform/version.h"
@@ -34,23 +44,32 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kDescription = R"(pixmill-cli: prepares pictures for the console, as the desktop program does.
 
-  pixmill-cli [--key-color RRGGBB] INPUT [SETTING | STEP]...
+  pixmill-cli [--key-color RRGGBB] INPUT... [SETTING | STEP]...
   pixmill-cli lzss encode|decode IN OUT
 
 INPUT is loaded like the program's Open: data Pixmill exported (plain or
 LZSS-compressed), a PNG file, or a Windows bitmap. Then the steps run from
 left to right; the run stops at the first step that fails. Settings apply to
-every later step.)";
+every later step.
+
+Every argument before the first option is an input. Each input runs the same
+steps as its own picture, and ends with a line "INPUT: done" or "INPUT: failed
+at STEP: REASON"; a failed input does not stop the others. Output paths may
+hold {name} (the input's file name without its extension), {ext} (its
+extension), {dir} (its folder) and {n} (its position, from 0); with several
+inputs each output path needs {name} or {n}. Folders are not created.)";
 
 constexpr const char* kFooter = R"(Options that take a value also accept --option=value. Export choices follow
 the convert dialog: a choice it would not offer for the picture is refused.
 
-Exit status: 0 all steps done; 1 a file could not be read or written, or a
-step was refused; 2 usage error.
+Exit status: 0 all steps done (for every input); 1 a file could not be read
+or written, or a step was refused (for some input); 2 usage error.
 
-Example:
+Examples:
   pixmill-cli photo.bmp --resize 320x240 --depth 8 --pick 0,0 --transparent \
-      --form texture --text --lzss --export photo.bas --save-bmp photo-8bit.bmp)";
+      --form texture --text --lzss --export photo.bas --save-bmp photo-8bit.bmp
+  pixmill-cli sprites/*.png --shared-palette --depth 4 --form texture \
+      --export out/{name}.d --save-palette out/sprites.gpl)";
 
 constexpr const char* kSettings = "Settings (apply to every later step)";
 constexpr const char* kSteps = "Steps (run from left to right)";
@@ -133,6 +152,10 @@ Action Check(Action a) {
     const auto c = ParseColour(a.value);
     if (!c) throw bad("the colour is six hex digits RRGGBB, for example C0C0C0");
     a.colour = *c;
+  } else if (o == "--jobs") {
+    const auto n = ParseInt(a.value);
+    if (!n || *n < 1 || *n > 1024) throw bad("the number of pictures at a time is from 1 to 1024");
+    a.a = *n;
   } else if ((o == "--save-bmp" || o == "--export" || o == "--save-palette" || o == "--palette-file") &&
              a.value.empty()) {
     throw bad("a file name is needed");
@@ -142,8 +165,9 @@ Action Check(Action a) {
 
 struct CommandLine {
   uint32_t keyColour = kKeyColor;
-  std::string input;
+  std::vector<std::string> inputs;
   std::vector<Action> actions;
+  unsigned jobs = 0;  // 0: one per processor core
 };
 
 // Every option, declared once with its help. Settings and steps are
@@ -154,9 +178,10 @@ class Parser {
     app_.footer(kFooter);
     app_.set_version_flag("--version", std::string(kName) + " " + kVersion, "print the version and exit");
     app_.set_help_flag("-h,--help", "print this help and exit");
-    app_.add_option("INPUT", inputs_, "the picture to load");
+    app_.add_option("INPUT", inputs_, "the pictures to load, each run through the same steps");
     Value("--key-color", "RRGGBB", "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0",
           "");
+    Value("-j,--jobs", "N", "run N inputs at a time [the number of processor cores]", "");
     Flag("--dither", "colour change: error diffusion (the default)", kSettings);
     Flag("--no-dither", "colour change: no dithering", kSettings);
     Flag("--optimized-palette", "colour change: a palette fitted to the picture (the default)", kSettings);
@@ -166,6 +191,8 @@ class Parser {
           "palette); entry 0 stays the transparent slot at 4 and 8 bits",
           kSettings);
     Value("--precision", "N", "colour change: precision 1..16 [8]", kSettings);
+    Flag("--shared-palette",
+         "colour change: one optimised palette fitted to all inputs together, the same in every output", kSettings);
     Value("--form", "FORM", "export form: bitmap, texture or character [what the convert dialog preselects]",
           kSettings);
     Flag("--binary", "export output: binary data (the default)", kSettings);
@@ -180,7 +207,10 @@ class Parser {
     Value("--pick-color", "RRGGBB", "set the picked colour", kSteps);
     Flag("--transparent", "make the picked colour transparent", kSteps);
     Value("--save-bmp", "PATH", "save as a Windows bitmap", kSteps);
-    Value("--save-palette", "PATH", "save the palette of a picture of 8 bits or fewer (.gpl, .pal, .act, .hex)", kSteps);
+    Value("--save-palette", "PATH",
+          "save the palette of a picture of 8 bits or fewer (.gpl, .pal, .act, .hex); after --shared-palette a "
+          "path without {name} or {n} is written once, for all inputs",
+          kSteps);
     Value("--export", "PATH", "export console data with the current settings", kSteps);
     Flag("--info", "print WIDTHxHEIGHTxBITS", kSteps);
 
@@ -200,17 +230,17 @@ class Parser {
   CommandLine Take() {
     CommandLine cl;
     std::map<const CLI::Option*, size_t> used;  // values taken so far, per option
-    bool haveInput = false;
     for (const CLI::Option* option : app_.parse_order()) {
       const size_t k = used[option]++;
       if (option->get_positional()) {
-        if (haveInput) throw UsageError{"unexpected argument " + inputs_[k] + " (only one INPUT per run)"};
-        if (inputs_[k].empty()) throw UsageError{"the INPUT file name is empty"};
-        if (!cl.actions.empty()) {
+        if (inputs_[k].empty()) throw UsageError{"an INPUT file name is empty"};
+        if (cl.inputs.empty() && !cl.actions.empty()) {
           throw UsageError{cl.actions.front().option + " comes before INPUT; give the input file first"};
         }
-        cl.input = inputs_[k];
-        haveInput = true;
+        if (!cl.actions.empty()) {
+          throw UsageError{"unexpected argument " + inputs_[k] + " (inputs come before the first option)"};
+        }
+        cl.inputs.push_back(inputs_[k]);
         continue;
       }
       Action a;
@@ -218,13 +248,15 @@ class Parser {
       if (option->get_expected_max() > 0) a.value = option->results()[k];
       a = Check(a);
       if (a.option == "--key-color") {
-        if (haveInput) throw UsageError{"--key-color is accepted only before INPUT"};
+        if (!cl.inputs.empty()) throw UsageError{"--key-color is accepted only before INPUT"};
         cl.keyColour = a.colour;
-        continue;
+      } else if (a.option == "--jobs") {
+        cl.jobs = static_cast<unsigned>(a.a);
+      } else {
+        cl.actions.push_back(a);
       }
-      cl.actions.push_back(a);
     }
-    if (!haveInput) {
+    if (cl.inputs.empty()) {
       if (!cl.actions.empty()) {
         throw UsageError{cl.actions.front().option + " comes before INPUT; give the input file first"};
       }
@@ -248,7 +280,8 @@ class Parser {
   std::array<std::string, 3> lzssArgs_;
 };
 
-// Progress on standard error while it is a terminal.
+// Progress on standard error while it is a terminal: the step of a single
+// picture, or how many pictures of a batch have ended.
 class TerminalProgress : public ProgressSink {
  public:
   void Begin(const std::string& step) {
@@ -272,6 +305,11 @@ class TerminalProgress : public ProgressSink {
     std::fflush(stderr);
     shown_ = true;
   }
+  void Count(size_t done, size_t total) {
+    std::fprintf(stderr, "\r%s: %s %zu/%zu", kName, step_.c_str(), done, total);
+    std::fflush(stderr);
+    shown_ = true;
+  }
 
  private:
   std::string step_;
@@ -279,11 +317,6 @@ class TerminalProgress : public ProgressSink {
   int hi_ = 0;
   int last_ = -1;
   bool shown_ = false;
-};
-
-class StderrMessages : public MessageSink {
- public:
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
 // A save dialog that answers with the path the command line gave.
@@ -296,20 +329,148 @@ class FixedPath : public SavePathPrompt {
   std::string path_;
 };
 
-int Run(const CommandLine& cl) {
+bool IsOutput(const std::string& option) {
+  return option == "--save-bmp" || option == "--export" || option == "--save-palette";
+}
+
+// An output path with the input's placeholders filled in, in one pass.
+std::string Expand(const std::string& pattern, const std::string& input, size_t n) {
+  const std::filesystem::path path(input);
+  std::string ext = path.extension().string();
+  if (!ext.empty()) ext.erase(0, 1);
+  const std::pair<std::string, std::string> fields[] = {
+      {"{name}", path.stem().string()},
+      {"{ext}", ext},
+      {"{dir}", path.has_parent_path() ? path.parent_path().string() : "."},
+      {"{n}", std::to_string(n)}};
+  std::string out;
+  for (size_t i = 0; i < pattern.size();) {
+    const auto* field = std::find_if(std::begin(fields), std::end(fields),
+                                     [&](const auto& f) { return pattern.compare(i, f.first.size(), f.first) == 0; });
+    if (field == std::end(fields)) {
+      out += pattern[i++];
+    } else {
+      out += field->second;
+      i += field->first.size();
+    }
+  }
+  return out;
+}
+
+// What the steps ask of the run as a whole.
+struct Plan {
+  std::vector<size_t> sharedDepths;  // depth steps fitting one palette to every input
+  std::set<size_t> sharedSaves;      // palette saves written once for the batch
+};
+
+// Finds the shared steps, and refuses output paths that several inputs
+// would write.
+Plan PlanRun(const CommandLine& cl) {
+  Plan plan;
+  const bool batch = cl.inputs.size() > 1;
+  bool shared = false;
+  int kind = kPaletteOptimized;
+  for (size_t k = 0; k < cl.actions.size(); ++k) {
+    const Action& a = cl.actions[k];
+    if (a.option == "--shared-palette") shared = true;
+    if (a.option == "--optimized-palette") kind = kPaletteOptimized;
+    if (a.option == "--standard-palette") kind = kPaletteStandard;
+    if (a.option == "--palette-file") kind = kPaletteGiven;
+    if (a.option == "--depth" && a.a <= 8 && shared && kind == kPaletteOptimized) plan.sharedDepths.push_back(k);
+    if (!batch || !IsOutput(a.option)) continue;
+    if (a.value.find("{name}") != std::string::npos || a.value.find("{n}") != std::string::npos) continue;
+    if (a.option != "--save-palette" || !shared) {
+      throw UsageError{a.option + " " + a.value + ": with several inputs the path needs {name} or {n}"};
+    }
+    plan.sharedSaves.insert(k);
+  }
+  if (!batch) return plan;
+  std::map<std::string, size_t> writers;
+  for (size_t n = 0; n < cl.inputs.size(); ++n) {
+    for (size_t k = 0; k < cl.actions.size(); ++k) {
+      if (!IsOutput(cl.actions[k].option) || plan.sharedSaves.count(k) != 0) continue;
+      const std::string path = std::filesystem::path(Expand(cl.actions[k].value, cl.inputs[n], n)).lexically_normal();
+      const auto [writer, fresh] = writers.emplace(path, n);
+      if (!fresh && writer->second != n) {
+        throw UsageError{cl.inputs[writer->second] + " and " + cl.inputs[n] + " would both write " + path};
+      }
+    }
+  }
+  return plan;
+}
+
+// What one input's run leaves to report.
+struct Outcome {
+  bool failed = false;
+  std::string step;  // the step that failed, as given, or "load"
+  std::string reason;
+  std::string notes;  // lines for standard error
+  std::string info;   // lines for standard output
+  std::map<size_t, std::vector<uint32_t>> palettes;  // the shared palette saves reached
+};
+
+// What a run says along the way: printed at once for a single input; kept,
+// each line under the input's name, for its turn in a batch.
+class Reporter : public MessageSink {
+ public:
+  Reporter(const std::string* name, Outcome& outcome) : name_(name), outcome_(outcome) {}
+  void ShowMessage(const std::string& text) override { Error(text); }
+  void Note(const std::string& text) { Error(name_ ? text : std::string(kName) + ": " + text); }
+  void Info(const std::string& text) {
+    if (name_ != nullptr) {
+      outcome_.info += *name_ + ": " + text + "\n";
+      return;
+    }
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+  }
+
+ private:
+  void Error(const std::string& text) {
+    if (name_ != nullptr) {
+      outcome_.notes += *name_ + ": " + text + "\n";
+    } else {
+      std::fprintf(stderr, "%s\n", text.c_str());
+    }
+  }
+  const std::string* name_;
+  Outcome& outcome_;
+};
+
+// How a run of the steps goes: to the end, or, to fit a shared palette,
+// only as far as that depth step, with no output written.
+struct Pass {
+  std::optional<size_t> sampleAt;
+  SampleCounts* counts = nullptr;
+  const std::map<size_t, std::vector<uint32_t>>* fitted = nullptr;  // shared palettes, by step
+};
+
+Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& pass) {
+  Outcome out;
+  const bool quiet = cl.inputs.size() > 1 || pass.sampleAt;
+  Reporter report(quiet ? &cl.inputs[n] : nullptr, out);
+  auto fail = [&](const std::string& step, const Result& r) {
+    out.failed = true;
+    out.step = step;
+    out.reason = r.reason();
+    return out;
+  };
   Document doc(cl.keyColour);
   TerminalProgress progress;
-  if (::isatty(STDERR_FILENO) != 0) doc.image.SetProgressBar(&progress);
-  if (Result r = LoadCommand(doc, cl.input); !r.ok()) {
-    Say(r.reason());
-    return kExitFailed;
-  }
+  if (!quiet && ::isatty(STDERR_FILENO) != 0) doc.image.SetProgressBar(&progress);
+  if (Result r = LoadCommand(doc, cl.inputs[n]); !r.ok()) return fail("load", r);
 
   ColorSettings colour;  // dither 1, optimised, precision 8
   ExportRequest exportRequest;
-  StderrMessages messages;
-  for (const Action& a : cl.actions) {
+  for (size_t k = 0; k < cl.actions.size(); ++k) {
+    const Action& a = cl.actions[k];
     const std::string& o = a.option;
+    if (pass.sampleAt == k) {
+      CountColourSamples(doc, colour, static_cast<int>(a.a), *pass.counts);
+      return out;
+    }
+    if (pass.sampleAt && (IsOutput(o) || o == "--info")) continue;
+    const std::string path = IsOutput(o) ? Expand(a.value, cl.inputs[n], n) : std::string();
     const std::string step = a.value.empty() ? o : o + " " + a.value;
     progress.Begin(step);
     Result r;
@@ -333,7 +494,9 @@ int Run(const CommandLine& cl) {
     } else if (o == "--resize") {
       r = ScaleCommand(doc, static_cast<int32_t>(a.a), static_cast<int32_t>(a.b));
     } else if (o == "--depth") {
-      r = ColourCommand(doc, colour, static_cast<int>(a.a));
+      ColorSettings settings = colour;
+      if (const auto shared = pass.fitted->find(k); shared != pass.fitted->end()) settings.fitted = shared->second;
+      r = ColourCommand(doc, settings, static_cast<int>(a.a));
     } else if (o == "--pick") {
       PickCommand(doc, static_cast<int32_t>(a.a), static_cast<int32_t>(a.b));
     } else if (o == "--pick-color") {
@@ -341,31 +504,142 @@ int Run(const CommandLine& cl) {
     } else if (o == "--transparent") {
       r = TransparentCommand(doc);
     } else if (o == "--save-palette") {
-      r = SavePaletteCommand(doc, a.value);
+      if (plan.sharedSaves.count(k) != 0) {
+        r = PaletteOf(doc, out.palettes[k]);  // written once, after the batch
+      } else {
+        r = SavePaletteCommand(doc, path);
+      }
     } else if (o == "--save-bmp") {
-      FixedPath prompt(a.value);
+      FixedPath prompt(path);
       r = SaveCommand(doc, prompt);
     } else if (o == "--export") {
       ExportChoices choices;
       r = ChooseExport(doc.image, exportRequest, choices);
       if (r.ok()) {
-        FixedPath prompt(a.value);
+        FixedPath prompt(path);
         progress.End();
-        r = ConvertCommand(doc, choices, prompt, &messages);
+        r = ConvertCommand(doc, choices, prompt, &report);
       }
     } else if (o == "--info") {
-      std::printf("%dx%dx%d\n", doc.image.Width(), doc.image.Height(), doc.image.BitCount());
-      std::fflush(stdout);
+      report.Info(std::to_string(doc.image.Width()) + "x" + std::to_string(doc.image.Height()) + "x" +
+                  std::to_string(doc.image.BitCount()));
     }
     progress.End();
     if (r.kind() == Result::Kind::kNothingToDo) {
-      Say(step + ": nothing to do: " + r.reason());
+      report.Note(step + ": nothing to do: " + r.reason());
     } else if (!r.ok()) {
-      Say(step + ": " + r.reason());
-      return kExitFailed;
+      out.palettes.erase(k);
+      return fail(step, r);
     }
   }
-  return kExitDone;
+  return out;
+}
+
+// Runs work(n) for every input, `jobs` at a time, and hands each outcome to
+// ended(n, outcome) in input order, as soon as every input before it has
+// ended; `progress` shows how many have ended.
+template <typename Work, typename Ended>
+void RunInOrder(size_t count, unsigned jobs, TerminalProgress* progress, Work work, Ended ended) {
+  std::vector<std::optional<Outcome>> outcomes(count);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<size_t> next{0};
+  size_t finished = 0;
+  auto worker = [&] {
+    for (size_t n; (n = next++) < count;) {
+      Outcome outcome;
+      try {
+        outcome = work(n);
+      } catch (const std::bad_alloc&) {
+        outcome.failed = true;
+        outcome.step = "load";
+        outcome.reason = "not enough memory";
+      }
+      const std::lock_guard<std::mutex> lock(mutex);
+      outcomes[n] = std::move(outcome);
+      ++finished;
+      changed.notify_one();
+    }
+  };
+  std::vector<std::jthread> threads;
+  for (unsigned t = 0; t < std::min<size_t>(jobs, count); ++t) threads.emplace_back(worker);
+  std::unique_lock<std::mutex> lock(mutex);
+  size_t shown = 0;
+  for (size_t n = 0; n < count;) {
+    changed.wait(lock, [&] { return outcomes[n].has_value() || finished != shown; });
+    shown = finished;
+    if (progress) progress->Count(finished, count);
+    for (; n < count && outcomes[n]; ++n) {
+      Outcome outcome = std::move(*outcomes[n]);
+      outcomes[n].reset();
+      lock.unlock();
+      if (progress) progress->End();
+      ended(n, std::move(outcome));
+      lock.lock();
+      if (progress) progress->Count(finished, count);
+    }
+  }
+  if (progress) progress->End();
+}
+
+int Run(const CommandLine& cl) {
+  const Plan plan = PlanRun(cl);
+  const size_t count = cl.inputs.size();
+  const unsigned jobs = cl.jobs != 0 ? cl.jobs : std::max(1u, std::thread::hardware_concurrency());
+  TerminalProgress bar;
+  TerminalProgress* progress = count > 1 && ::isatty(STDERR_FILENO) != 0 ? &bar : nullptr;
+
+  // A shared palette is fitted to the samples of every input as it stands
+  // at that step, then used by every input.
+  std::map<size_t, std::vector<uint32_t>> fitted;
+  for (const size_t k : plan.sharedDepths) {
+    SampleCounts all(kSampleBins);
+    std::mutex adding;
+    bar.Begin("fitting the shared palette");
+    RunInOrder(count, jobs, progress,
+               [&](size_t n) {
+                 SampleCounts mine;
+                 (void)RunInput(cl, plan, n, Pass{k, &mine, &fitted});
+                 const std::lock_guard<std::mutex> lock(adding);
+                 for (size_t bin = 0; bin < mine.size(); ++bin) all[bin] += mine[bin];
+                 return Outcome{};
+               },
+               [](size_t, Outcome) {});
+    const int bits = static_cast<int>(cl.actions[k].a);
+    uint32_t palette[256] = {};
+    FitPalette(all, 0, palette, 1 << bits, bits);
+    fitted[k].assign(palette, palette + (1 << bits));
+  }
+
+  if (count == 1) {
+    const Outcome out = RunInput(cl, plan, 0, Pass{{}, nullptr, &fitted});
+    if (!out.failed) return kExitDone;
+    Say(out.step == "load" ? out.reason : out.step + ": " + out.reason);
+    return kExitFailed;
+  }
+
+  int status = kExitDone;
+  std::map<size_t, std::pair<size_t, std::vector<uint32_t>>> sharedPalettes;  // by step: first input, palette
+  bar.Begin("pictures done");
+  RunInOrder(
+      count, jobs, progress, [&](size_t n) { return RunInput(cl, plan, n, Pass{{}, nullptr, &fitted}); },
+      [&](size_t n, Outcome out) {
+        std::fputs(out.info.c_str(), stdout);
+        std::fflush(stdout);
+        const std::string& name = cl.inputs[n];
+        std::fprintf(stderr, "%s%s: %s\n", out.notes.c_str(), name.c_str(),
+                     out.failed ? ("failed at " + out.step + ": " + out.reason).c_str() : "done");
+        if (out.failed) status = kExitFailed;
+        for (auto& [k, palette] : out.palettes) sharedPalettes.try_emplace(k, n, std::move(palette));
+      });
+  for (const auto& [k, first] : sharedPalettes) {
+    const std::string& pattern = cl.actions[k].value;
+    if (Result r = WritePaletteFile(Expand(pattern, cl.inputs[first.first], first.first), first.second); !r.ok()) {
+      Say("--save-palette " + pattern + ": " + r.reason());
+      status = kExitFailed;
+    }
+  }
+  return status;
 }
 
 int RunLzss(const std::string& verb, const std::string& in, const std::string& out) {

@@ -106,6 +106,10 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
         usable = static_cast<int>(given.size());
       } else if (image.m_paletteKind == kPaletteStandard) {
         FillStandardPalette(palette, count);
+      } else if (given.size() == static_cast<size_t>(count)) {
+        // Fitted over several pictures; entry 0 is still this one's key.
+        std::copy(given.begin(), given.end(), palette);
+        if (bits != 1) palette[0] = SwapRedBlue(image.m_transparentColor);
       } else {
         BuildOptimizedPalette(image, palette, count, target);
       }

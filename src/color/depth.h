@@ -19,6 +19,8 @@ struct ColorSettings {
   int paletteKind = 0;  // a PaletteKind
   int precision = 8;    // 1..16
   std::vector<uint32_t> palette;
+  // With the optimised kind: a palette fitted to several pictures together.
+  std::vector<uint32_t> fitted;
 };
 
 // Refused, saying why, when a given palette does not fit the depth: more
@@ -36,6 +38,9 @@ void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 // (`given`, for the given kind) becomes entries 0, 1, ... as it is, black
 // after its last entry; pixels take its entries from 1 on (from 0 at 1
 // bit); it is refused, nothing changed, when the depth cannot hold it.
+// For the optimised kind, `given` of 2, 16 or 256 entries for this depth
+// is a palette fitted elsewhere (to several pictures together), used
+// instead of fitting one, with entry 0 the key colour above 1 bit.
 // Transparent pixels of the picture's mask stay out of the palette's
 // fitting and become index 0 (4 and 8 bits) or the key colour.
 Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t>& given = {});

@@ -12,7 +12,22 @@ namespace pixmill {
 
 namespace {
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+// strerror may share one buffer between threads; the GNU strerror_r does not.
+std::string ErrnoText(int err) {
+  char buffer[256];
+  return ::strerror_r(err, buffer, sizeof buffer);
+}
+
+// The process's file creation mask, read once: reading it means setting it,
+// which other threads writing files at the same time must never see.
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
 
 Result::Cause CauseOf(int err) {
   switch (err) {
@@ -155,9 +170,7 @@ Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pie
   if (exists) {
     mode = target.st_mode & 07777;
   } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+    mode = 0666 & ~CreationMask();
   }
   if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of", errno);
 

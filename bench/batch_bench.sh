@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Many pictures at once: 1,000 sprites of 32 x 32 (24-bit PNG) through
+#   --depth 4 --form texture --lzss --export out/{name}.d
+# as one batch at -j1 and -j2, as 1,000 single runs in a shell loop, and as
+# a batch with one palette shared by all. Prints the wall times and ratios.
+#   bench/batch_bench.sh [BUILD]   (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cli=$(realpath "${1:-build}/src/pixmill-cli")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/in" "$work/out"
+
+# Sprites: a two-colour gradient, a disc and a bar, colours from a seeded
+# generator, written as plain 24-bit PNG files.
+python3 - "$work/in" <<'PY'
+import random, struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+rng = random.Random(1)
+for n in range(1000):
+    c = [[rng.randrange(256) for _ in range(3)] for _ in range(4)]
+    cx, cy, r = rng.randrange(8, 24), rng.randrange(8, 24), rng.randrange(4, 12)
+    rows = b""
+    for y in range(32):
+        row = bytearray(b"\0")
+        for x in range(32):
+            t = (x + y) / 62
+            p = [int(a + (b - a) * t) for a, b in zip(c[0], c[1])]
+            if (x - cx) ** 2 + (y - cy) ** 2 <= r * r: p = c[2]
+            if 12 <= y < 16 and x > 4: p = c[3]
+            row += bytes(p)
+        rows += bytes(row)
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 32, 32, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+    open(f"{sys.argv[1]}/sprite{n:04d}.png", "wb").write(png)
+PY
+
+cd "$work"
+steps=(--depth 4 --form texture --lzss --export 'out/{name}.d')
+# Wall seconds of a command, each run into an empty out/ (replacing files
+# costs the file system more than creating them).
+seconds() {
+  local t0 t1
+  rm -rf out && mkdir out && sync
+  t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N)
+  echo "$t1 - $t0" | bc
+}
+ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
+report() {
+  local j1 j2 shared
+  j1=$(seconds "$cli" in/*.png "${steps[@]}" -j 1)
+  j2=$(seconds "$cli" in/*.png "${steps[@]}" -j 2)
+  shared=$(seconds "$cli" in/*.png --shared-palette "${steps[@]}" -j 1)
+  printf '%s\n  batch -j1          %6.2f s\n' "$1" "$j1"
+  printf '  batch -j2          %6.2f s   (%s x -j1; goal at most 0.6)\n' "$j2" "$(ratio "$j2" "$j1")"
+  printf '  shared palette -j1 %6.2f s   (sampling and fitting add %.2f s; goal under 1)\n' "$shared" "$(echo "$shared - $j1" | bc -l)"
+  [ -z "${2:-}" ] && return
+  loop=$(seconds bash -c 'for f in in/*.png; do "$0" "$f" --depth 4 --form texture --lzss --export "out/$(basename "$f" .png).d"; done' "$cli")
+  printf '  shell loop         %6.2f s   (%s x -j1; goal at least 20)\n' "$loop" "$(ratio "$loop" "$j1")"
+}
+# Every output file is made durable before it replaces anything (fsync, then
+# rename); on a disk those flushes queue one after another whatever -j is.
+# In memory (/dev/shm) the same runs show the processing alone.
+report "outputs on $(df --output=fstype . | tail -1) ($work)" loop
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  shm=$(mktemp -d /dev/shm/pixmill-bench.XXXXXX)
+  trap 'rm -rf "$work" "$shm"' EXIT
+  cp -r in "$shm/" && cd "$shm" && report "outputs on tmpfs ($shm)"
+fi
