@@ -28,6 +28,7 @@
 
 #include "app/convert_rules.h"
 #include "app/document.h"
+#include "color/diffusion.h"
 #include "color/optimized_palette.h"
 #include "color/palette_file.h"
 #include "export/lzss.h"
@@ -184,6 +185,7 @@ class Parser {
     Value("-j,--jobs", "N", "run N inputs at a time [the number of processor cores]", "");
     Flag("--dither", "colour change: error diffusion (the default)", kSettings);
     Flag("--no-dither", "colour change: no dithering", kSettings);
+    Flag("--ordered-dither", "colour change: ordered dithering, an 8 x 8 Bayer pattern", kSettings);
     Flag("--optimized-palette", "colour change: a palette fitted to the picture (the default)", kSettings);
     Flag("--standard-palette", "colour change: the fixed standard palette", kSettings);
     Value("--palette-file", "FILE",
@@ -474,8 +476,8 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
     const std::string step = a.value.empty() ? o : o + " " + a.value;
     progress.Begin(step);
     Result r;
-    if (o == "--dither" || o == "--no-dither") {
-      colour.dither = o == "--dither" ? 1 : 0;
+    if (o == "--dither" || o == "--no-dither" || o == "--ordered-dither") {
+      colour.dither = o == "--dither" ? kDitherDiffusion : o == "--ordered-dither" ? kDitherOrdered : kDitherNone;
     } else if (o == "--optimized-palette" || o == "--standard-palette") {
       colour.paletteKind = o == "--standard-palette" ? kPaletteStandard : kPaletteOptimized;
     } else if (o == "--palette-file") {

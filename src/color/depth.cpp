@@ -114,11 +114,7 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
         BuildOptimizedPalette(image, palette, count, target);
       }
       for (int i = 0; i < count; ++i) working.SetPaletteColor(static_cast<uint32_t>(i), palette[i]);
-      if (image.m_ditherMode != 0) {
-        MapToPaletteDiffused(image, working, usable, target);
-      } else {
-        MapToPalette(image, working, usable, target);
-      }
+      MapToPalette(image, working, usable, target, image.m_ditherMode);
       // The given palette stays as it is; the others show transparent
       // pixels in the key colour, as their entry 0 does once a colour is
       // made transparent.
@@ -130,13 +126,19 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
     } else {
       if (Result r = ExpandTo24Bits(image, working); !r.ok()) return r;
       if (bits == 16) {
-        if (image.m_ditherMode == 0) {
+        if (image.m_ditherMode == kDitherDiffusion) {
+          Dither5Bit(working);
+        } else {
+          // Truncated to a multiple of 8; ordered: first moved up by the
+          // pixel's threshold, 1/16 .. 15/16 of the step of 8.
+          const bool ordered = image.m_ditherMode == kDitherOrdered;
           for (int32_t y = 0; y < working.Height(); ++y) {
             uint8_t* p = working.Row(y);
-            for (int32_t x = 0; x < working.Width() * 3; ++x) p[x] &= 0xF8;
+            for (int32_t x = 0; x < working.Width() * 3; ++x) {
+              const int t = ordered ? BayerAt(x / 3, y) : 0;
+              p[x] = ordered ? static_cast<uint8_t>(std::min(248, (p[x] * 64 + t * 8 + 4) >> 9 << 3)) : p[x] & 0xF8;
+            }
           }
-        } else {
-          Dither5Bit(working);
         }
       }
       MarkTransparent(working, std::move(mask));

@@ -15,7 +15,7 @@ enum PaletteKind : int { kPaletteOptimized = 0, kPaletteStandard = 1, kPaletteGi
 // The colour dialog's choices as the picture keeps them; with the given
 // palette kind, the palette's colours in their order.
 struct ColorSettings {
-  int dither = 1;       // 0 none, 1 error diffusion
+  int dither = 1;       // a DitherMode: 0 none, 1 error diffusion, 2 ordered
   int paletteKind = 0;  // a PaletteKind
   int precision = 8;    // 1..16
   std::vector<uint32_t> palette;
@@ -32,8 +32,8 @@ Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette);
 void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 
 // 1, 4, 8: a standard, optimised or given palette and every pixel mapped to
-// it; 16: 24-bit storage with every channel a multiple of 8 (truncated or
-// diffused); 24: the colours as they are. Nothing to do (1) when `bits` is
+// it; 16: 24-bit storage with every channel a multiple of 8 (truncated,
+// diffused, or truncated after the ordered threshold); 24: the colours as they are. Nothing to do (1) when `bits` is
 // the present depth; refused for another value of `bits`. A given palette
 // (`given`, for the given kind) becomes entries 0, 1, ... as it is, black
 // after its last entry; pixels take its entries from 1 on (from 0 at 1

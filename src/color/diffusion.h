@@ -1,6 +1,8 @@
-// Floyd-Steinberg error diffusion, shared by the palette mapping and the
-// 5-bit reduction: the error of a pixel goes 7/16 to the right, 1/16 below
-// right, 5/16 below and 3/16 below left. Rows run left to right, top down.
+// Dithering, shared by the palette mapping and the 5-bit reduction.
+// Floyd-Steinberg error diffusion: the error of a pixel goes 7/16 to the
+// right, 1/16 below right, 5/16 below and 3/16 below left; rows run left to
+// right, top down. Ordered dithering: a fixed threshold per pixel from an
+// 8 x 8 Bayer matrix, the same pattern wherever the colour is the same.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +12,19 @@
 #include <vector>
 
 namespace pixmill {
+
+// The dithering choices of the colour dialog.
+enum DitherMode : int { kDitherNone = 0, kDitherDiffusion = 1, kDitherOrdered = 2 };
+
+// The 8 x 8 Bayer matrix: each of 0..63 once, every 2 x 2, 4 x 4 and 8 x 8
+// block as evenly spread as it can be.
+inline constexpr uint8_t kBayer8[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+
+// Pixel (x, y)'s threshold in 64ths: 0..63.
+inline int BayerAt(int32_t x, int32_t y) { return kBayer8[y & 7][x & 7]; }
 
 // Spreads an error over the four neighbours of slot i; `sixteenth` is the
 // error divided by 16. Each sum is formed in the wider of the two types and

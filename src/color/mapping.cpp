@@ -1,6 +1,8 @@
 #include "color/mapping.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <vector>
@@ -199,13 +201,15 @@ void WriteIndexRow(ImageBuffer& target, int32_t y, const uint8_t* indices) {
 
 namespace {
 
-// The mapping of both kinds: the nearest entry of each pixel's band, of the
-// pixel's own colour or of the colour with the carried error added.
-void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, bool diffused) {
+// The mapping of every kind: the nearest entry of each pixel's band, of the
+// pixel's own colour, of the colour with the carried error added, or of
+// the colour moved by the pixel's ordered threshold.
+void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, int dither) {
   const auto buckets = SetUpBuckets(source, target, count, bits);
   ProgressSink* progress = source.GetProgressBar();
   if (progress) progress->SetRange(0, source.Height());
   NearestSearch search(*buckets);
+  const bool diffused = dither == kDitherDiffusion;
 
   // The error rows hold sixteenths. Every error is a whole number (the
   // wanted colour is truncated, the palette colour whole), so each share
@@ -219,6 +223,16 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, bo
   auto wanted = [](int32_t value, ErrorRows<int32_t>& rows, int32_t i) {
     return std::clamp(value * 16 + rows.Current()[i], 0, 255 * 16) >> 4;
   };
+  // The ordered thresholds as offsets of each channel, one palette step
+  // from end to end.
+  int offsets[64] = {};
+  if (dither == kDitherOrdered) {
+    uint32_t palette[256];
+    const int start = bits > 1 ? 1 : 0;
+    for (int i = start; i < count; ++i) palette[i - start] = target.GetPaletteColor(static_cast<uint32_t>(i));
+    const int spacing = PaletteSpacing(palette, count - start);
+    for (int t = 0; t < 64; ++t) offsets[t] = (2 * t - 63) * spacing / 128;
+  }
 
   // Transparent pixels of the picture take index 0 and carry no error; at
   // 1 bit, which has no transparent colour, they are mapped as any other.
@@ -228,8 +242,15 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, bo
   for (int32_t y = 0; y < source.Height(); ++y) {
     source.GetRowPixels(y, colours.data());
     const uint8_t* marks = mask ? mask + static_cast<size_t>(y) * static_cast<size_t>(w) : nullptr;
-    for (int32_t x = 0; x < w && !diffused; ++x) {
-      indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
+    if (dither == kDitherNone) {
+      for (int32_t x = 0; x < w; ++x) indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
+    } else if (dither == kDitherOrdered) {
+      for (int32_t x = 0; x < w; ++x) {
+        const uint32_t p = colours[static_cast<size_t>(x)];
+        const int o = offsets[BayerAt(x, y)];
+        auto moved = [o](uint32_t v) { return static_cast<uint32_t>(std::clamp(static_cast<int>(v & 0xFF) + o, 0, 255)); };
+        indices[static_cast<size_t>(x)] = search.IndexOf(moved(p >> 16) << 16 | moved(p >> 8) << 8 | moved(p));
+      }
     }
     for (int32_t x = 0; x < w && diffused; ++x) {
       if (marks && marks[x]) {
@@ -265,12 +286,25 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, bo
 
 }  // namespace
 
-void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits) {
-  Map(source, target, count, bits, false);
+int PaletteSpacing(const uint32_t palette[], int count) {
+  std::vector<uint32_t> colours;
+  for (int i = 0; i < count; ++i) colours.push_back(palette[i] & 0xFFFFFF);
+  std::sort(colours.begin(), colours.end());
+  colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
+  if (colours.size() < 2) return 0;
+  double sum = 0;  // of the distances to the nearest other colour
+  for (const uint32_t a : colours) {
+    uint32_t best = UINT32_MAX;
+    for (const uint32_t b : colours) {
+      if (a != b) best = std::min(best, ColorDistance(a, b));
+    }
+    sum += std::sqrt(static_cast<double>(best));
+  }
+  return static_cast<int>(std::lround(2.0 * sum / static_cast<double>(colours.size()) / std::sqrt(3.0)));
 }
 
-void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int count, int bits) {
-  Map(source, target, count, bits, true);
+void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits, int dither) {
+  Map(source, target, count, bits, dither);
 }
 
 }  // namespace pixmill

@@ -1,7 +1,7 @@
 // Giving every pixel of a picture an index into a palette: the nearest
 // palette colour, searched among the entries of the pixel's luminance band,
-// with or without Floyd-Steinberg error diffusion. Above 1 bit index 0 is
-// kept for the transparent colour and never given.
+// with no dithering, Floyd-Steinberg error diffusion or ordered dithering.
+// Above 1 bit index 0 is kept for the transparent colour and never given.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,18 @@
 namespace pixmill {
 
 // `target` has the source's size, depth `bits` (1, 4 or 8), its final
-// palette of `count` entries and zero pixels; these write an index for
-// every pixel of it from the colours of `source`.
-void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits);
-void MapToPaletteDiffused(const ImageBuffer& source, ImageBuffer& target, int count, int bits);
+// palette of `count` entries and zero pixels; this writes an index for
+// every pixel of it from the colours of `source`, dithered as `dither` (a
+// DitherMode) says.
+void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits, int dither);
+
+// How far apart the palette's colours lie, per channel: twice the mean over
+// its distinct colours of the distance to the nearest other one, divided
+// by the square root of 3. Ordered dithering moves all three channels of a
+// pixel together by up to half of it either way: far enough to reach the
+// neighbours of its colour in most directions, which the mean alone, or
+// the median of a palette crowded in one region, does not. 0 for fewer
+// than two colours.
+int PaletteSpacing(const uint32_t palette[], int count);
 
 }  // namespace pixmill

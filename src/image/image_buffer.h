@@ -212,7 +212,7 @@ class ImageBuffer {
 
   // Colour settings (filled in by the colour command) and state that the
   // operations of the colour and export code read.
-  int32_t m_ditherMode = 0;      // 0 none, 1 error diffusion
+  int32_t m_ditherMode = 0;      // 0 none, 1 error diffusion, 2 ordered
   int32_t m_sampleColumns = 64;  // sampling grid of the optimised palette
   int32_t m_sampleRows = 64;
   int32_t m_paletteKind = 0;     // 0 optimised, 1 standard

@@ -206,6 +206,7 @@ ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
   for (int i = 0; i < 5; ++i) depthRadios[static_cast<size_t>(i)] = AddRadio(depthGroup_, depthLayout, depths[i], i);
   noneRadio = AddRadio(ditherGroup_, ditherLayout, tr("なし"), 0);
   diffusionRadio = AddRadio(ditherGroup_, ditherLayout, tr("誤差拡散"), 1);
+  orderedRadio = AddRadio(ditherGroup_, ditherLayout, tr("組織的"), 2);
   optimizedRadio = AddRadio(paletteGroup_, paletteLayout, tr("最適化"), 0);
   standardRadio = AddRadio(paletteGroup_, paletteLayout, tr("標準"), 1);
   fileRadio = AddRadio(paletteGroup_, paletteLayout, tr("指定"), 2);

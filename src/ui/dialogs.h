@@ -80,7 +80,7 @@ class ColorDialog : public ModalDialog {
   explicit ColorDialog(QWidget* parent = nullptr, MessageSink* messages = nullptr);
 
   int m_depthChoice = -1;  // 0 "1bit" .. 4 "24bit"
-  int m_dither = -1;       // 0 none, 1 error diffusion
+  int m_dither = -1;       // 0 none, 1 error diffusion, 2 ordered
   int m_paletteType = -1;  // 0 optimised, 1 standard, 2 a palette file
   QString m_paletteFile;   // the palette file chosen, for 2
   int m_precisionValue = 0;
@@ -94,6 +94,7 @@ class ColorDialog : public ModalDialog {
   std::array<QRadioButton*, 5> depthRadios{};
   QRadioButton* noneRadio;
   QRadioButton* diffusionRadio;
+  QRadioButton* orderedRadio;
   QRadioButton* optimizedRadio;
   QRadioButton* standardRadio;
   QRadioButton* fileRadio;

@@ -222,3 +222,6 @@ bmp32_alpha('alpha-sprite.bmp')
 put('two.hex', b'#000000\n#F8F8F8\n')
 put('one.hex', b'102030\n')
 put('bad.gpl', b'GIMP Palette\nName: bad\n0 0 0\n12 300 4\n')
+
+# Two flat 8 x 8 tiles: ordered dithering keeps each tile's mean.
+bmp('flat-tiles.bmp', 16, 8, 24, [[(13, 100, 250)] * 8 + [(60, 61, 255)] * 8 for _ in range(8)])
