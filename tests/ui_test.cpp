@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "app/document.h"
+#include "color/diffusion.h"
 #include "export/export_writer.h"
 #include "image/bmp.h"
 #include "support/test_support.h"
@@ -657,6 +658,34 @@ TEST(Workbench, UndoAndRedoGiveTheBytesOfDoingItOnce) {
   ASSERT_TRUE(LoadCommand(doc, path).ok());
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(history.Record(doc).ok());
   EXPECT_EQ(history.UndoSteps(), 2u);
+}
+
+TEST(Workbench, StatusBarReportsTheColourChange) {
+  TestWindow window;
+  window.Open(std::string(PIXMILL_TEST_DATA) + "/golden/in/report-3x1.png");
+  window.drive = [](ModalDialog& md) {
+    auto& d = static_cast<ColorDialog&>(md);
+    Click(d.depthRadios[3]);
+    Click(d.noneRadio);
+    Click(d.okButton);
+  };
+  window.OnColor();
+  QApplication::processEvents();  // measured once the window is repainted
+  // The figures the command line's report gives, worked out by hand.
+  EXPECT_TRUE(window.pictureStatus->text().endsWith(QStringLiteral("16bit: PSNR 48.93 dB, ΔE 0.23")))
+      << window.pictureStatus->text().toStdString();
+  window.drive = [](ModalDialog& md) {
+    auto& d = static_cast<ColorDialog&>(md);
+    Click(d.depthRadios[1]);
+    Click(d.orderedRadio);
+    Click(d.okButton);
+  };
+  window.OnColor();
+  EXPECT_EQ(window.m_ditherChoice, kDitherOrdered);
+  EXPECT_FALSE(window.pictureStatus->text().contains(QStringLiteral("16bit")));
+  window.OnUndo();
+  QApplication::processEvents();
+  EXPECT_FALSE(window.pictureStatus->text().contains(QStringLiteral("PSNR")));
 }
 
 TEST(Workbench, StatusBarTellsAboutThePictureAndThePixel) {

@@ -1,5 +1,6 @@
 #include "app/document.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "app/convert_rules.h"
@@ -93,13 +94,25 @@ void PrepareColour(Document& doc, const ColorSettings& settings) {
 
 }  // namespace
 
-Result ColourCommand(Document& doc, const ColorSettings& settings, int bits) {
+Result ColourCommand(Document& doc, const ColorSettings& settings, int bits, ChangeReport* report) {
   if (!doc.image.IsValid()) return Result::Refused("there is no picture");
   if (settings.paletteKind == kPaletteGiven) {
     if (Result r = CheckGivenPalette(bits, settings.palette); !r.ok()) return r;
   }
+  ImageBuffer before;
+  if (report) {
+    if (Result r = before.CopyPictureFrom(doc.image); !r.ok()) return r;
+  }
   PrepareColour(doc, settings);
-  return ChangeColorDepth(doc.image, bits, settings.paletteKind == kPaletteGiven ? settings.palette : settings.fitted);
+  Result r = ChangeColorDepth(doc.image, bits, settings.paletteKind == kPaletteGiven ? settings.palette : settings.fitted);
+  if (report && r.ok()) *report = MeasureChange(before, doc.image, doc.image.TransparentMask());
+  return r;
+}
+
+std::string ReportLine(int bits, const ChangeReport& report) {
+  char line[96];
+  std::snprintf(line, sizeof line, "depth %d: PSNR %.2f dB, mean \u0394E %.2f", bits, report.psnr, report.meanDeltaE);
+  return line;
 }
 
 void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, SampleCounts& counts) {

@@ -10,6 +10,7 @@
 
 #include "color/depth.h"
 #include "color/optimized_palette.h"
+#include "color/report.h"
 #include "color/transparent.h"
 #include "export/export_writer.h"
 #include "image/image_buffer.h"
@@ -59,7 +60,12 @@ Result TransparentCommand(Document& doc);
 // colour and is applied, which restores the transparent pixels; then the
 // picture is resized, or the choices go to the picture and its depth changes.
 Result ScaleCommand(Document& doc, int32_t width, int32_t height);
-Result ColourCommand(Document& doc, const ColorSettings& settings, int bits);
+// With `report`, also measures how far the change moved the picture as the
+// console shows it (transparent pixels left out).
+Result ColourCommand(Document& doc, const ColorSettings& settings, int bits, ChangeReport* report = nullptr);
+
+// "depth N: PSNR X dB, mean ΔE Y", two decimals each.
+std::string ReportLine(int bits, const ChangeReport& report);
 
 // Colour as far as the samples of its optimised palette, added to `counts`:
 // what a palette shared by several pictures is fitted to. Adds nothing when

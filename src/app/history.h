@@ -35,6 +35,8 @@ class History {
   bool Redo(Document& doc);
 
   size_t UndoSteps() const { return undo_.size(); }
+  // The picture of the last undo step: what the last command changed.
+  const ImageBuffer* Previous() const { return undo_.empty() ? nullptr : &undo_.back().image; }
   size_t Bytes() const { return bytes_; }
 
  private:

@@ -193,6 +193,10 @@ class Parser {
           "palette); entry 0 stays the transparent slot at 4 and 8 bits",
           kSettings);
     Value("--precision", "N", "colour change: precision 1..16 [8]", kSettings);
+    Flag("--report",
+         "colour change: after each depth step print PSNR and mean Oklab difference (x 100) against the picture "
+         "before it, as the console shows the result",
+         kSettings);
     Flag("--shared-palette",
          "colour change: one optimised palette fitted to all inputs together, the same in every output", kSettings);
     Value("--form", "FORM", "export form: bitmap, texture or character [what the convert dialog preselects]",
@@ -464,6 +468,7 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
 
   ColorSettings colour;  // dither 1, optimised, precision 8
   ExportRequest exportRequest;
+  bool measure = false;  // --report
   for (size_t k = 0; k < cl.actions.size(); ++k) {
     const Action& a = cl.actions[k];
     const std::string& o = a.option;
@@ -483,6 +488,8 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
     } else if (o == "--palette-file") {
       r = ReadPalette(a.value, colour.palette);
       if (r.ok()) colour.paletteKind = kPaletteGiven;
+    } else if (o == "--report") {
+      measure = true;
     } else if (o == "--precision") {
       colour.precision = static_cast<int>(a.a);
     } else if (o == "--form") {
@@ -498,7 +505,9 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
     } else if (o == "--depth") {
       ColorSettings settings = colour;
       if (const auto shared = pass.fitted->find(k); shared != pass.fitted->end()) settings.fitted = shared->second;
-      r = ColourCommand(doc, settings, static_cast<int>(a.a));
+      ChangeReport measured{};
+      r = ColourCommand(doc, settings, static_cast<int>(a.a), measure ? &measured : nullptr);
+      if (measure && r.ok()) report.Info(ReportLine(static_cast<int>(a.a), measured));
     } else if (o == "--pick") {
       PickCommand(doc, static_cast<int32_t>(a.a), static_cast<int32_t>(a.b));
     } else if (o == "--pick-color") {

@@ -368,6 +368,8 @@ void MainDialog::UpdateScrollRanges() {
 }
 
 void MainDialog::PictureChanged() {
+  ++pictureSerial_;
+  changeReport_.clear();
   if (zoomLevel_ == 0) ApplyFit();
   UpdateTitle();
   PaintSwatch();
@@ -397,7 +399,8 @@ void MainDialog::ShowPictureStatus() {
                              .arg(image.Width())
                              .arg(image.Height())
                              .arg(image.BitCount())
-                             .arg(colours, zoom));
+                             .arg(colours, zoom) +
+                         (changeReport_.isEmpty() ? QString() : QStringLiteral("  ") + changeReport_));
 }
 
 void MainDialog::Hover(std::optional<QPoint> pixel) {
@@ -633,6 +636,18 @@ void MainDialog::OnColor() {
   if (!r.ok() && recorded) m_history.ForgetIfUnchanged(m_doc);
   PictureChanged();
   Report(tr("色数を変更できませんでした。"), r, false);
+  if (!r.ok() || !recorded) return;
+  // How far the change moved the picture, measured once it is shown.
+  QTimer::singleShot(0, this, [this, serial = pictureSerial_, depth] {
+    const ImageBuffer* before = m_history.Previous();
+    if (serial != pictureSerial_ || before == nullptr) return;
+    const ChangeReport change = MeasureChange(*before, m_doc.image, m_doc.image.TransparentMask());
+    changeReport_ = tr("%1bit: PSNR %2 dB, ΔE %3")
+                        .arg(depth)
+                        .arg(change.psnr, 0, 'f', 2)
+                        .arg(change.meanDeltaE, 0, 'f', 2);
+    ShowPictureStatus();
+  });
 }
 
 void MainDialog::OnUndo() {

@@ -145,6 +145,8 @@ class MainDialog : public QDialog {
   MessageSink* messages_ = &boxMessages_;
   int zoomLevel_ = 3;  // 1x
   int coloursInUse_ = 0;
+  int pictureSerial_ = 0;  // counts the changes of the picture
+  QString changeReport_;   // how far the last colour change moved it
 };
 
 }  // namespace pixmill::ui

@@ -225,3 +225,7 @@ put('bad.gpl', b'GIMP Palette\nName: bad\n0 0 0\n12 300 4\n')
 
 # Two flat 8 x 8 tiles: ordered dithering keeps each tile's mean.
 bmp('flat-tiles.bmp', 16, 8, 24, [[(13, 100, 250)] * 8 + [(60, 61, 255)] * 8 for _ in range(8)])
+
+# The report by hand: white stays white (248 shows as 255); grey 100 becomes
+# 96, shown as 12 * 255 / 31; the third pixel is transparent and not counted.
+png('report-3x1.png', 3, 1, 6, 8, [bytes((255, 255, 255, 255, 100, 100, 100, 255, 255, 0, 0, 0))])
