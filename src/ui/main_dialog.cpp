@@ -370,6 +370,7 @@ void MainDialog::UpdateScrollRanges() {
 void MainDialog::PictureChanged() {
   ++pictureSerial_;
   changeReport_.clear();
+  if (!preview->underMouse()) pixelStatus->clear();
   if (zoomLevel_ == 0) ApplyFit();
   UpdateTitle();
   PaintSwatch();
@@ -399,13 +400,13 @@ void MainDialog::ShowPictureStatus() {
                              .arg(image.Width())
                              .arg(image.Height())
                              .arg(image.BitCount())
-                             .arg(colours, zoom) +
-                         (changeReport_.isEmpty() ? QString() : QStringLiteral("  ") + changeReport_));
+                             .arg(colours, zoom));
 }
 
 void MainDialog::Hover(std::optional<QPoint> pixel) {
   if (!pixel) {
-    pixelStatus->clear();
+    // Away from the picture: how far the last colour change moved it.
+    pixelStatus->setText(changeReport_);
     return;
   }
   const ImageBuffer& image = m_doc.image;
@@ -646,7 +647,7 @@ void MainDialog::OnColor() {
                         .arg(depth)
                         .arg(change.psnr, 0, 'f', 2)
                         .arg(change.meanDeltaE, 0, 'f', 2);
-    ShowPictureStatus();
+    if (!preview->underMouse()) pixelStatus->setText(changeReport_);
   });
 }
 
