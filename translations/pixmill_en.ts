@@ -98,33 +98,43 @@
         <translation>Standard</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="292"/>
+        <location filename="../src/ui/dialogs.cpp" line="212"/>
+        <source>高品質</source>
+        <translation>Quality</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/dialogs.cpp" line="213"/>
+        <source>画素ごとに最も近い色を選ぶ、時間のかかる最適化</source>
+        <translation>A slower fit that gives every pixel its nearest colour</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/dialogs.cpp" line="294"/>
         <source>精度には 1 から 16 までの整数を入力してください</source>
         <translation>Enter a whole number from 1 to 16 for the precision</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="212"/>
-        <location filename="../src/ui/dialogs.cpp" line="272"/>
+        <location filename="../src/ui/dialogs.cpp" line="214"/>
+        <location filename="../src/ui/dialogs.cpp" line="274"/>
         <source>指定</source>
         <translation>File</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="213"/>
+        <location filename="../src/ui/dialogs.cpp" line="215"/>
         <source>ファイル...</source>
         <translation>File...</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="214"/>
+        <location filename="../src/ui/dialogs.cpp" line="216"/>
         <source>パレットファイル (.gpl .pal .act .hex .txt) か、パレットのある画像</source>
         <translation>A palette file (.gpl .pal .act .hex .txt), or a picture with a palette</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="272"/>
+        <location filename="../src/ui/dialogs.cpp" line="274"/>
         <source>指定: %1</source>
         <translation>File: %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="287"/>
+        <location filename="../src/ui/dialogs.cpp" line="289"/>
         <source>パレットファイルを指定してください</source>
         <translation>Choose a palette file</translation>
     </message>
@@ -310,73 +320,73 @@
         <translation>%1 could not be opened.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="391"/>
+        <location filename="../src/ui/main_dialog.cpp" line="392"/>
         <source>倍率 %1</source>
         <translation>Zoom %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="398"/>
+        <location filename="../src/ui/main_dialog.cpp" line="399"/>
         <source>%1×%2×%3  色数 %4  %5</source>
         <translation>%1×%2×%3  %4 colours  %5</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="415"/>
+        <location filename="../src/ui/main_dialog.cpp" line="416"/>
         <source>  索引 %1</source>
         <translation>  index %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="419"/>
+        <location filename="../src/ui/main_dialog.cpp" line="420"/>
         <source>  語 %1</source>
         <translation>  word %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="523"/>
+        <location filename="../src/ui/main_dialog.cpp" line="524"/>
         <source>選択色 #%1</source>
         <translation>Picked #%1</translation>
     </message>
     <message>
         <location filename="../src/ui/main_dialog.cpp" line="324"/>
-        <location filename="../src/ui/main_dialog.cpp" line="544"/>
+        <location filename="../src/ui/main_dialog.cpp" line="545"/>
         <source>%1 に保存できませんでした。</source>
         <translation>%1 could not be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="566"/>
+        <location filename="../src/ui/main_dialog.cpp" line="567"/>
         <source>この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。</source>
         <translation>No form can be used for this picture: 1- and 4-bit pictures whose width is not a multiple of 8 cannot be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="575"/>
+        <location filename="../src/ui/main_dialog.cpp" line="576"/>
         <source>%1 にコンバートできませんでした。</source>
         <translation>%1 could not be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="601"/>
+        <location filename="../src/ui/main_dialog.cpp" line="602"/>
         <source>拡大縮小できませんでした。</source>
         <translation>The picture could not be scaled.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="638"/>
+        <location filename="../src/ui/main_dialog.cpp" line="639"/>
         <source>色数を変更できませんでした。</source>
         <translation>The colours could not be changed.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="645"/>
+        <location filename="../src/ui/main_dialog.cpp" line="646"/>
         <source>%1bit: PSNR %2 dB, ΔE %3</source>
         <translation>%1 bits: PSNR %2 dB, ΔE %3</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="670"/>
+        <location filename="../src/ui/main_dialog.cpp" line="671"/>
         <source>元に戻す</source>
         <translation>Undo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="673"/>
+        <location filename="../src/ui/main_dialog.cpp" line="674"/>
         <source>やり直す</source>
         <translation>Redo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="680"/>
+        <location filename="../src/ui/main_dialog.cpp" line="681"/>
         <source>ﾊﾞｰｼﾞｮﾝ情報(pxm) (&amp;A)...</source>
         <translation>&amp;About Pixmill...</translation>
     </message>
@@ -401,12 +411,12 @@
         <translation>The palette cannot be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="621"/>
+        <location filename="../src/ui/main_dialog.cpp" line="622"/>
         <source>パレット %1 を読み込めませんでした。</source>
         <translation>The palette %1 could not be read.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="676"/>
+        <location filename="../src/ui/main_dialog.cpp" line="677"/>
         <source>パレットを保存...</source>
         <translation>Save palette...</translation>
     </message>
@@ -414,27 +424,27 @@
 <context>
     <name>pixmill::ui::ScaleDialog</name>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="345"/>
+        <location filename="../src/ui/dialogs.cpp" line="347"/>
         <source>拡大縮小</source>
         <translation>Scale</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="353"/>
+        <location filename="../src/ui/dialogs.cpp" line="355"/>
         <source>縦横比を固定</source>
         <translation>Keep aspect ratio</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="358"/>
+        <location filename="../src/ui/dialogs.cpp" line="360"/>
         <source>幅：</source>
         <translation>Width:</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="359"/>
+        <location filename="../src/ui/dialogs.cpp" line="361"/>
         <source>高さ：</source>
         <translation>Height:</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="477"/>
+        <location filename="../src/ui/dialogs.cpp" line="479"/>
         <source>1から4096までの数を入力してください</source>
         <translation>Enter a number from 1 to 4096</translation>
     </message>

@@ -188,6 +188,10 @@ class Parser {
     Flag("--ordered-dither", "colour change: ordered dithering, an 8 x 8 Bayer pattern", kSettings);
     Flag("--optimized-palette", "colour change: a palette fitted to the picture (the default)", kSettings);
     Flag("--standard-palette", "colour change: the fixed standard palette", kSettings);
+    Flag("--quality-palette",
+         "colour change: a palette fitted to every pixel as the console shows it, each pixel given the exact "
+         "nearest entry; slower, closer to the picture",
+         kSettings);
     Value("--palette-file", "FILE",
           "colour change: the palette of FILE, in its order (.gpl, .pal, .act, .hex, .txt, or a picture with a "
           "palette); entry 0 stays the transparent slot at 4 and 8 bits",
@@ -381,6 +385,7 @@ Plan PlanRun(const CommandLine& cl) {
     if (a.option == "--shared-palette") shared = true;
     if (a.option == "--optimized-palette") kind = kPaletteOptimized;
     if (a.option == "--standard-palette") kind = kPaletteStandard;
+    if (a.option == "--quality-palette") kind = kPaletteQuality;
     if (a.option == "--palette-file") kind = kPaletteGiven;
     if (a.option == "--depth" && a.a <= 8 && shared && kind == kPaletteOptimized) plan.sharedDepths.push_back(k);
     if (!batch || !IsOutput(a.option)) continue;
@@ -483,8 +488,10 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
     Result r;
     if (o == "--dither" || o == "--no-dither" || o == "--ordered-dither") {
       colour.dither = o == "--dither" ? kDitherDiffusion : o == "--ordered-dither" ? kDitherOrdered : kDitherNone;
-    } else if (o == "--optimized-palette" || o == "--standard-palette") {
-      colour.paletteKind = o == "--standard-palette" ? kPaletteStandard : kPaletteOptimized;
+    } else if (o == "--optimized-palette" || o == "--standard-palette" || o == "--quality-palette") {
+      colour.paletteKind = o == "--standard-palette" ? kPaletteStandard
+                           : o == "--quality-palette" ? kPaletteQuality
+                                                      : kPaletteOptimized;
     } else if (o == "--palette-file") {
       r = ReadPalette(a.value, colour.palette);
       if (r.ok()) colour.paletteKind = kPaletteGiven;

@@ -9,6 +9,7 @@
 #include "color/diffusion.h"
 #include "color/mapping.h"
 #include "color/optimized_palette.h"
+#include "color/quality_palette.h"
 #include "color/standard_palette.h"
 
 namespace pixmill {
@@ -106,6 +107,8 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
         usable = static_cast<int>(given.size());
       } else if (image.m_paletteKind == kPaletteStandard) {
         FillStandardPalette(palette, count);
+      } else if (image.m_paletteKind == kPaletteQuality) {
+        BuildQualityPalette(image, marks, palette, count, target);
       } else if (given.size() == static_cast<size_t>(count)) {
         // Fitted over several pictures; entry 0 is still this one's key.
         std::copy(given.begin(), given.end(), palette);
@@ -114,7 +117,24 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
         BuildOptimizedPalette(image, palette, count, target);
       }
       for (int i = 0; i < count; ++i) working.SetPaletteColor(static_cast<uint32_t>(i), palette[i]);
-      MapToPalette(image, working, usable, target, image.m_ditherMode);
+      if (image.m_paletteKind != kPaletteQuality) {
+        MapToPalette(image, working, usable, target, image.m_ditherMode);
+      } else if (image.m_ditherMode != kDitherOrdered) {
+        MapToPaletteExact(image, bits > 1 ? marks : nullptr, working, count, target,
+                          image.m_ditherMode == kDitherDiffusion);
+      } else {
+        // Ordered: the exact nearest entry of each colour moved by its threshold.
+        ImageBuffer moved;
+        if (Result r = ExpandTo24Bits(image, moved); !r.ok()) return r;
+        const std::vector<int> offsets = OrderedOffsets(PaletteSpacing(working, count, target));
+        for (int32_t y = 0; y < moved.Height(); ++y) {
+          for (int32_t x = 0; x < moved.Width(); ++x) {
+            const uint32_t rgb = ReadRgb24(moved.Row(y) + 3 * x);
+            WriteRgb24(moved.Row(y) + 3 * x, MovedColour(rgb, offsets[static_cast<size_t>(BayerAt(x, y))]));
+          }
+        }
+        MapToPaletteExact(moved, bits > 1 ? marks : nullptr, working, count, target, false);
+      }
       // The given palette stays as it is; the others show transparent
       // pixels in the key colour, as their entry 0 does once a colour is
       // made transparent.

@@ -10,7 +10,7 @@
 namespace pixmill {
 
 // The palette kinds of the colour dialog.
-enum PaletteKind : int { kPaletteOptimized = 0, kPaletteStandard = 1, kPaletteGiven = 2 };
+enum PaletteKind : int { kPaletteOptimized = 0, kPaletteStandard = 1, kPaletteGiven = 2, kPaletteQuality = 3 };
 
 // The colour dialog's choices as the picture keeps them; with the given
 // palette kind, the palette's colours in their order.
@@ -31,8 +31,8 @@ Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette);
 // of the optimised palette.
 void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 
-// 1, 4, 8: a standard, optimised or given palette and every pixel mapped to
-// it; 16: 24-bit storage with every channel a multiple of 8 (truncated,
+// 1, 4, 8: a standard, optimised, given or quality palette and every pixel
+// mapped to it (the quality palette by its exact mapping); 16: 24-bit storage with every channel a multiple of 8 (truncated,
 // diffused, or truncated after the ordered threshold); 24: the colours as they are. Nothing to do (1) when `bits` is
 // the present depth; refused for another value of `bits`. A given palette
 // (`given`, for the given kind) becomes entries 0, 1, ... as it is, black

@@ -26,6 +26,23 @@ inline constexpr uint8_t kBayer8[8][8] = {
 // Pixel (x, y)'s threshold in 64ths: 0..63.
 inline int BayerAt(int32_t x, int32_t y) { return kBayer8[y & 7][x & 7]; }
 
+// The offsets of the 64 thresholds for a palette whose colours lie
+// `spacing` apart per channel: from -spacing / 2 to +spacing / 2.
+inline std::vector<int> OrderedOffsets(int spacing) {
+  std::vector<int> offsets(64);
+  for (int t = 0; t < 64; ++t) offsets[static_cast<size_t>(t)] = (2 * t - 63) * spacing / 128;
+  return offsets;
+}
+
+// A colour 0x00RRGGBB moved by an offset, each channel clamped to 0..255.
+inline uint32_t MovedColour(uint32_t rgb, int offset) {
+  uint32_t out = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    out |= static_cast<uint32_t>(std::clamp(static_cast<int>((rgb >> shift) & 0xFF) + offset, 0, 255)) << shift;
+  }
+  return out;
+}
+
 // Spreads an error over the four neighbours of slot i; `sixteenth` is the
 // error divided by 16. Each sum is formed in the wider of the two types and
 // stored in the slot's own.

@@ -225,14 +225,7 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
   };
   // The ordered thresholds as offsets of each channel, one palette step
   // from end to end.
-  int offsets[64] = {};
-  if (dither == kDitherOrdered) {
-    uint32_t palette[256];
-    const int start = bits > 1 ? 1 : 0;
-    for (int i = start; i < count; ++i) palette[i - start] = target.GetPaletteColor(static_cast<uint32_t>(i));
-    const int spacing = PaletteSpacing(palette, count - start);
-    for (int t = 0; t < 64; ++t) offsets[t] = (2 * t - 63) * spacing / 128;
-  }
+  const std::vector<int> offsets = OrderedOffsets(dither == kDitherOrdered ? PaletteSpacing(target, count, bits) : 0);
 
   // Transparent pixels of the picture take index 0 and carry no error; at
   // 1 bit, which has no transparent colour, they are mapped as any other.
@@ -246,10 +239,8 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
       for (int32_t x = 0; x < w; ++x) indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
     } else if (dither == kDitherOrdered) {
       for (int32_t x = 0; x < w; ++x) {
-        const uint32_t p = colours[static_cast<size_t>(x)];
-        const int o = offsets[BayerAt(x, y)];
-        auto moved = [o](uint32_t v) { return static_cast<uint32_t>(std::clamp(static_cast<int>(v & 0xFF) + o, 0, 255)); };
-        indices[static_cast<size_t>(x)] = search.IndexOf(moved(p >> 16) << 16 | moved(p >> 8) << 8 | moved(p));
+        const int offset = offsets[static_cast<size_t>(BayerAt(x, y))];
+        indices[static_cast<size_t>(x)] = search.IndexOf(MovedColour(colours[static_cast<size_t>(x)], offset));
       }
     }
     for (int32_t x = 0; x < w && diffused; ++x) {
@@ -286,9 +277,9 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
 
 }  // namespace
 
-int PaletteSpacing(const uint32_t palette[], int count) {
+int PaletteSpacing(const ImageBuffer& target, int count, int bits) {
   std::vector<uint32_t> colours;
-  for (int i = 0; i < count; ++i) colours.push_back(palette[i] & 0xFFFFFF);
+  for (int i = bits > 1 ? 1 : 0; i < count; ++i) colours.push_back(target.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
   std::sort(colours.begin(), colours.end());
   colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
   if (colours.size() < 2) return 0;

@@ -23,6 +23,7 @@ void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int
 // neighbours of its colour in most directions, which the mean alone, or
 // the median of a palette crowded in one region, does not. 0 for fewer
 // than two colours.
-int PaletteSpacing(const uint32_t palette[], int count);
+// The entries counted are those the mapping gives (from 1 above 1 bit).
+int PaletteSpacing(const ImageBuffer& target, int count, int bits);
 
 }  // namespace pixmill

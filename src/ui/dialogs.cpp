@@ -209,6 +209,8 @@ ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
   orderedRadio = AddRadio(ditherGroup_, ditherLayout, tr("組織的"), 2);
   optimizedRadio = AddRadio(paletteGroup_, paletteLayout, tr("最適化"), 0);
   standardRadio = AddRadio(paletteGroup_, paletteLayout, tr("標準"), 1);
+  qualityRadio = AddRadio(paletteGroup_, paletteLayout, tr("高品質"), 3);
+  qualityRadio->setToolTip(tr("画素ごとに最も近い色を選ぶ、時間のかかる最適化"));
   fileRadio = AddRadio(paletteGroup_, paletteLayout, tr("指定"), 2);
   paletteFileButton = new QPushButton(tr("ファイル..."));
   paletteFileButton->setToolTip(tr("パレットファイル (.gpl .pal .act .hex .txt) か、パレットのある画像"));

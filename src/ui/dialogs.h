@@ -81,7 +81,7 @@ class ColorDialog : public ModalDialog {
 
   int m_depthChoice = -1;  // 0 "1bit" .. 4 "24bit"
   int m_dither = -1;       // 0 none, 1 error diffusion, 2 ordered
-  int m_paletteType = -1;  // 0 optimised, 1 standard, 2 a palette file
+  int m_paletteType = -1;  // a PaletteKind: 0 optimised, 1 standard, 2 a palette file, 3 quality
   QString m_paletteFile;   // the palette file chosen, for 2
   int m_precisionValue = 0;
 
@@ -97,6 +97,7 @@ class ColorDialog : public ModalDialog {
   QRadioButton* orderedRadio;
   QRadioButton* optimizedRadio;
   QRadioButton* standardRadio;
+  QRadioButton* qualityRadio;
   QRadioButton* fileRadio;
   QPushButton* paletteFileButton;
   // Asks for the palette file; set by the window that runs the dialog.

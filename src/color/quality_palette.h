@@ -1,0 +1,36 @@
+// The "quality" palette and its exact mapping.
+//
+// The palette is fitted to every pixel of the picture for this mapping, each
+// entry chosen among the colours the console can show (5 bits a channel) by
+// how it shows them; the mapping gives every pixel the index of the entry
+// nearest to it in Oklab, exactly, with or without Floyd-Steinberg error
+// diffusion. How both work is told in quality_palette.cpp.
+// Above 1 bit index 0 is kept for the transparent colour and never given to
+// a visible pixel.
+#pragma once
+
+#include <cstdint>
+
+#include "image/image_buffer.h"
+
+namespace pixmill {
+
+// Fills palette[0..count-1] (count 2, 16 or 256 for bits 1, 4, 8) with RGB
+// values 0x00RRGGBB. `transparent` is null or one byte per pixel, rows from
+// the top, nonzero for a pixel to leave out. Above 1 bit entry 0 is the key
+// colour and the fitted colours follow it; at 1 bit both entries are
+// fitted. Fitted channels are multiples of 8; entries left over are black.
+void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, uint32_t palette[], int count,
+                         int bits);
+
+// `target` has the source's size, depth `bits` (1, 4 or 8), its final
+// palette of `count` entries and zero pixels; this writes an index for every
+// pixel of it: the entry nearest in Oklab to the pixel (or, with `diffused`,
+// to the pixel plus the error carried to it), each entry compared as the
+// console shows it, the lowest index among equals. Usable entries are 1 ..
+// count - 1 above 1 bit and 0 .. 1 at 1 bit; transparent pixels get index 0
+// and take and pass on no error.
+void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, ImageBuffer& target, int count,
+                       int bits, bool diffused);
+
+}  // namespace pixmill
