@@ -5,8 +5,7 @@
 // small tables made once with the C library's pow (the linear light of the
 // 256 channel values and of the 32 shown levels), only +, -, *, / and
 // comparisons, the cube root being our own Halley iteration: with
-// -ffp-contract=off a colour always gives the same bits. The way back to
-// sRGB uses pow.
+// -ffp-contract=off a colour always gives the same bits.
 //
 // The console keeps 5 bits per channel: a stored channel v becomes c = v >> 3
 // and is shown as c * 255 / 31. The hardware rounds that down to a whole
@@ -23,12 +22,6 @@ namespace pixmill {
 struct Oklab {
   double L = 0;
   double a = 0;
-  double b = 0;
-};
-
-struct LinearRgb {
-  double r = 0;
-  double g = 0;
   double b = 0;
 };
 
@@ -59,9 +52,8 @@ inline double CubeRoot(double x) {
 }
 
 // An sRGB channel on the 0..255 scale (need not be whole) to linear light
-// 0..1, and back (unclamped on the way back for values outside 0..1).
+// 0..1.
 double SrgbToLinear(double v);
-double LinearToSrgb(double linear);
 
 // SrgbToLinear of the 256 whole channel values.
 const double* LinearTable();
@@ -74,19 +66,12 @@ inline Oklab LinearToOklab(double r, double g, double b) {
           (1.9779984951 * l - 2.4285922050 * m) + 0.4505937099 * s,
           (0.0259040371 * l + 0.7827717662 * m) - 0.8086757660 * s};
 }
-inline Oklab LinearToOklab(const LinearRgb& c) { return LinearToOklab(c.r, c.g, c.b); }
-
-LinearRgb OklabToLinear(const Oklab& c);
 
 // 0x00RRGGBB (the top byte ignored) as it is, 8 bits a channel.
 inline Oklab RgbToOklab(uint32_t rgb) {
   const double* lin = LinearTable();
   return LinearToOklab(lin[(rgb >> 16) & 0xFF], lin[(rgb >> 8) & 0xFF], lin[rgb & 0xFF]);
 }
-
-// The nearest 8-bit colour to an Oklab colour: each channel rounded and
-// clamped to 0..255.
-uint32_t OklabToRgb(const Oklab& c);
 
 // The console's view of a colour: the 5-bit value kept of a stored channel
 // (the low byte of `v`), and the level 0..255 it is measured as.

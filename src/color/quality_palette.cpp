@@ -17,7 +17,8 @@
 //     a cell that goes to one entry as a whole costs one step, and its
 //     squared error is known exactly from those sums.
 //  2. A variance cut makes the first centres: from one box of all cells
-//     (each at its mean, weighted by its count), the box with the largest
+//     (each at its mean, weighted by its count; the colours themselves when
+//     there are fewer cells than entries), the box with the largest
 //     squared error is cut across its principal axis where the errors of the
 //     two halves add up to the least, until there are as many boxes as
 //     entries. Each box's mean, at its nearest 5-bit colour, is a centre.
@@ -25,14 +26,17 @@
 //     nearest centre, then every centre moves to the 5-bit colour nearest to
 //     the mean of its colours, which is, channel by channel, the shown colour
 //     with the least squared error over them. Neither step can raise the
-//     total error. The first rounds move whole cells (each to the centre
-//     nearest its mean); the later ones move every colour, exactly as the
-//     mapping will, and go on while the error falls. A centre left without
+//     total error; the rounds go on while it falls. A centre left without
 //     colours, or on another's colour, moves to the cell that costs the
-//     most. The centres of the round with the least error are kept. With
-//     16 colours or fewer, single centres are then moved from where they
-//     cost least to lose to the cell that costs the most, each move kept
-//     when the rounds after it end with less error (see Improve).
+//     most. The first rounds move whole cells (each to the centre nearest its
+//     mean; not when there are fewer cells than entries), the last ones
+//     every colour, exactly as the mapping will. With
+//     16 colours or fewer, where a poor local least costs most, the whole-
+//     cell rounds also run from kStarts other starts (seeded as k-means++
+//     does, from a fixed sequence), and after each run single centres are
+//     moved from where they cost least to lose to the cell that costs the
+//     most, each move kept when the rounds after it end with less error
+//     (see Improve); the best run goes on to the last rounds.
 //  4. The entries are the centres, most used first.
 //
 // When the 5-bit colours shown nearest to the picture's colours are no more
@@ -44,8 +48,9 @@
 // The nearest entry is found through lists made per cell: only the entries
 // that can be nearest to some colour of the cell are kept, those no farther
 // from the cell's box than the least farthest-distance of any entry from
-// it. A cell's list comes from the list of the wide cell (4 x 4 x 4 cells)
-// it lies in, made from the whole palette. Lists keep the palette's order,
+// it. A cell's list is made from the list of the box of 2 x 2 x 2 cells it
+// lies in, and that from the list of the box of 4 x 4 x 4 cells, made from
+// the whole palette. Lists keep the palette's order,
 // so a scan with a strict comparison gives the lowest index among equals,
 // as a scan of the whole palette would.
 //
@@ -94,14 +99,12 @@ constexpr int kBusy = 16;
 constexpr int kRounds = 24;
 // Up to this many centres, whole cells are placed by a scan of them all.
 constexpr size_t kFewCentres = 32;
-// Moves of one centre tried after the rounds (see Improve), for palettes of
-// up to kMostMoved fitted entries: at most kMoves kept, each the best of
-// the kTries centres cheapest to lose.
-constexpr int kMostMoved = 15;
-#ifndef QP_STARTS
-#define QP_STARTS 8
-#endif
-constexpr int kStarts = QP_STARTS;
+// Palettes of up to kSmall fitted entries (16 colours or fewer) are searched
+// harder: from the variance cut and from kStarts seeded starts, each run
+// followed by up to kMoves moves of one centre (see Improve), trying the
+// kTries centres that cost least to lose.
+constexpr int kSmall = 15;
+constexpr int kStarts = 8;
 constexpr int kMoves = 16;
 constexpr int kTries = 2;
 
@@ -389,21 +392,18 @@ double Spread(const std::vector<Rgb>& means, const std::vector<double>& weights,
   return (m[0] + m[3]) + m[5];
 }
 
-// The principal axis of a scatter matrix (xx, xy, xz, yy, yz, zz) by power
-// iteration from the axis of largest spread, as a unit vector; returns the
-// spread along it.
-double PrincipalAxis(const double m[6], double v[3]) {
+// The principal axis of a scatter matrix (xx, xy, xz, yy, yz, zz) as a unit
+// vector, by power iteration from the axis of largest spread.
+void PrincipalAxis(const double m[6], double v[3]) {
   v[0] = v[1] = v[2] = 0;
   v[m[0] >= m[3] && m[0] >= m[5] ? 0 : (m[3] >= m[5] ? 1 : 2)] = 1;
-  double spread = 0;
   for (int it = 0; it < 16; ++it) {
     const double u[3] = {(m[0] * v[0] + m[1] * v[1]) + m[2] * v[2], (m[1] * v[0] + m[3] * v[1]) + m[4] * v[2],
                          (m[2] * v[0] + m[4] * v[1]) + m[5] * v[2]};
-    spread = std::sqrt((u[0] * u[0] + u[1] * u[1]) + u[2] * u[2]);
-    if (!(spread > 0)) break;
-    for (int k = 0; k < 3; ++k) v[k] = u[k] / spread;
+    const double norm = std::sqrt((u[0] * u[0] + u[1] * u[1]) + u[2] * u[2]);
+    if (!(norm > 0)) break;
+    for (int k = 0; k < 3; ++k) v[k] = u[k] / norm;
   }
-  return spread;
 }
 
 // Cuts the box across its principal axis where the errors of the two halves
@@ -816,7 +816,7 @@ std::vector<Code> FitColours(const Colours& colours, int slots) {
     NearestEntries nearest(false);
     // Whole cells first, unless there are fewer cells than entries.
     const bool wholeCells = colours.cells.size() - 1 >= static_cast<size_t>(slots);
-    const bool small = slots <= kMostMoved;
+    const bool small = slots <= kSmall;
     auto search = [&](const std::vector<Code>& start) {
       Fit fit = Lloyd(colours, start, wholeCells, nearest);
       return small ? Improve(colours, std::move(fit), wholeCells, nearest) : fit;
@@ -827,9 +827,6 @@ std::vector<Code> FitColours(const Colours& colours, int slots) {
       if (other.error < fit.error) fit = std::move(other);
     }
     if (wholeCells) fit = Lloyd(colours, fit.centres, false, nearest);
-#ifdef QP_EXACT_IMPROVE
-    if (wholeCells && small) fit = Improve(colours, std::move(fit), false, nearest);
-#endif
     centres = std::move(fit.centres);
     use = std::move(fit.use);
   }

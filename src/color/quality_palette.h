@@ -1,10 +1,12 @@
 // The "quality" palette and its exact mapping.
 //
-// The palette is fitted to every pixel of the picture for this mapping, each
-// entry chosen among the colours the console can show (5 bits a channel) by
-// how it shows them; the mapping gives every pixel the index of the entry
-// nearest to it in Oklab, exactly, with or without Floyd-Steinberg error
-// diffusion. How both work is told in quality_palette.cpp.
+// Both judge colours as the change report's PSNR does: by the levels the
+// console shows (a 5-bit channel c as c * 255 / 31) against the picture's
+// channels, by the sum of the squared differences. The palette is fitted to
+// every pixel of the picture for this mapping (k-means, each entry a colour
+// the console can show); the mapping gives every pixel the index of the
+// entry nearest to it, exactly, with or without error diffusion. How both
+// work is told in quality_palette.cpp.
 // Above 1 bit index 0 is kept for the transparent colour and never given to
 // a visible pixel.
 #pragma once
@@ -25,9 +27,9 @@ void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, u
 
 // `target` has the source's size, depth `bits` (1, 4 or 8), its final
 // palette of `count` entries and zero pixels; this writes an index for every
-// pixel of it: the entry nearest in Oklab to the pixel (or, with `diffused`,
-// to the pixel plus the error carried to it), each entry compared as the
-// console shows it, the lowest index among equals. Usable entries are 1 ..
+// pixel of it: the entry nearest to the pixel (or, with `diffused`, to the
+// pixel plus the error it takes), each entry compared as the console shows
+// it, the lowest index among equals. Usable entries are 1 ..
 // count - 1 above 1 bit and 0 .. 1 at 1 bit; transparent pixels get index 0
 // and take and pass on no error.
 void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, ImageBuffer& target, int count,

@@ -13,11 +13,13 @@
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 #include "app/convert_rules.h"
 #include "platform/file_io.h"
@@ -207,6 +209,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   grid->setRowStretch(0, 1);
 
   connect(openButton, &QPushButton::clicked, this, &MainDialog::OnOpen);
+  connect(&measuring_, &QFutureWatcher<ChangeReport>::finished, this, &MainDialog::ShowMeasuredChange);
   connect(saveButton, &QPushButton::clicked, this, &MainDialog::OnSave);
   connect(convertButton, &QPushButton::clicked, this, &MainDialog::OnConvert);
   connect(scaleButton, &QPushButton::clicked, this, &MainDialog::OnScale);
@@ -638,17 +641,29 @@ void MainDialog::OnColor() {
   PictureChanged();
   Report(tr("色数を変更できませんでした。"), r, false);
   if (!r.ok() || !recorded) return;
-  // How far the change moved the picture, measured once it is shown.
-  QTimer::singleShot(0, this, [this, serial = pictureSerial_, depth] {
-    const ImageBuffer* before = m_history.Previous();
-    if (serial != pictureSerial_ || before == nullptr) return;
-    const ChangeReport change = MeasureChange(*before, m_doc.image, m_doc.image.TransparentMask());
-    changeReport_ = tr("%1bit: PSNR %2 dB, ΔE %3")
-                        .arg(depth)
-                        .arg(change.psnr, 0, 'f', 2)
-                        .arg(change.meanDeltaE, 0, 'f', 2);
-    if (!preview->underMouse()) pixelStatus->setText(changeReport_);
-  });
+  // How far the change moved the picture: measured on copies beside the
+  // window, which stays free meanwhile.
+  auto before = std::make_shared<ImageBuffer>();
+  auto after = std::make_shared<ImageBuffer>();
+  const ImageBuffer* previous = m_history.Previous();
+  if (previous == nullptr || !before->CopyPictureFrom(*previous).ok() || !after->CopyPictureFrom(m_doc.image).ok()) {
+    return;
+  }
+  measuredSerial_ = pictureSerial_;
+  measuredDepth_ = depth;
+  measuring_.setFuture(QtConcurrent::run([before, after] {
+    return MeasureChange(*before, *after, after->TransparentMask());
+  }));
+}
+
+void MainDialog::ShowMeasuredChange() {
+  if (measuredSerial_ != pictureSerial_) return;  // the picture has changed since
+  const ChangeReport change = measuring_.result();
+  changeReport_ = tr("%1bit: PSNR %2 dB, ΔE %3")
+                      .arg(measuredDepth_)
+                      .arg(change.psnr, 0, 'f', 2)
+                      .arg(change.meanDeltaE, 0, 'f', 2);
+  if (!preview->underMouse()) pixelStatus->setText(changeReport_);
 }
 
 void MainDialog::OnUndo() {

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -129,6 +130,8 @@ class MainDialog : public QDialog {
   // Everything that follows the picture after it changed: title, scroll
   // ranges, zoom at fit, swatch, status bar, preview.
   void PictureChanged();
+  // The figures of the last colour change, once measured.
+  void ShowMeasuredChange();
   void OnScroll(QScrollBar* bar, int max, int& last, int action);
   // Scrolling asked for by the wheel or the keys over the preview.
   void ScrollBy(Qt::Orientation orientation, int action);
@@ -147,6 +150,9 @@ class MainDialog : public QDialog {
   int coloursInUse_ = 0;
   int pictureSerial_ = 0;  // counts the changes of the picture
   QString changeReport_;   // how far the last colour change moved it
+  QFutureWatcher<ChangeReport> measuring_;  // the measuring of the last colour change
+  int measuredSerial_ = -1;
+  int measuredDepth_ = 0;
 };
 
 }  // namespace pixmill::ui
