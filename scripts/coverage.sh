@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build-coverage -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIXMILL_BUILD_GUI=OFF -DPIXMILL_BUILD_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="--coverage -O0" -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
+  -DCMAKE_CXX_FLAGS="--coverage -fprofile-update=atomic -O0" -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
 cmake --build build-coverage -j "$(nproc 2>/dev/null || echo 2)"
 find build-coverage -name '*.gcda' -delete
 ctest --test-dir build-coverage -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
