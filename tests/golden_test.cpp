@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -184,6 +185,20 @@ TEST(Batch, PlaceholdersNameTheInputsParts) {
   ASSERT_EQ(Cli(out.File("a.b.png") + " " + out.File("c") + " --save-bmp {dir}/{name}_{ext}_{n}_{x}.bmp -j 2").status, 0);
   EXPECT_TRUE(testing::FileExists(out.File("a.b_png_0_{x}.bmp")));
   EXPECT_TRUE(testing::FileExists(out.File("c__1_{x}.bmp")));
+}
+
+TEST(Batch, NeverWritesOverAnotherInputNorOneFileTwice) {
+  testing::TempDir dir;
+  for (const char* name : {"1.bmp", "a.bmp", "a.png"}) {
+    testing::WriteFileBytes(dir.File(name), testing::ReadFileBytes(kGolden + "/in/sprite.bmp"));
+  }
+  const std::string relative = std::filesystem::relative(dir.path()).string();
+  for (const std::string& line : {dir.File("1.bmp") + " " + dir.File("a.bmp") + " --save-bmp {dir}/{n}.bmp",
+                                  relative + "/a.bmp " + dir.File("a.png") + " --save-bmp {dir}/{name}-out.bmp"}) {
+    const Ran ran = Cli(line);
+    EXPECT_EQ(ran.status, 2) << line << "\n" << ran.err;
+  }
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"1.bmp", "a.bmp", "a.png"}));
 }
 
 TEST(Batch, SharedPaletteIsOneForAllAndTheOwnForOne) {

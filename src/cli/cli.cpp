@@ -239,6 +239,7 @@ class Parser {
 
   CommandLine Take() {
     CommandLine cl;
+    bool optionAfterInputs = false;
     std::map<const CLI::Option*, size_t> used;  // values taken so far, per option
     for (const CLI::Option* option : app_.parse_order()) {
       const size_t k = used[option]++;
@@ -247,12 +248,13 @@ class Parser {
         if (cl.inputs.empty() && !cl.actions.empty()) {
           throw UsageError{cl.actions.front().option + " comes before INPUT; give the input file first"};
         }
-        if (!cl.actions.empty()) {
+        if (!cl.actions.empty() || optionAfterInputs) {
           throw UsageError{"unexpected argument " + inputs_[k] + " (inputs come before the first option)"};
         }
         cl.inputs.push_back(inputs_[k]);
         continue;
       }
+      optionAfterInputs = !cl.inputs.empty();
       Action a;
       a.option = option->get_name();
       if (option->get_expected_max() > 0) a.value = option->results()[k];
@@ -373,13 +375,15 @@ struct Plan {
   std::set<size_t> sharedSaves;      // palette saves written once for the batch
 };
 
-// Finds the shared steps, and refuses output paths that several inputs
-// would write.
+// Finds the shared steps, and refuses what a batch cannot do: an output
+// path the same for every input, two inputs writing one file, an input
+// writing over another.
 Plan PlanRun(const CommandLine& cl) {
   Plan plan;
   const bool batch = cl.inputs.size() > 1;
   bool shared = false;
   int kind = kPaletteOptimized;
+  bool common = false;  // every picture has the same palette, from a depth step
   for (size_t k = 0; k < cl.actions.size(); ++k) {
     const Action& a = cl.actions[k];
     if (a.option == "--shared-palette") shared = true;
@@ -387,25 +391,48 @@ Plan PlanRun(const CommandLine& cl) {
     if (a.option == "--standard-palette") kind = kPaletteStandard;
     if (a.option == "--quality-palette") kind = kPaletteQuality;
     if (a.option == "--palette-file") kind = kPaletteGiven;
-    if (a.option == "--depth" && a.a <= 8 && shared && kind == kPaletteOptimized) plan.sharedDepths.push_back(k);
+    if (a.option == "--depth") {
+      const bool paletted = a.a <= 8;
+      if (paletted && shared && kind == kPaletteQuality) {
+        throw UsageError{"--depth " + a.value +
+                         ": --shared-palette shares the optimised palette; the quality palette is fitted to each picture"};
+      }
+      if (paletted && shared && kind == kPaletteOptimized) plan.sharedDepths.push_back(k);
+      common = paletted && (kind != kPaletteOptimized || shared);
+    }
     if (!batch || !IsOutput(a.option)) continue;
     if (a.value.find("{name}") != std::string::npos || a.value.find("{n}") != std::string::npos) continue;
     if (a.option != "--save-palette" || !shared) {
       throw UsageError{a.option + " " + a.value + ": with several inputs the path needs {name} or {n}"};
     }
+    if (!common) {
+      throw UsageError{a.option + " " + a.value +
+                       ": the pictures' palettes are not one here (a --depth 1, 4 or 8 step with --shared-palette makes "
+                       "them one); give the path {name} or {n}"};
+    }
     plan.sharedSaves.insert(k);
   }
   if (!batch) return plan;
-  std::map<std::string, size_t> writers;
-  for (size_t n = 0; n < cl.inputs.size(); ++n) {
-    for (size_t k = 0; k < cl.actions.size(); ++k) {
-      if (!IsOutput(cl.actions[k].option) || plan.sharedSaves.count(k) != 0) continue;
-      const std::string path = std::filesystem::path(Expand(cl.actions[k].value, cl.inputs[n], n)).lexically_normal();
-      const auto [writer, fresh] = writers.emplace(path, n);
-      if (!fresh && writer->second != n) {
-        throw UsageError{cl.inputs[writer->second] + " and " + cl.inputs[n] + " would both write " + path};
-      }
+
+  auto where = [](const std::string& path) { return std::filesystem::absolute(path).lexically_normal().string(); };
+  std::map<std::string, size_t> inputs;
+  for (size_t n = 0; n < cl.inputs.size(); ++n) inputs.emplace(where(cl.inputs[n]), n);
+  std::map<std::string, std::string> writers;  // what writes each file
+  auto claim = [&](const std::string& path, const std::string& writer) {
+    const std::string at = where(path);
+    if (const auto input = inputs.find(at); input != inputs.end() && cl.inputs[input->second] != writer) {
+      throw UsageError{writer + " would write over the input " + cl.inputs[input->second]};
     }
+    const auto [other, fresh] = writers.emplace(at, writer);
+    if (!fresh && other->second != writer) throw UsageError{other->second + " and " + writer + " would both write " + path};
+  };
+  for (size_t k = 0; k < cl.actions.size(); ++k) {
+    if (!IsOutput(cl.actions[k].option)) continue;
+    if (plan.sharedSaves.count(k) != 0) {
+      claim(Expand(cl.actions[k].value, cl.inputs[0], 0), "the shared palette");
+      continue;
+    }
+    for (size_t n = 0; n < cl.inputs.size(); ++n) claim(Expand(cl.actions[k].value, cl.inputs[n], n), cl.inputs[n]);
   }
   return plan;
 }
@@ -456,11 +483,27 @@ struct Pass {
   const std::map<size_t, std::vector<uint32_t>>* fitted = nullptr;  // shared palettes, by step
 };
 
+Outcome RunSteps(const CommandLine& cl, const Plan& plan, size_t n, const Pass& pass, std::string& step);
+
 Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& pass) {
+  std::string step = "load";
+  try {
+    return RunSteps(cl, plan, n, pass, step);
+  } catch (const std::bad_alloc&) {
+    Outcome out;
+    out.failed = true;
+    out.step = step;
+    out.reason = "not enough memory";
+    return out;
+  }
+}
+
+// Loads the input and runs the steps; `step` follows the step running.
+Outcome RunSteps(const CommandLine& cl, const Plan& plan, size_t n, const Pass& pass, std::string& step) {
   Outcome out;
   const bool quiet = cl.inputs.size() > 1 || pass.sampleAt;
   Reporter report(quiet ? &cl.inputs[n] : nullptr, out);
-  auto fail = [&](const std::string& step, const Result& r) {
+  auto fail = [&](const Result& r) {
     out.failed = true;
     out.step = step;
     out.reason = r.reason();
@@ -469,7 +512,7 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
   Document doc(cl.keyColour);
   TerminalProgress progress;
   if (!quiet && ::isatty(STDERR_FILENO) != 0) doc.image.SetProgressBar(&progress);
-  if (Result r = LoadCommand(doc, cl.inputs[n]); !r.ok()) return fail("load", r);
+  if (Result r = LoadCommand(doc, cl.inputs[n]); !r.ok()) return fail(r);
 
   ColorSettings colour;  // dither 1, optimised, precision 8
   ExportRequest exportRequest;
@@ -483,7 +526,7 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
     }
     if (pass.sampleAt && (IsOutput(o) || o == "--info")) continue;
     const std::string path = IsOutput(o) ? Expand(a.value, cl.inputs[n], n) : std::string();
-    const std::string step = a.value.empty() ? o : o + " " + a.value;
+    step = a.value.empty() ? o : o + " " + a.value;
     progress.Begin(step);
     Result r;
     if (o == "--dither" || o == "--no-dither" || o == "--ordered-dither") {
@@ -547,7 +590,7 @@ Outcome RunInput(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
       report.Note(step + ": nothing to do: " + r.reason());
     } else if (!r.ok()) {
       out.palettes.erase(k);
-      return fail(step, r);
+      return fail(r);
     }
   }
   return out;
@@ -565,14 +608,7 @@ void RunInOrder(size_t count, unsigned jobs, TerminalProgress* progress, Work wo
   size_t finished = 0;
   auto worker = [&] {
     for (size_t n; (n = next++) < count;) {
-      Outcome outcome;
-      try {
-        outcome = work(n);
-      } catch (const std::bad_alloc&) {
-        outcome.failed = true;
-        outcome.step = "load";
-        outcome.reason = "not enough memory";
-      }
+      Outcome outcome = work(n);
       const std::lock_guard<std::mutex> lock(mutex);
       outcomes[n] = std::move(outcome);
       ++finished;

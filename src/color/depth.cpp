@@ -150,7 +150,8 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
           Dither5Bit(working);
         } else {
           // Truncated to a multiple of 8; ordered: first moved up by the
-          // pixel's threshold, 1/16 .. 15/16 of the step of 8.
+          // pixel's threshold, (t + 1/2) / 64 of the step of 8, which keeps
+          // the mean of a flat 8 x 8 tile below the top step.
           const bool ordered = image.m_ditherMode == kDitherOrdered;
           for (int32_t y = 0; y < working.Height(); ++y) {
             uint8_t* p = working.Row(y);

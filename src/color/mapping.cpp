@@ -291,7 +291,7 @@ int PaletteSpacing(const ImageBuffer& target, int count, int bits) {
     }
     sum += std::sqrt(static_cast<double>(best));
   }
-  return static_cast<int>(std::lround(2.0 * sum / static_cast<double>(colours.size()) / std::sqrt(3.0)));
+  return static_cast<int>(std::lround(sum / static_cast<double>(colours.size()) / std::sqrt(3.0)));
 }
 
 void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits, int dither) {

@@ -16,12 +16,13 @@ namespace pixmill {
 // DitherMode) says.
 void MapToPalette(const ImageBuffer& source, ImageBuffer& target, int count, int bits, int dither);
 
-// How far apart the palette's colours lie, per channel: twice the mean over
-// its distinct colours of the distance to the nearest other one, divided
-// by the square root of 3. Ordered dithering moves all three channels of a
-// pixel together by up to half of it either way: far enough to reach the
-// neighbours of its colour in most directions, which the mean alone, or
-// the median of a palette crowded in one region, does not. 0 for fewer
+// How far apart the palette's colours lie, per channel: the mean over its
+// distinct colours of the distance to the nearest other one, divided by the
+// square root of 3. Ordered dithering moves all three channels of a pixel
+// together by up to half of it either way: along the grey diagonal that is
+// half the mean distance, so a flat area of a palette colour whose nearest
+// neighbour is no nearer than the mean stays flat, and between black and
+// white the thresholds give exactly the grey's share of white. 0 for fewer
 // than two colours.
 // The entries counted are those the mapping gives (from 1 above 1 bit).
 int PaletteSpacing(const ImageBuffer& target, int count, int bits);

@@ -224,7 +224,9 @@ put('one.hex', b'102030\n')
 put('bad.gpl', b'GIMP Palette\nName: bad\n0 0 0\n12 300 4\n')
 
 # Two flat 8 x 8 tiles: ordered dithering keeps each tile's mean.
-bmp('flat-tiles.bmp', 16, 8, 24, [[(13, 100, 250)] * 8 + [(60, 61, 255)] * 8 for _ in range(8)])
+bmp('flat-tiles.bmp', 16, 8, 24, [[(13, 100, 240)] * 8 + [(60, 61, 201)] * 8 for _ in range(8)])
+# Flat black and flat white: palette colours that ordered dithering leaves flat.
+bmp('black-white.bmp', 16, 8, 24, [[(0, 0, 0)] * 8 + [(255, 255, 255)] * 8 for _ in range(8)])
 
 # The report by hand: white stays white (248 shows as 255); grey 100 becomes
 # 96, shown as 12 * 255 / 31; the third pixel is transparent and not counted.
