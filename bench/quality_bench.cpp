@@ -2,19 +2,25 @@
 //
 //   pixmill_quality_bench table LIST   one row per photo, colour count and
 //       diffusion: the PSNR (dB) of each result as the console shows it
-//       against the 24-bit photo, then the mean Oklab delta E (x 100). Each
-//       line of LIST is: name, the photo, then pngquant's results for 16
-//       colours without and with diffusion and for 256 colours without and
-//       with diffusion (PNG files of 24 bits), separated by tabs.
-//   pixmill_quality_bench time [PHOTO]  the median time of BuildQualityPalette
-//       + MapToPaletteExact at 256 colours on PHOTO cut to 320 x 240, and on
-//       photo-like pictures (gradients with noise, so many colours) of
-//       320 x 240 and 4096 x 4096.
+//       against the 24-bit photo, and whether the quality palette's is at
+//       least pngquant's and the optimised palette's; then, per colour count
+//       and diffusion, the rows met and the means (PSNR, and the mean Oklab
+//       delta E x 100). Each line of LIST is: name, size, the photo, then
+//       pngquant's results for 16 colours without and with diffusion and for
+//       256 colours without and with diffusion (PNG files of 24 bits),
+//       separated by tabs.
+//   pixmill_quality_bench time SMALL [LARGE]   the median time of
+//       BuildQualityPalette + MapToPaletteExact at 16 and 256 colours, with
+//       and without diffusion, on the photo SMALL cut to 320 x 240, the photo
+//       LARGE (if given) at 4096 x 4096, and on photo-like pictures
+//       (gradients with noise, so many colours) of both sizes, beside the
+//       limits of 50 ms and 3 s.
 // scripts/bench-quality.sh makes the files and runs both.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,46 +57,57 @@ void Optimised(const ImageBuffer& source, ImageBuffer& target, int bits, bool di
   (void)ChangeColorDepth(target, bits);
 }
 
+const char* YesNo(bool b) { return b ? "yes" : "no"; }
+
 int Table(const std::string& list) {
   std::ifstream in(list);
   std::string line;
-  std::printf("%-22s %6s %6s %10s %10s %10s   %8s %8s %8s\n", "photo", "colours", "dither", "optimised", "quality",
-              "pngquant", "dE opt", "dE qual", "dE pngq");
-  int below = 0, rows = 0;
-  double sum[3] = {};
+  std::printf("%-14s %-9s %7s %6s %10s %10s %10s   %-6s %-6s\n", "photo", "size", "colours", "dither", "optimised",
+              "quality", "pngquant", ">=pngq", ">=opt");
+  struct Group {
+    int rows = 0, met = 0, metPngquant = 0, metOptimised = 0;
+    double psnr[3] = {}, deltaE[3] = {};
+  };
+  std::map<int, Group> groups;  // by job: 16 / 256 colours, without / with diffusion
   while (std::getline(in, line)) {
     std::vector<std::string> f;
     std::stringstream fields(line);
     for (std::string s; std::getline(fields, s, '\t');) f.push_back(s);
-    if (f.size() != 6) continue;
+    if (f.size() != 7) continue;
     ImageBuffer photo;
-    if (!Load(photo, f[1])) return 1;
+    if (!Load(photo, f[2])) return 1;
     for (int job = 0; job < 4; ++job) {
       const int bits = job < 2 ? 4 : 8;
       const bool diffused = job % 2 == 1;
       ImageBuffer optimised, quality, pngquant;
       Optimised(photo, optimised, bits, diffused);
       Quality(photo, quality, bits, diffused);
-      if (!Load(pngquant, f[2 + static_cast<size_t>(job)])) return 1;
-      const ChangeReport o = MeasureChange(photo, optimised, nullptr);
-      const ChangeReport q = MeasureChange(photo, quality, nullptr);
-      const ChangeReport p = MeasureChange(photo, pngquant, nullptr);
-      const bool short_ = q.psnr < p.psnr || q.psnr < o.psnr;
-      below += short_;
-      ++rows;
-      sum[0] += o.psnr;
-      sum[1] += q.psnr;
-      sum[2] += p.psnr;
-      std::printf("%-22s %6d %6s %10.2f %10.2f %10.2f   %8.2f %8.2f %8.2f%s\n", f[0].c_str(), 1 << bits,
-                  diffused ? "yes" : "no", o.psnr, q.psnr, p.psnr, o.meanDeltaE, q.meanDeltaE, p.meanDeltaE,
-                  short_ ? "  <" : "");
+      if (!Load(pngquant, f[3 + static_cast<size_t>(job)])) return 1;
+      const ChangeReport r[3] = {MeasureChange(photo, optimised, nullptr), MeasureChange(photo, quality, nullptr),
+                                 MeasureChange(photo, pngquant, nullptr)};
+      const bool overPngquant = r[1].psnr >= r[2].psnr, overOptimised = r[1].psnr >= r[0].psnr;
+      Group& g = groups[job];
+      ++g.rows;
+      g.met += overPngquant && overOptimised;
+      g.metPngquant += overPngquant;
+      g.metOptimised += overOptimised;
+      for (int k = 0; k < 3; ++k) {
+        g.psnr[k] += r[k].psnr;
+        g.deltaE[k] += r[k].meanDeltaE;
+      }
+      std::printf("%-14s %-9s %7d %6s %10.2f %10.2f %10.2f   %-6s %-6s\n", f[0].c_str(), f[1].c_str(), 1 << bits,
+                  YesNo(diffused), r[0].psnr, r[1].psnr, r[2].psnr, YesNo(overPngquant), YesNo(overOptimised));
       std::fflush(stdout);
     }
   }
-  if (rows > 0) {
-    std::printf("%-22s %6s %6s %10.2f %10.2f %10.2f\n", "mean", "", "", sum[0] / rows, sum[1] / rows, sum[2] / rows);
+  std::printf("\n%7s %6s %9s %8s %8s   %27s   %27s\n", "colours", "dither", "rows met", ">=pngq", ">=opt",
+              "mean PSNR opt / qual / pngq", "mean dE opt / qual / pngq");
+  for (const auto& [job, g] : groups) {
+    const double n = g.rows;
+    std::printf("%7d %6s %4d / %-2d %8d %8d   %8.2f %8.2f %8.2f   %8.2f %8.2f %8.2f\n", job < 2 ? 16 : 256,
+                YesNo(job % 2 == 1), g.met, g.rows, g.metPngquant, g.metOptimised, g.psnr[0] / n, g.psnr[1] / n,
+                g.psnr[2] / n, g.deltaE[0] / n, g.deltaE[1] / n, g.deltaE[2] / n);
   }
-  std::printf("rows where quality is below pngquant or optimised: %d of %d\n", below, rows);
   return 0;
 }
 
@@ -106,34 +123,47 @@ double MedianMs(const ImageBuffer& source, int bits, bool diffused, int runs) {
   return ms[ms.size() / 2];
 }
 
-int Time(const char* photoPath) {
+int Time(const char* smallPhoto, const char* largePhoto) {
   struct Job {
     std::string name;
     ImageBuffer picture;
     int runs;
+    double limitMs;
   };
-  std::vector<Job> jobs(photoPath ? 3 : 2);
-  size_t next = 0;
-  if (photoPath) {
-    Job& j = jobs[next++];
-    j.name = "320 x 240 photo";
-    j.runs = 21;
-    if (!Load(j.picture, photoPath)) return 1;
-    if (j.picture.Width() != 320 || j.picture.Height() != 240) (void)Resize(j.picture, 320, 240);
+  std::vector<Job> jobs;
+  for (const char* path : {smallPhoto, largePhoto}) {
+    if (!path) continue;
+    const bool small = path == smallPhoto;
+    Job& j = jobs.emplace_back();
+    j.name = small ? "photo 320 x 240" : "photo 4096 x 4096";
+    j.runs = small ? 21 : 3;
+    j.limitMs = small ? 50 : 3000;
+    if (!Load(j.picture, path)) return 1;
+    const int side = small ? 320 : 4096;
+    if (j.picture.Width() != side || j.picture.Height() != (small ? 240 : side)) {
+      (void)Resize(j.picture, side, small ? 240 : side);
+    }
   }
   for (const int side : {320, 4096}) {
-    Job& j = jobs[next++];
-    j.name = side == 320 ? "320 x 240 photo-like" : "4096 x 4096 photo-like";
+    Job& j = jobs.emplace_back();
+    j.name = side == 320 ? "photo-like 320 x 240" : "photo-like 4096 x 4096";
     j.runs = side == 320 ? 21 : 3;
+    j.limitMs = side == 320 ? 50 : 3000;
     (void)j.picture.Create(side, side == 320 ? 240 : side, 24);
     testing::FillPhotoLike(j.picture, 11);
   }
+  std::printf("%-24s %7s %6s %10s %9s %4s\n", "picture", "colours", "dither", "median ms", "limit ms", "met");
   for (const Job& j : jobs) {
-    for (const bool diffused : {false, true}) {
-      std::printf("%-24s 256 colours, %-10s %8.1f ms (median of %d)\n", j.name.c_str(),
-                  diffused ? "diffused" : "undiffused", MedianMs(j.picture, 8, diffused, j.runs), j.runs);
+    for (const int bits : {4, 8}) {
+      for (const bool diffused : {false, true}) {
+        const double ms = MedianMs(j.picture, bits, diffused, j.runs);
+        std::printf("%-24s %7d %6s %10.1f %9.0f %4s\n", j.name.c_str(), 1 << bits, YesNo(diffused), ms, j.limitMs,
+                    YesNo(ms <= j.limitMs));
+        std::fflush(stdout);
+      }
     }
   }
+  std::printf("(median of %d runs at 320 x 240, of %d at 4096 x 4096)\n", jobs.front().runs, jobs.back().runs);
   return 0;
 }
 
@@ -143,7 +173,7 @@ int Time(const char* photoPath) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "table" && argc == 3) return pixmill::Table(argv[2]);
-  if (mode == "time") return pixmill::Time(argc > 2 ? argv[2] : nullptr);
-  std::fprintf(stderr, "usage: %s table LIST | time [PHOTO]\n", argv[0]);
+  if (mode == "time" && (argc == 3 || argc == 4)) return pixmill::Time(argv[2], argc == 4 ? argv[3] : nullptr);
+  std::fprintf(stderr, "usage: %s table LIST | time SMALL [LARGE]\n", argv[0]);
   return 2;
 }

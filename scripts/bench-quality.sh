@@ -6,8 +6,14 @@
 # For each photo, at 16 and 256 colours, without and with diffusion, it
 # prints the PSNR in dB of each result as the console shows it (each
 # channel's 5-bit value c = v >> 3 shown as c * 255 / 31) against the 24-bit
-# photo; pngquant runs as `--posterize 3 --speed 1` (and `--nofs` without
-# diffusion). The photos are cut to 4:3 and scaled with ImageMagick.
+# photo, and whether the quality palette's is at least pngquant's and the
+# optimised palette's; then the rows met per colour count and diffusion.
+# pngquant runs as `--posterize 3 --speed 1` (and `--nofs` without
+# diffusion); it has all 16 or 256 entries, the quality palette one fewer
+# at 4 and 8 bits (entry 0 is the key colour). The photos are cut to 4:3
+# and scaled with ImageMagick. The times are of the first photo at 320 x 240
+# and 4096 x 4096 and of photo-like pictures, beside the limits (50 ms and
+# 3 s).
 # PIXMILL_QUALITY_BENCH names another build of the bench program and
 # PIXMILL_QUALITY_DATA another folder for the pictures.
 set -euo pipefail
@@ -44,14 +50,14 @@ for photo in "${photos[@]}"; do
   [ $((i % 3)) -eq 0 ] && sizes+=(160x120 1280x960)
   i=$((i + 1))
   for size in "${sizes[@]}"; do
-    name="$(basename "$photo" .jpg)-$size"
-    src="$data/$name.png"
+    name="$(basename "$photo" .jpg)"
+    src="$data/$name-$size.png"
     [ -f "$src" ] || convert "$photo" -resize "$size^" -gravity center -extent "$size" -strip PNG24:"$src"
-    row="$name	$src"
+    row="$name	$size	$src"
     for job in 16:--nofs 16: 256:--nofs 256:; do
       colours=${job%%:*}
       fs=${job#*:}
-      out="$data/$name-pq$colours${fs:+-nofs}.png"
+      out="$data/$name-$size-pq$colours${fs:+-nofs}.png"
       if [ ! -f "$out" ]; then
         pngquant --posterize 3 --speed 1 $fs --force --output "$out.tmp.png" "$colours" -- "$src"
         convert "$out.tmp.png" -strip PNG24:"$out"
@@ -62,8 +68,11 @@ for photo in "${photos[@]}"; do
     echo "$row" >>"$list"
   done
 done
+first="$(basename "${photos[0]}" .jpg)"
+large="$data/$first-4096x4096.png"
+[ -f "$large" ] || convert "${photos[0]}" -resize "4096x4096^" -gravity center -extent 4096x4096 -strip PNG24:"$large"
 
 echo "pngquant $(pngquant --version)"
 "$bench" table "$list"
 echo
-"$bench" time "$data/$(basename "${photos[0]}" .jpg)-320x240.png"
+"$bench" time "$data/$first-320x240.png" "$large"
