@@ -132,7 +132,7 @@ void PreviewView::paintEvent(QPaintEvent*) {
     if (cols > 0 && rows > 0) {
       const QRect wanted(hpos_, vpos_, cols, rows);
       if (cells_.isNull() || cellsFor_ != wanted || cellsStep_ != step || cellsConsole_ != console_) {
-        cells_ = QImage(cols, rows, QImage::Format_ARGB32);
+        cells_ = QImage(cols, rows, QImage::Format_ARGB32_Premultiplied);  // drawn without conversion
         for (int r = 0; r < rows; ++r) {
           auto* line = reinterpret_cast<QRgb*>(cells_.scanLine(r));
           for (int c = 0; c < cols; ++c) line[c] = Shown(hpos_ + c * step, vpos_ + r * step);

@@ -16,7 +16,6 @@ void BarProgress::SetRange(int lo, int hi) {
 }
 
 void BarProgress::SetPosition(int pos) {
-  constexpr qint64 kInterval = 33;  // milliseconds between repaints
   if (pos == bar_->minimum()) return Show(pos);
   if (pos - lastRead_ < gate_ && pos >= lastRead_) return;
   lastRead_ = pos;
@@ -26,6 +25,8 @@ void BarProgress::SetPosition(int pos) {
 void BarProgress::Show(int pos) {
   lastRead_ = pos;
   bar_->setValue(std::clamp(pos, bar_->minimum(), bar_->maximum()));
+  // Sooner, the new value waits for the next repaint or the event loop.
+  if (shown_.elapsed() < kInterval) return;
   bar_->repaint();
   ++repaints_;
   shown_.restart();

@@ -17,7 +17,8 @@ namespace pixmill::ui {
 
 // Drives a progress bar while a long operation keeps the one thread busy:
 // the bar is repainted at once, but at most about 30 times a second however
-// often the operation reports, and always when it goes back to its start.
+// often the operation reports; a value set sooner is painted with the next
+// repaint, or by the event loop once the operation ends.
 class BarProgress : public ProgressSink {
  public:
   explicit BarProgress(QProgressBar* bar) : bar_(bar) { shown_.start(); }
@@ -28,6 +29,7 @@ class BarProgress : public ProgressSink {
 
  private:
   void Show(int pos);
+  static constexpr qint64 kInterval = 33;  // milliseconds between repaints
 
   QProgressBar* bar_;
   QElapsedTimer shown_;
