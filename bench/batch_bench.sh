@@ -59,9 +59,10 @@ report() {
   loop=$(seconds bash -c 'for f in in/*.png; do "$0" "$f" --depth 4 --form texture --lzss --export "out/$(basename "$f" .png).d"; done' "$cli")
   printf '  shell loop         %6.2f s   (%s x -j1; goal at least 20)\n' "$loop" "$(ratio "$loop" "$j1")"
 }
-# Every output file is made durable before it replaces anything (fsync, then
-# rename); on a disk those flushes queue one after another whatever -j is.
-# In memory (/dev/shm) the same runs show the processing alone.
+# Into an empty out/ every output is a new file, which is not synced; a file
+# that replaces another is (fsync, then rename), and on a disk those flushes
+# queue one after another whatever -j is. In memory (/dev/shm) the same runs
+# show the processing alone.
 report "outputs on $(df --output=fstype . | tail -1) ($work)" loop
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
   shm=$(mktemp -d /dev/shm/pixmill-bench.XXXXXX)

@@ -175,7 +175,12 @@ Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pie
   if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of", errno);
 
   if (const int err = WritePieces(fd, pieces); err != 0) return fail("cannot write", err);
-  if (::fsync(fd) != 0) return fail("cannot write", errno);
+  // A file that replaces another is on the disk before the rename, so that
+  // a crash leaves the old file or the new one, never an empty one. A new
+  // file has nothing to lose, and is left to the system to write back: the
+  // sync would only make a batch of a thousand exports wait for the disk
+  // a thousand times.
+  if (exists && ::fsync(fd) != 0) return fail("cannot write", errno);
   if (::close(closer.Release()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());

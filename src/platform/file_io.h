@@ -39,7 +39,8 @@ struct Piece {
 
 // Writes the pieces, one after the other, to `path` through a temporary file
 // in the same folder and a rename. On failure the file that was at `path`,
-// if any, is left as it was and no temporary file remains.
+// if any, is left as it was and no temporary file remains. A file that
+// replaces another reaches the disk before the rename.
 Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pieces);
 inline Result WriteFileAtomic(const std::string& path, const uint8_t* data, size_t size) {
   return WriteFileAtomic(path, {Piece{data, size}});
