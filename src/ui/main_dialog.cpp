@@ -97,6 +97,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   setWindowTitle(FromUtf8(StartTitle()));
   setFont(DialogFont());
   setAcceptDrops(true);
+  // Sees the dialogs leave the screen, for Settle.
+  qApp->installEventFilter(this);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                  Qt::WindowCloseButtonHint);
   setSizeGripEnabled(true);
@@ -529,7 +531,32 @@ void MainDialog::PaintSwatch() {
 
 void MainDialog::Settle() {
   QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  repaint();
+  // Only what the closed dialogs covered needs painting again: repainting
+  // the whole window costs a long command's small cases a good part of
+  // their time.
+  if (uncoveredAll_) {
+    repaint();
+  } else {
+    const QRegion covered = uncovered_.translated(-mapToGlobal(QPoint(0, 0))) & rect();
+    if (!covered.isEmpty()) repaint(covered);
+  }
+  uncovered_ = QRegion();
+  uncoveredAll_ = false;
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Hide && watched != this && watched->isWidgetType()) {
+    const auto* window = static_cast<QWidget*>(watched);
+    if (window->isWindow()) {
+      if (window->testAttribute(Qt::WA_DontShowOnScreen)) {
+        uncoveredAll_ = true;
+      } else {
+        uncovered_ += window->frameGeometry();
+        if (uncovered_.rectCount() > 16) uncovered_ = uncovered_.boundingRect();
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::Report(const QString& what, const Result& r, bool writing) {

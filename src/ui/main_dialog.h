@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegion>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -116,13 +117,14 @@ class MainDialog : public QDialog {
   virtual QString AskPalettePath(bool save);
 
   void mousePressEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
-  // The option dialog is gone from the screen and the window repainted
-  // before the long work of its command starts.
+  // The option dialog is gone from the screen and what it covered of the
+  // window repainted before the long work of its command starts.
   void Settle();
   // Shows why a command failed, reading or writing a file; nothing for a
   // cancel or nothing to do.
@@ -148,7 +150,12 @@ class MainDialog : public QDialog {
   MessageSink* messages_ = &boxMessages_;
   int zoomLevel_ = 3;  // 1x
   int coloursInUse_ = 0;
-  int pictureSerial_ = 0;  // counts the changes of the picture
+  int pictureSerial_ = 0;
+  // Where windows of this program (dialogs) left the screen since the last
+  // Settle, in screen coordinates; all of it when one of them was shown by
+  // the desktop itself (a native file dialog), whose place is not known.
+  QRegion uncovered_;
+  bool uncoveredAll_ = false;  // counts the changes of the picture
   QString changeReport_;   // how far the last colour change moved it
   QFutureWatcher<ChangeReport> measuring_;  // the measuring of the last colour change
   int measuredSerial_ = -1;

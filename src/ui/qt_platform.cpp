@@ -25,10 +25,6 @@ void BarProgress::SetPosition(int pos) {
 void BarProgress::Show(int pos) {
   lastRead_ = pos;
   bar_->setValue(std::clamp(pos, bar_->minimum(), bar_->maximum()));
-  // Sooner, the new value waits for the next repaint or the event loop.
-  if (shown_.elapsed() < kInterval) return;
-  bar_->repaint();
-  ++repaints_;
   shown_.restart();
 }
 

@@ -15,25 +15,23 @@
 
 namespace pixmill::ui {
 
-// Drives a progress bar while a long operation keeps the one thread busy:
-// the bar is repainted at once, but at most about 30 times a second however
-// often the operation reports; a value set sooner is painted with the next
-// repaint, or by the event loop once the operation ends.
+// Drives a progress bar while a long operation keeps the one thread busy.
+// A bar repaints itself at once when a new value changes what it shows, and
+// only then; the bar is given a new value at most about 30 times a second
+// however often the operation reports, and always when the operation goes
+// back to its start.
 class BarProgress : public ProgressSink {
  public:
   explicit BarProgress(QProgressBar* bar) : bar_(bar) { shown_.start(); }
   void SetRange(int lo, int hi) override;
   void SetPosition(int pos) override;
-  // Repaints of the bar so far.
-  int Repaints() const { return repaints_; }
 
  private:
   void Show(int pos);
-  static constexpr qint64 kInterval = 33;  // milliseconds between repaints
+  static constexpr qint64 kInterval = 33;  // milliseconds between new values
 
   QProgressBar* bar_;
   QElapsedTimer shown_;
-  int repaints_ = 0;
   // The clock is read only once the position has moved on by a step of
   // about a two-thousandth of the range since it was last read.
   int gate_ = 1;
