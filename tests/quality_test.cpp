@@ -246,15 +246,21 @@ std::vector<uint32_t> TestPalette(int count) {
 
 // Every pixel gets the entry nearest as the console shows it, the lowest
 // index among equals.
-TEST(MapToPaletteExact, EqualsAPlainSearchOfThePalette) {
+TEST(MapToPaletteExact, EqualsAPlainSearchOfThePaletteAndReportsEachRow) {
   ImageBuffer src, out;
   ASSERT_TRUE(src.Create(120, 90, 24).ok());
   testing::FillPattern(src, 4);
   for (int x = 0; x < 120; ++x) WriteRgb24(src.Row(0) + 3 * x, static_cast<uint32_t>(x * 2) * 0x010101);
+  testing::RecordingProgress progress;
+  src.SetProgressBar(&progress);
   for (const int bits : {1, 4, 8}) {
     const int count = 1 << bits;
     const std::vector<uint32_t> palette = TestPalette(count);
+    progress = {};
     MapTo(src, palette, out, bits, false);
+    EXPECT_EQ(progress.ranges, (std::vector<std::pair<int, int>>{{0, 90}}));
+    ASSERT_EQ(progress.positions.size(), 91u);  // a row at a time, then back to 0
+    EXPECT_EQ(std::pair(progress.positions[89], progress.positions[90]), std::pair(89, 0));
     for (int y = 0; y < 90; ++y) {
       for (int x = 0; x < 120; ++x) {
         int best = bits > 1 ? 1 : 0;
@@ -340,17 +346,6 @@ INSTANTIATE_TEST_SUITE_P(
                                     {0, 0x707070, 0xF8F8F8, 0x000000, 0x080000, 0x000800, 0x000008, 0x080800,
                                      0x000808, 0x080008, 0x080808},
                                     4, 0x808080, 0x808080, false}));
-
-TEST(MapToPaletteExact, ReportsARowAtATimeAndEndsAtZero) {
-  testing::RecordingProgress progress;
-  ImageBuffer src, out;
-  ASSERT_TRUE(src.Create(20, 7, 24).ok());
-  testing::FillPhotoLike(src, 2);
-  src.SetProgressBar(&progress);
-  Convert(src, nullptr, out, 8, true);
-  EXPECT_EQ(progress.ranges, (std::vector<std::pair<int, int>>{{0, 7}}));
-  EXPECT_EQ(progress.positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 0}));
-}
 
 // Black and white pixels shown as 5-bit levels 1 and 31: every error is
 // 255 / 31 on the black pixel's three channels, so the mean square is
