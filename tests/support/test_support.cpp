@@ -48,10 +48,7 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
+bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 int RunUnprivileged(const std::function<int()>& fn) {
   std::fflush(nullptr);
