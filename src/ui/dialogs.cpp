@@ -152,7 +152,9 @@ void ConvertDialog::Enable(const ConvertOffer& offer) {
 }
 
 void ConvertDialog::OnInitDialog() {
-  Transfer(true);  // the fields at their construction values: nothing selected
+  m_form = m_output = -1;  // the fields at their construction values: nothing selected
+  m_lzss = m_palette = 0;
+  Transfer(true);
   const int bits = ReadLe16(m_pictureInfo.data() + info::kBitCount);
   const int width = static_cast<int32_t>(ReadLe32(m_pictureInfo.data() + info::kWidth));
   const int height = static_cast<int32_t>(ReadLe32(m_pictureInfo.data() + info::kHeight));

@@ -589,7 +589,9 @@ void MainDialog::OnTransparent() {
 
 void MainDialog::OnConvert() {
   if (m_doc.image.GetBits() == nullptr) return;
-  ConvertDialog dialog(this);
+  // Built once and shown again for every export: it opens as new each time.
+  if (convertDialog_ == nullptr) convertDialog_ = new ConvertDialog(this);
+  ConvertDialog& dialog = *convertDialog_;
   std::copy(m_doc.image.GetInfo(), m_doc.image.GetInfo() + 40, dialog.m_pictureInfo.begin());
   if (RunModal(dialog) == QDialog::Accepted) {
     const ExportChoices choices{dialog.m_form, dialog.m_output, dialog.m_lzss, dialog.m_palette};

@@ -155,7 +155,8 @@ class MainDialog : public QDialog {
   // Settle, in screen coordinates; all of it when one of them was shown by
   // the desktop itself (a native file dialog), whose place is not known.
   QRegion uncovered_;
-  bool uncoveredAll_ = false;  // counts the changes of the picture
+  bool uncoveredAll_ = false;
+  ConvertDialog* convertDialog_ = nullptr;  // a child of the window  // counts the changes of the picture
   QString changeReport_;   // how far the last colour change moved it
   QFutureWatcher<ChangeReport> measuring_;  // the measuring of the last colour change
   int measuredSerial_ = -1;
