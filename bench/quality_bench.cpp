@@ -5,7 +5,10 @@
 //       against the 24-bit photo, and whether the quality palette's is at
 //       least pngquant's and the optimised palette's; then, per colour count
 //       and diffusion, the rows met and the means (PSNR, and the mean Oklab
-//       delta E x 100). Each line of LIST is: name, size, the photo, then
+//       delta E x 100); last, the mean PSNR of every palette kind (optimised,
+//       standard, quality) with every dithering (none, diffusion, ordered)
+//       through the depth change the program runs, beside pngquant's.
+//       Each line of LIST is: name, size, the photo, then
 //       pngquant's results for 16 colours without and with diffusion and for
 //       256 colours without and with diffusion (PNG files of 24 bits),
 //       separated by tabs.
@@ -69,6 +72,9 @@ int Table(const std::string& list) {
     double psnr[3] = {}, deltaE[3] = {};
   };
   std::map<int, Group> groups;  // by job: 16 / 256 colours, without / with diffusion
+  double kinds[2][3][3] = {};   // PSNR sums by colour count, dithering and palette kind
+  const int kKinds[3] = {kPaletteOptimized, kPaletteStandard, kPaletteQuality};
+  int photos = 0;
   while (std::getline(in, line)) {
     std::vector<std::string> f;
     std::stringstream fields(line);
@@ -98,6 +104,29 @@ int Table(const std::string& list) {
       std::printf("%-14s %-9s %7d %6s %10.2f %10.2f %10.2f   %-6s %-6s\n", f[0].c_str(), f[1].c_str(), 1 << bits,
                   YesNo(diffused), r[0].psnr, r[1].psnr, r[2].psnr, YesNo(overPngquant), YesNo(overOptimised));
       std::fflush(stdout);
+    }
+    ++photos;
+    for (int b = 0; b < 2; ++b) {
+      for (int d = 0; d < 3; ++d) {
+        for (int k = 0; k < 3; ++k) {
+          ImageBuffer changed;
+          testing::Copy(photo, changed);
+          ApplyColorSettings(changed, {d, kKinds[k], 8, {}, {}});
+          (void)ChangeColorDepth(changed, b == 0 ? 4 : 8);
+          kinds[b][d][k] += MeasureChange(photo, changed, nullptr).psnr;
+        }
+      }
+    }
+  }
+  std::printf("\n%7s %9s %10s %10s %10s %10s   (mean PSNR over %d photos)\n", "colours", "dither", "optimised",
+              "standard", "quality", "pngquant", photos);
+  for (int b = 0; b < 2; ++b) {
+    for (int d = 0; d < 3; ++d) {
+      const double n = photos;
+      std::printf("%7d %9s %10.2f %10.2f %10.2f", b == 0 ? 16 : 256, d == 0 ? "none" : d == 1 ? "diffusion" : "ordered",
+                  kinds[b][d][0] / n, kinds[b][d][1] / n, kinds[b][d][2] / n);
+      if (d < 2 && groups.count(2 * b + d)) std::printf(" %10.2f", groups[2 * b + d].psnr[2] / groups[2 * b + d].rows);
+      std::printf("\n");
     }
   }
   std::printf("\n%7s %6s %9s %8s %8s   %27s   %27s\n", "colours", "dither", "rows met", ">=pngq", ">=opt",
