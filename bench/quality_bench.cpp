@@ -118,7 +118,7 @@ int Table(const std::string& list) {
       }
     }
   }
-  std::printf("\n%7s %9s %10s %10s %10s %10s   (mean PSNR over %d photos)\n", "colours", "dither", "optimised",
+  std::printf("\n%7s %9s %10s %10s %10s %10s   (mean PSNR over %d pictures)\n", "colours", "dither", "optimised",
               "standard", "quality", "pngquant", photos);
   for (int b = 0; b < 2; ++b) {
     for (int d = 0; d < 3; ++d) {
