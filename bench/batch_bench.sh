@@ -38,20 +38,29 @@ PY
 
 cd "$work"
 steps=(--depth 4 --form texture --lzss --export 'out/{name}.d')
-# Wall seconds of a command, each run into an empty out/ (replacing files
-# costs the file system more than creating them).
+# Wall seconds of a command, each run in a folder of its own with an empty
+# out/. The folders go only at the end: files deleted just before a run
+# slow down ext4's choice of inodes for the new ones, which would be timed.
 seconds() {
-  local t0 t1
-  rm -rf out && mkdir out && sync
-  t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N)
+  local t0 t1 run
+  run=$(mktemp -d "$PWD/run.XXXXXX")
+  ln -s "$PWD/in" "$run/in" && mkdir "$run/out" && sync
+  t0=$(date +%s.%N); (cd "$run" && "$@" >/dev/null 2>&1); t1=$(date +%s.%N)
   echo "$t1 - $t0" | bc
+}
+# The median of five runs: a single run of half a second moves with
+# whatever else the machine does.
+median5() {
+  local runs=()
+  for _ in 1 2 3 4 5; do runs+=("$(seconds "$@")"); done
+  printf '%s\n' "${runs[@]}" | sort -g | sed -n 3p
 }
 ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 report() {
   local j1 j2 shared
-  j1=$(seconds "$cli" in/*.png "${steps[@]}" -j 1)
-  j2=$(seconds "$cli" in/*.png "${steps[@]}" -j 2)
-  shared=$(seconds "$cli" in/*.png --shared-palette "${steps[@]}" -j 1)
+  j1=$(median5 "$cli" in/*.png "${steps[@]}" -j 1)
+  j2=$(median5 "$cli" in/*.png "${steps[@]}" -j 2)
+  shared=$(median5 "$cli" in/*.png --shared-palette "${steps[@]}" -j 1)
   printf '%s\n  batch -j1          %6.2f s\n' "$1" "$j1"
   printf '  batch -j2          %6.2f s   (%s x -j1; goal at most 0.6)\n' "$j2" "$(ratio "$j2" "$j1")"
   printf '  shared palette -j1 %6.2f s   (sampling and fitting add %.2f s; goal under 1)\n' "$shared" "$(echo "$shared - $j1" | bc -l)"
