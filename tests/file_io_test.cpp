@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@
 #include "export/loader.h"
 #include "export/lzss.h"
 #include "platform/file_io.h"
+#include "platform/memory.h"
 #include "support/test_support.h"
 
 namespace pixmill {
@@ -127,6 +130,24 @@ std::pair<long, bool> PeakOf(const std::function<bool()>& fn) {
 
 // Small files that claim huge pictures are refused before anything big is
 // allocated for them (one once took 128 MiB and seconds).
+// A large block given back is handed out again for the next one of about
+// its size, and cleared when a cleared block is asked for.
+TEST(LargeBlocks, AreKeptForTheNextAndClearedWhenAskedFor) {
+  constexpr size_t kSize = size_t{6} << 20;
+  const uint8_t* first = nullptr;
+  {
+    Block b = AllocateBlock(kSize, false);
+    ASSERT_TRUE(b);
+    first = b.get();
+    std::memset(b.get(), 0xAB, kSize);
+  }
+  const Block again = AllocateBlock(kSize - 4096, true);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again.get(), first);
+  EXPECT_EQ(std::count(again.get(), again.get() + kSize - 4096, 0), static_cast<std::ptrdiff_t>(kSize - 4096));
+  EXPECT_NE(AllocateBlock(kSize * 3, false).get(), first);  // far larger: a mapping of its own
+}
+
 TEST(HostileSizes, ClaimedPicturesAllocateNothingBig) {
   const std::string data = PIXMILL_TEST_DATA;
   for (const std::string file :

@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace pixmill {
 
@@ -12,11 +14,57 @@ namespace {
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kMapFrom = size_t{4} << 20;
 
+// Mappings given back, kept for the next large blocks: a fresh mapping costs
+// a page fault per page or a wait for the kernel to gather huge pages, and a
+// session of commands on one picture asks for blocks of the same sizes again
+// and again (the picture, its undo copy, a resize's passes). A block is only
+// taken from here when it is at most twice the size asked for.
+class Spares {
+ public:
+  // Never destroyed: blocks may be given back while the program exits.
+  static Spares& Instance() {
+    static Spares* const spares = new Spares;
+    return *spares;
+  }
+  // A kept mapping of at least `length` bytes, or none (base null).
+  BlockDeleter Take(size_t length) {
+    std::lock_guard lock(mutex_);
+    auto best = kept_.end();
+    for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+      if (it->mapped >= length && it->mapped <= 2 * length && (best == kept_.end() || it->mapped < best->mapped)) best = it;
+    }
+    if (best == kept_.end()) return {};
+    const BlockDeleter found = *best;
+    kept_.erase(best);
+    bytes_ -= found.mapped;
+    return found;
+  }
+  // False when there is no room: the caller unmaps it.
+  bool Keep(const BlockDeleter& mapping) {
+    std::lock_guard lock(mutex_);
+    if (bytes_ + mapping.mapped > kKeepAtMost || kept_.size() >= kKeepCount) return false;
+    kept_.push_back(mapping);
+    bytes_ += mapping.mapped;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kKeepAtMost = size_t{160} << 20;
+  static constexpr size_t kKeepCount = 8;
+  std::mutex mutex_;
+  std::vector<BlockDeleter> kept_;
+  size_t bytes_ = 0;
+};
+
+uint8_t* Aligned(void* base) {
+  return reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(base) + kHugePage - 1) & ~(kHugePage - 1));
+}
+
 }  // namespace
 
 void BlockDeleter::operator()(uint8_t* p) const {
   if (mapped != 0) {
-    ::munmap(base, mapped);
+    if (!Spares::Instance().Keep(*this)) ::munmap(base, mapped);
   } else {
     delete[] p;
   }
@@ -26,10 +74,15 @@ Block AllocateBlock(size_t size, bool zeroed) {
   if (size == 0) size = 1;
   if (size >= kMapFrom) {
     const size_t length = size + kHugePage;
+    if (const BlockDeleter kept = Spares::Instance().Take(length); kept.base != nullptr) {
+      uint8_t* start = Aligned(kept.base);
+      if (zeroed) std::memset(start, 0, size);
+      return Block(start, kept);
+    }
     void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base != MAP_FAILED) {
       // Fresh mappings read as zero, so `zeroed` costs nothing here.
-      auto* start = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(base) + kHugePage - 1) & ~(kHugePage - 1));
+      uint8_t* start = Aligned(base);
       ::madvise(start, size, MADV_HUGEPAGE);
       return Block(start, BlockDeleter{base, length});
     }

@@ -1,6 +1,8 @@
 // Blocks of memory for pictures and whole files. Large blocks are mapped
 // from the system aligned to 2 MiB and marked for huge pages: a 48 MiB
-// picture then costs a few dozen page faults instead of twelve thousand.
+// picture then costs a few dozen page faults instead of twelve thousand. A
+// few large blocks given back (160 MiB at most) are kept for the next ones
+// of about their size.
 #pragma once
 
 #include <cstddef>
