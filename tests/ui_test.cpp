@@ -110,6 +110,17 @@ void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
 
 // A click or a move of the pointer at the middle of picture pixel (x, y),
 // at fractions of a logical pixel where the screen has them.
+// Answers the colour dialog: a depth (its radio's index), a dithering when
+// given, then OK.
+std::function<void(ModalDialog&)> ColourAnswer(int depth, QRadioButton* ColorDialog::*dither = nullptr) {
+  return [=](ModalDialog& md) {
+    auto& d = static_cast<ColorDialog&>(md);
+    Click(d.depthRadios[static_cast<size_t>(depth)]);
+    if (dither) Click(d.*dither);
+    Click(d.okButton);
+  };
+}
+
 void AtPixel(PreviewView* view, int x, int y, QEvent::Type type = QEvent::MouseButtonPress) {
   const QPointF at = view->PointOf(x, y) + QPointF(0.5, 0.5) * view->Cell() / view->devicePixelRatioF();
   QMouseEvent event(type, at, view->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
@@ -640,10 +651,7 @@ TEST(Workbench, UndoAndRedoGiveTheBytesOfDoingItOnce) {
     return ReadFileBytes(dir.File("now.bmp"));
   };
   const std::vector<uint8_t> loaded = bytes();
-  auto toFourBits = [](ModalDialog& md) {
-    Click(static_cast<ColorDialog&>(md).depthRadios[1]);
-    Click(static_cast<ColorDialog&>(md).okButton);
-  };
+  const auto toFourBits = ColourAnswer(1);
   window.drive = toFourBits;
   window.OnColor();
   const std::vector<uint8_t> fourBits = bytes();
@@ -680,23 +688,13 @@ TEST(Workbench, UndoAndRedoGiveTheBytesOfDoingItOnce) {
 TEST(Workbench, StatusBarReportsTheColourChange) {
   TestWindow window;
   window.Open(std::string(PIXMILL_TEST_DATA) + "/golden/in/report-3x1.png");
-  window.drive = [](ModalDialog& md) {
-    auto& d = static_cast<ColorDialog&>(md);
-    Click(d.depthRadios[3]);
-    Click(d.noneRadio);
-    Click(d.okButton);
-  };
+  window.drive = ColourAnswer(3, &ColorDialog::noneRadio);
   window.OnColor();
   // Measured beside the window; the figures the command line's report
   // gives, worked out by hand.
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.pixelStatus->text().isEmpty(); }, 5000));
   EXPECT_EQ(window.pixelStatus->text(), QStringLiteral("16bit: PSNR 48.93 dB, ΔE 0.23"));
-  window.drive = [](ModalDialog& md) {
-    auto& d = static_cast<ColorDialog&>(md);
-    Click(d.depthRadios[1]);
-    Click(d.orderedRadio);
-    Click(d.okButton);
-  };
+  window.drive = ColourAnswer(1, &ColorDialog::orderedRadio);
   window.OnColor();
   EXPECT_EQ(window.m_ditherChoice, kDitherOrdered);
   EXPECT_EQ(window.pixelStatus->text(), QString());
@@ -794,11 +792,7 @@ TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {
   const std::string picture = WritePicture(dir, "art.bmp", 32, 24, 24, 5);
   TestWindow window;
   window.Open(picture);
-  window.drive = [](ModalDialog& md) {
-    auto& d = static_cast<ColorDialog&>(md);
-    Click(d.depthRadios[1]);
-    Click(d.okButton);
-  };
+  window.drive = ColourAnswer(1);
   window.OnColor();
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Pixmill Ver 2.0 art.bmp(32×24×4)"));
   AtPixel(window.preview, 1, 1);

@@ -177,30 +177,6 @@ class NearestSearch {
   double lumBlue_[256];
 };
 
-// Stores one row of indices into a 1-, 4- or 8-bit picture whose row is
-// still zero.
-void WriteIndexRow(ImageBuffer& target, int32_t y, const uint8_t* indices) {
-  const int32_t w = target.Width();
-  uint8_t* row = target.Row(y);
-  switch (target.BitCount()) {
-    case 8:
-      std::copy(indices, indices + w, row);
-      break;
-    case 4:
-      for (int32_t x = 0; x < w; ++x) row[x / 2] |= static_cast<uint8_t>((indices[x] & 0xF) << (x % 2 == 0 ? 4 : 0));
-      break;
-    case 1:
-      for (int32_t x = 0; x < w; ++x) row[x / 8] |= static_cast<uint8_t>((indices[x] & 1) << (7 - x % 8));
-      break;
-    default:
-      break;
-  }
-}
-
-}  // namespace
-
-namespace {
-
 // The mapping of every kind: the nearest entry of each pixel's band, of the
 // pixel's own colour, of the colour with the carried error added, or of
 // the colour moved by the pixel's ordered threshold.
@@ -264,7 +240,7 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
     for (int32_t x = 0; marks && !diffused && x < w; ++x) {
       if (marks[x]) indices[static_cast<size_t>(x)] = 0;
     }
-    WriteIndexRow(target, y, indices.data());
+    target.SetIndexRow(y, indices.data());
     if (diffused) {
       red.NextRow();
       green.NextRow();

@@ -284,6 +284,18 @@ struct Colours {
   std::vector<double> mean[3];    // per cell, its mean channel x 31
 };
 
+// The cells' means (in thirty-firsts of a level) and the end mark after the
+// last cell, once the cells are counted.
+Colours Finished(Colours out) {
+  for (int c = 0; c < 3; ++c) {
+    for (const Cell& cell : out.cells) {
+      out.mean[c].push_back(31.0 / static_cast<double>(cell.count) * static_cast<double>(cell.sum[c]));
+    }
+  }
+  out.cells.push_back({0, static_cast<uint32_t>(out.rgb.size()), 0, {0, 0, 0}, 0});
+  return out;
+}
+
 Colours CollectColours(const ImageBuffer& image, const uint8_t* transparent) {
   const int32_t w = image.Width();
   std::vector<uint32_t> row(static_cast<size_t>(w));
@@ -342,13 +354,7 @@ Colours CollectColours(const ImageBuffer& image, const uint8_t* transparent) {
     }
     out.cells.push_back(cell);
   }
-  for (int c = 0; c < 3; ++c) {
-    for (const Cell& cell : out.cells) {
-      out.mean[c].push_back(31.0 / static_cast<double>(cell.count) * static_cast<double>(cell.sum[c]));
-    }
-  }
-  out.cells.push_back({0, static_cast<uint32_t>(out.rgb.size()), 0, {0, 0, 0}, 0});
-  return out;
+  return Finished(std::move(out));
 }
 
 // The same colours in cells of 2 x 2 x 2 cells, each named by the code of
@@ -374,13 +380,7 @@ Colours Coarser(const Colours& fine) {
     }
     out.cells.push_back(cell);
   }
-  for (int c = 0; c < 3; ++c) {
-    for (const Cell& cell : out.cells) {
-      out.mean[c].push_back(31.0 / static_cast<double>(cell.count) * static_cast<double>(cell.sum[c]));
-    }
-  }
-  out.cells.push_back({0, static_cast<uint32_t>(out.rgb.size()), 0, {0, 0, 0}, 0});
-  return out;
+  return Finished(std::move(out));
 }
 
 // The squared error of a whole cell shown as entry e, in thirty-firsts of a
@@ -892,32 +892,6 @@ std::vector<Code> FitColours(const Colours& colours, int slots) {
   return out;
 }
 
-// Stores one row of indices into a 1-, 4- or 8-bit picture.
-void WriteIndexRow(ImageBuffer& target, int32_t y, const uint8_t* indices) {
-  const int32_t w = target.Width();
-  uint8_t* row = target.Row(y);
-  switch (target.BitCount()) {
-    case 8:
-      std::copy(indices, indices + w, row);
-      break;
-    case 4:
-      for (int32_t x = 0; x < w; x += 2) {
-        const int low = x + 1 < w ? indices[x + 1] & 0xF : 0;
-        row[x / 2] = static_cast<uint8_t>((indices[x] & 0xF) << 4 | low);
-      }
-      break;
-    case 1:
-      for (int32_t x = 0; x < w; x += 8) {
-        int byte = 0;
-        for (int32_t k = 0; k < 8 && x + k < w; ++k) byte |= (indices[x + k] & 1) << (7 - k);
-        row[x / 8] = static_cast<uint8_t>(byte);
-      }
-      break;
-    default:
-      break;
-  }
-}
-
 // Diffusion (see the top of this file). The typical distance between
 // neighbouring entries, in levels: the median over the entries of the
 // distance to the nearest different entry; 0 without two different ones.
@@ -1052,7 +1026,7 @@ void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, Im
       green.NextRow();
       blue.NextRow();
     }
-    WriteIndexRow(target, y, indices.data());
+    target.SetIndexRow(y, indices.data());
     if (progress) progress->SetPosition(y);
   }
   if (progress) progress->SetPosition(0);

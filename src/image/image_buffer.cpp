@@ -237,6 +237,32 @@ void ImageBuffer::SetIndex(int32_t x, int32_t y, uint32_t index) {
   }
 }
 
+void ImageBuffer::SetIndexRow(int32_t y, const uint8_t* indices) {
+  if (y < 0 || y >= m_height) return;
+  const int32_t w = m_width;
+  uint8_t* row = Row(y);
+  switch (m_bitCount) {
+    case 8:
+      std::copy(indices, indices + w, row);
+      break;
+    case 4:
+      for (int32_t x = 0; x < w; x += 2) {
+        const int low = x + 1 < w ? indices[x + 1] & 0xF : 0;
+        row[x / 2] = static_cast<uint8_t>((indices[x] & 0xF) << 4 | low);
+      }
+      break;
+    case 1:
+      for (int32_t x = 0; x < w; x += 8) {
+        int byte = 0;
+        for (int32_t k = 0; k < 8 && x + k < w; ++k) byte |= (indices[x + k] & 1) << (7 - k);
+        row[x / 8] = static_cast<uint8_t>(byte);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
 void MarkTransparent(ImageBuffer& image, std::vector<uint8_t> mask) {
   if (image.BitCount() == 1) return;
   image.SetTransparentMask(std::move(mask));

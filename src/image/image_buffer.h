@@ -181,6 +181,9 @@ class ImageBuffer {
   // Stores the index at 1, 4 or 8 bits; at 1 bit only bit 0 and at 4 bits only
   // the low nibble, so a neighbouring pixel is never touched.
   void SetIndex(int32_t x, int32_t y, uint32_t index);
+  // Stores row y of a 1-, 4- or 8-bit picture from one index per pixel,
+  // indices[0 .. width - 1], each cut to the depth as SetIndex does.
+  void SetIndexRow(int32_t y, const uint8_t* indices);
 
   // Palette entry (index & 0xFF) with its reserved byte in bits 24-31; 0 for
   // an entry the palette block does not have.
