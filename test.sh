@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test, then
-# builds the core and its tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them again, and the batch tests with
-# ThreadSanitizer. Exits non-zero when anything fails.
+# Installs what is missing, checks the formatting, builds everything and
+# runs every test, then builds the core and its tests with AddressSanitizer
+# and UndefinedBehaviorSanitizer and runs them again, and the batch tests
+# with ThreadSanitizer. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,6 +10,10 @@ cd "$(dirname "$0")"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 export QT_QPA_PLATFORM=offscreen
+
+echo "== formatting (.clang-format)"
+git ls-files -z -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' |
+  xargs -0 clang-format --dry-run --Werror
 
 echo "== build (release)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -5,7 +5,6 @@
 // one line "gui/cli time ratio: X", X the worst ratio.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/pixmill_gui_bench
 #include <QApplication>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -108,7 +107,9 @@ int main(int argc, char** argv) {
          };
          w.OnColor();
        },
-       [](Document& doc) { (void)ColourCommand(doc, {1, 0, 8}, 8); }},
+       [](Document& doc) {
+         (void)ColourCommand(doc, {1, 0, 8}, 8);
+       }},
       {"resize 4096 x 4096 to 3000 x 3000", 4096, 24,
        [](Window& w) {
          w.answer = [](ui::ModalDialog& md) {
@@ -172,7 +173,10 @@ int main(int argc, char** argv) {
     }
     std::vector<double> ratios;
     for (size_t i = 0; i + 1 < gui.size(); i += 2) ratios.push_back((gui[i] + gui[i + 1]) / (cli[i] + cli[i + 1]));
-    if (getenv("PIXMILL_BENCH_ALL")) { for (size_t i = 0; i < gui.size(); ++i) std::printf("  round %zu: program %.3f command line %.3f\n", i, gui[i], cli[i]); }
+    if (getenv("PIXMILL_BENCH_ALL")) {
+      for (size_t i = 0; i < gui.size(); ++i)
+        std::printf("  round %zu: program %.3f command line %.3f\n", i, gui[i], cli[i]);
+    }
     const double ratio = Median(ratios);
     worst = std::max(worst, ratio);
     std::printf("%-45s program %7.3f s, command line %7.3f s, ratio %.2f\n", c.name, Median(gui), Median(cli), ratio);

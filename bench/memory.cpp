@@ -34,8 +34,8 @@ void Measure(const std::string& name, int side, const std::function<void(ImageBu
     op(img);
     const long after = PeakKiB();
     const double picture = 4096.0 * 4096 * 3 / 1024;  // KiB of the 4096 x 4096 24-bit picture
-    std::printf("%-40s peak %7.1f MiB above start, %7.1f MiB in all = %.2f x the picture (48 MiB)\n",
-                name.c_str(), (after - before) / 1024.0, after / 1024.0, after / picture);
+    std::printf("%-40s peak %7.1f MiB above start, %7.1f MiB in all = %.2f x the picture (48 MiB)\n", name.c_str(),
+                (after - before) / 1024.0, after / 1024.0, after / picture);
     std::fflush(stdout);
     _exit(0);
   }

@@ -123,7 +123,10 @@ int Table(const std::string& list) {
   for (int b = 0; b < 2; ++b) {
     for (int d = 0; d < 3; ++d) {
       const double n = photos;
-      std::printf("%7d %9s %10.2f %10.2f %10.2f", b == 0 ? 16 : 256, d == 0 ? "none" : d == 1 ? "diffusion" : "ordered",
+      std::printf("%7d %9s %10.2f %10.2f %10.2f", b == 0 ? 16 : 256,
+                  d == 0   ? "none"
+                  : d == 1 ? "diffusion"
+                           : "ordered",
                   kinds[b][d][0] / n, kinds[b][d][1] / n, kinds[b][d][2] / n);
       if (d < 2 && groups.count(2 * b + d)) std::printf(" %10.2f", groups[2 * b + d].psnr[2] / groups[2 * b + d].rows);
       std::printf("\n");

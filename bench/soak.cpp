@@ -43,7 +43,8 @@ using testing::TempDir;
   for (int y = 0; y < img.Height(); ++y) {
     for (int x = 0; x < img.Width(); ++x) {
       if (img.BitCount() <= 8) {
-        if (back.GetIndex(x, y) != img.GetIndex(x, y)) return ::testing::AssertionFailure() << "index at " << x << "," << y;
+        if (back.GetIndex(x, y) != img.GetIndex(x, y))
+          return ::testing::AssertionFailure() << "index at " << x << "," << y;
       } else {
         const uint32_t c = img.GetPixel(x, y);
         const uint32_t want = SwapRedBlue(c) == img.m_transparentColor ? 0 : (c & 0xF8F8F8);
@@ -53,7 +54,8 @@ using testing::TempDir;
   }
   if (img.BitCount() <= 8 && palette) {
     for (int i = 0; i < (1 << img.BitCount()); ++i) {
-      if (back.GetPaletteColor(i) != (img.GetPaletteColor(i) & 0xF8F8F8)) return ::testing::AssertionFailure() << "palette " << i;
+      if (back.GetPaletteColor(i) != (img.GetPaletteColor(i) & 0xF8F8F8))
+        return ::testing::AssertionFailure() << "palette " << i;
     }
   }
   return ::testing::AssertionSuccess();

@@ -42,33 +42,30 @@ void Photo(ImageBuffer& img) {
 
 void Sprite(ImageBuffer& img) {
   static const char* kArt[] = {
-      "................",
-      ".....KKKKKK.....",
-      "...KKRRRRRRKK...",
-      "..KRRRRRRRRRRK..",
-      "..KRRWWRRRRWWK..",
-      ".KRRRWKRRRRWKRK.",
-      ".KRRRRRRRRRRRRK.",
-      ".KRRRRRRRRRRRRK.",
-      ".KRRYYYYYYYYRRK.",
-      ".KRRYKKKKKKYRRK.",
-      "..KRRYYYYYYRRK..",
-      "..KRRRRRRRRRRK..",
-      "...KKRRRRRRKK...",
-      ".....KKKKKK.....",
-      "....KK....KK....",
-      "................",
+      "................", ".....KKKKKK.....", "...KKRRRRRRKK...", "..KRRRRRRRRRRK..",
+      "..KRRWWRRRRWWK..", ".KRRRWKRRRRWKRK.", ".KRRRRRRRRRRRRK.", ".KRRRRRRRRRRRRK.",
+      ".KRRYYYYYYYYRRK.", ".KRRYKKKKKKYRRK.", "..KRRYYYYYYRRK..", "..KRRRRRRRRRRK..",
+      "...KKRRRRRRKK...", ".....KKKKKK.....", "....KK....KK....", "................",
   };
   (void)img.Create(64, 64, 24);
   for (int y = 0; y < 64; ++y) {
     for (int x = 0; x < 64; ++x) {
       uint32_t c = 0x58A8F8;  // sky blue background, easy to make transparent
       switch (kArt[y / 4][x / 4]) {
-        case 'K': c = 0x000000; break;
-        case 'R': c = 0xE03020; break;
-        case 'W': c = 0xFFFFFF; break;
-        case 'Y': c = 0xF8D800; break;
-        default: break;
+        case 'K':
+          c = 0x000000;
+          break;
+        case 'R':
+          c = 0xE03020;
+          break;
+        case 'W':
+          c = 0xFFFFFF;
+          break;
+        case 'Y':
+          c = 0xF8D800;
+          break;
+        default:
+          break;
       }
       WriteRgb24(img.Row(y) + 3 * x, c);
     }
@@ -89,7 +86,10 @@ int main(int argc, char** argv) {
   for (int which = 0; which < 2; ++which) {
     ImageBuffer img;
     InitTransparentColor(img, kButtonFaceColor);
-    if (which == 0) Photo(img); else Sprite(img);
+    if (which == 0)
+      Photo(img);
+    else
+      Sprite(img);
     const std::string base = which == 0 ? "photo" : "sprite";
     ok &= Save(img, folder, base + "-24.bmp");
     ApplyColorSettings(img, {which == 0 ? 1 : 0, 0, 8});

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, with apt-get and only when missing, everything Pixmill needs to build,
 # test and run: compiler, CMake, Qt 6 Widgets, GoogleTest, Google Benchmark,
-# libpng, a Japanese font, and Xvfb for the GUI tests.
+# libpng, clang-format, a Japanese font, and Xvfb for the GUI tests.
 set -euo pipefail
 
 packages=(
@@ -21,6 +21,7 @@ packages=(
   libcli11-dev
   gcovr
   clang
+  clang-format
   libclang-rt-dev
   fonts-noto-cjk
   xvfb

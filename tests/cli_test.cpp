@@ -29,7 +29,8 @@ TEST(Cli, ExitStatusAndProgressOnlyOnATerminal) {
   EXPECT_EQ(Output(dir.File("err")).find('%'), std::string::npos);
   EXPECT_NE(std::system((std::string(PIXMILL_CLI) + " --frobnicate 2>/dev/null").c_str()), 0);
   // Through a pseudo-terminal (script(1) runs the command on one).
-  const std::string line = "script -qec " + Quote(std::string(PIXMILL_CLI) + " " + steps) + " /dev/null >" + dir.File("tty");
+  const std::string line =
+      "script -qec " + Quote(std::string(PIXMILL_CLI) + " " + steps) + " /dev/null >" + dir.File("tty");
   ASSERT_EQ(std::system(line.c_str()), 0);
   const std::string shown = Output(dir.File("tty"));
   EXPECT_NE(shown.find("pixmill-cli: --depth 8"), std::string::npos) << shown;

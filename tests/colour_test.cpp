@@ -1,7 +1,6 @@
 // The fast colour-depth change and resize against the plain reference, and
 // the palette rules worked out by hand.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <functional>
@@ -40,17 +39,27 @@ std::vector<DepthJob> DepthJobs() {
   for (int to : {1, 4, 8}) {
     for (int dither : {0, 1}) {
       for (int kind : {0, 1}) {
-        for (int content : {0, 1, 2}) jobs.push_back({67, 45, 24, to, dither, kind, to == 8 ? 3 + content * 6 : 8, content});
+        for (int content : {0, 1, 2})
+          jobs.push_back({67, 45, 24, to, dither, kind, to == 8 ? 3 + content * 6 : 8, content});
       }
     }
   }
   for (int dither : {0, 1}) {
-    for (DepthJob j : {DepthJob{67, 45, 24, 16, 0, 0, 8, 0}, {1, 50, 24, 16, 0, 0, 8, 1}, {50, 1, 24, 8, 0, 0, 16, 0},
-                       {1, 1, 24, 4, 0, 0, 8, 1}, {1, 30, 24, 8, 0, 1, 1, 0}, {31, 17, 8, 4, 0, 0, 8, 1},
-                       {31, 17, 4, 8, 0, 0, 5, 1}, {31, 17, 1, 8, 0, 0, 8, 1}, {31, 17, 16, 8, 0, 0, 12, 1},
-                       {31, 17, 8, 24, 0, 0, 8, 1}, {31, 17, 16, 24, 0, 0, 8, 1}, {31, 17, 8, 16, 0, 0, 8, 1},
+    for (DepthJob j : {DepthJob{67, 45, 24, 16, 0, 0, 8, 0},
+                       {1, 50, 24, 16, 0, 0, 8, 1},
+                       {50, 1, 24, 8, 0, 0, 16, 0},
+                       {1, 1, 24, 4, 0, 0, 8, 1},
+                       {1, 30, 24, 8, 0, 1, 1, 0},
+                       {31, 17, 8, 4, 0, 0, 8, 1},
+                       {31, 17, 4, 8, 0, 0, 5, 1},
+                       {31, 17, 1, 8, 0, 0, 8, 1},
+                       {31, 17, 16, 8, 0, 0, 12, 1},
+                       {31, 17, 8, 24, 0, 0, 8, 1},
+                       {31, 17, 16, 24, 0, 0, 8, 1},
+                       {31, 17, 8, 16, 0, 0, 8, 1},
                        // Large enough for the fast search's table of answers.
-                       {640, 480, 24, 8, 0, 0, 8, 0}, {600, 500, 24, 4, 0, 1, 8, 0}}) {
+                       {640, 480, 24, 8, 0, 0, 8, 0},
+                       {600, 500, 24, 4, 0, 1, 8, 0}}) {
       j.dither = dither;
       jobs.push_back(j);
     }
@@ -97,16 +106,15 @@ TEST_P(ResizeAgreement, FastPathEqualsThePlainProcedure) {
   EXPECT_TRUE(testing::SamePicture(fast, slow));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, ResizeAgreement,
-    ::testing::Values(ResizeJob{37, 29, 24, 100, 81, true}, ResizeJob{100, 81, 24, 37, 29, true},
-                      ResizeJob{64, 48, 24, 17, 100, false}, ResizeJob{17, 100, 24, 64, 13, false},
-                      ResizeJob{1, 1, 24, 7, 5, false}, ResizeJob{1, 9, 24, 5, 3, false},
-                      ResizeJob{9, 1, 24, 3, 6, false}, ResizeJob{3, 3, 24, 3, 10, false},
-                      ResizeJob{10, 3, 24, 10, 1, false}, ResizeJob{333, 7, 24, 1000, 7, true},
-                      ResizeJob{640, 480, 24, 123, 457, true}, ResizeJob{13, 11, 8, 40, 3, false},
-                      ResizeJob{13, 11, 4, 5, 30, false}, ResizeJob{13, 11, 1, 29, 29, false},
-                      ResizeJob{1, 1, 8, 4096, 2, false}, ResizeJob{50, 50, 24, 4096, 3, true}));
+INSTANTIATE_TEST_SUITE_P(Shapes, ResizeAgreement,
+                         ::testing::Values(ResizeJob{37, 29, 24, 100, 81, true}, ResizeJob{100, 81, 24, 37, 29, true},
+                                           ResizeJob{64, 48, 24, 17, 100, false}, ResizeJob{17, 100, 24, 64, 13, false},
+                                           ResizeJob{1, 1, 24, 7, 5, false}, ResizeJob{1, 9, 24, 5, 3, false},
+                                           ResizeJob{9, 1, 24, 3, 6, false}, ResizeJob{3, 3, 24, 3, 10, false},
+                                           ResizeJob{10, 3, 24, 10, 1, false}, ResizeJob{333, 7, 24, 1000, 7, true},
+                                           ResizeJob{640, 480, 24, 123, 457, true}, ResizeJob{13, 11, 8, 40, 3, false},
+                                           ResizeJob{13, 11, 4, 5, 30, false}, ResizeJob{13, 11, 1, 29, 29, false},
+                                           ResizeJob{1, 1, 8, 4096, 2, false}, ResizeJob{50, 50, 24, 4096, 3, true}));
 
 // Palettes worked out by hand from the sample counts: 64 x 64 samples of a
 // picture whose columns carry the colours.
@@ -130,24 +138,26 @@ TEST_P(OptimizedPalette, FromTheSampleCounts) {
   }
   ApplyColorSettings(img, {0, 0, 8});
   ASSERT_TRUE(ChangeColorDepth(img, c.bits).ok());
-  for (size_t i = 0; i < c.palette.size(); ++i) EXPECT_EQ(img.GetPaletteColor(static_cast<uint32_t>(i)), c.palette[i]) << i;
+  for (size_t i = 0; i < c.palette.size(); ++i)
+    EXPECT_EQ(img.GetPaletteColor(static_cast<uint32_t>(i)), c.palette[i]) << i;
 }
 
 // Ten columns sampled 64 times across give each column 6 or 7 of 64 samples.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OptimizedPalette,
-    ::testing::Values(
-        // Counts 1 : 2 : 3 : 4 stand most frequent first, behind the key colour; the rest black.
-        PaletteCase{"CountOrderWithoutMerging",
-                    {0x102030, 0x405060, 0x405060, 0x708090, 0x708090, 0x708090, 0xA0B0C0, 0xA0B0C0, 0xA0B0C0,
-                     0xA0B0C0},
-                    4,
-                    {0xC0C0C0, 0xA0B0C0, 0x708090, 0x405060, 0x102030, 0, 0}},
-        // One colour at 1 bit: its top 5 bits per channel, then black; white is F8F8F8.
-        PaletteCase{"OneColourAtOneBit", {0xFFFFFF}, 1, {0xF8F8F8, 0}},
-        // Three colours at 1 bit: the rarest merges into its nearest, weighted by the counts.
-        PaletteCase{"RarestMergesIntoItsNearest", {0x000000, 0x000000, 0xF8F8F8, 0xF8F8F8, 0x101010}, 1,
-                    {0x050505, 0xF8F8F8}}));
+INSTANTIATE_TEST_SUITE_P(Cases, OptimizedPalette,
+                         ::testing::Values(
+                             // Counts 1 : 2 : 3 : 4 stand most frequent first, behind the key colour; the rest black.
+                             PaletteCase{"CountOrderWithoutMerging",
+                                         {0x102030, 0x405060, 0x405060, 0x708090, 0x708090, 0x708090, 0xA0B0C0,
+                                          0xA0B0C0, 0xA0B0C0, 0xA0B0C0},
+                                         4,
+                                         {0xC0C0C0, 0xA0B0C0, 0x708090, 0x405060, 0x102030, 0, 0}},
+                             // One colour at 1 bit: its top 5 bits per channel, then black; white is F8F8F8.
+                             PaletteCase{"OneColourAtOneBit", {0xFFFFFF}, 1, {0xF8F8F8, 0}},
+                             // Three colours at 1 bit: the rarest merges into its nearest, weighted by the counts.
+                             PaletteCase{"RarestMergesIntoItsNearest",
+                                         {0x000000, 0x000000, 0xF8F8F8, 0xF8F8F8, 0x101010},
+                                         1,
+                                         {0x050505, 0xF8F8F8}}));
 
 // A picture that comes with transparency keeps it exactly where its alpha
 // was below half, through every command.
@@ -161,9 +171,21 @@ TEST(AlphaTransparency, StaysWhereTheAlphaWas) {
   };
   const Step steps[] = {
       {"load", [](Document&) { return Result::Done(); }, 1},
-      {"depth 4", [](Document& d) { return ColourCommand(d, {1, 0, 8, {}}, 4); }, 1},
-      {"depth 8 standard", [](Document& d) { return ColourCommand(d, {0, 1, 8, {}}, 8); }, 1},
-      {"depth 16", [](Document& d) { return ColourCommand(d, {1, 0, 8, {}}, 16); }, 1},
+      {"depth 4",
+       [](Document& d) {
+         return ColourCommand(d, {1, 0, 8, {}}, 4);
+       },
+       1},
+      {"depth 8 standard",
+       [](Document& d) {
+         return ColourCommand(d, {0, 1, 8, {}}, 8);
+       },
+       1},
+      {"depth 16",
+       [](Document& d) {
+         return ColourCommand(d, {1, 0, 8, {}}, 16);
+       },
+       1},
       {"scale", [](Document& d) { return ScaleCommand(d, 8, 8); }, 2},
       {"other colours made transparent",
        [](Document& d) {
@@ -181,8 +203,8 @@ TEST(AlphaTransparency, StaysWhereTheAlphaWas) {
     const ImageBuffer& img = doc.image;
     for (int y = 0; y < img.Height(); ++y) {
       for (int x = 0; x < img.Width(); ++x) {
-        const bool transparent = img.BitCount() <= 8 ? img.GetIndex(x, y) == 0
-                                                      : SwapRedBlue(img.GetPixel(x, y)) == img.m_transparentColor;
+        const bool transparent =
+            img.BitCount() <= 8 ? img.GetIndex(x, y) == 0 : SwapRedBlue(img.GetPixel(x, y)) == img.m_transparentColor;
         if (transparentAt(x * step.scale, y * step.scale)) {
           EXPECT_TRUE(transparent) << step.name << " at " << x << "," << y;
         } else if (step.name[0] != 'o') {  // picking makes more transparent
@@ -212,8 +234,8 @@ TEST(ResizeFailure, LeavesThePictureAsItWas) {
     limit.rlim_cur = static_cast<rlim_t>(pages) * 4096 + (32 << 20);  // 32 MiB more: 4096 x 1024 fits, 4096 x 4096 not
     setrlimit(RLIMIT_AS, &limit);
     const Result r = Resize(img, 4096, 4096);
-    const bool same = img.Width() == 2048 && img.Height() == 1024 &&
-                      std::equal(before.begin(), before.end(), img.GetBits());
+    const bool same =
+        img.Width() == 2048 && img.Height() == 1024 && std::equal(before.begin(), before.end(), img.GetBits());
     return r.ok() ? 4 : (same ? 0 : 1);
   });
   EXPECT_EQ(code, 0);

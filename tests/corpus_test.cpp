@@ -110,12 +110,12 @@ TEST(BmpSuite, EveryFileIsRefusedCleanlyOrMatchesPillow) {
     // wrongly: its g/pal4rle.bmp differs from g/pal4.bmp, which the suite
     // makes from one picture, while its g/pal8rle.bmp equals g/pal8.bmp.
     static const std::map<std::string, std::string> kKnownContent = {
-        {"g/rgb32bf.bmp", "g/rgb32.bmp"},     {"g/pal4rle.bmp", "g/pal4.bmp"},
-        {"q/pal4rletrns.bmp", "g/pal4.bmp"},  {"q/pal4rlecut.bmp", "g/pal4.bmp"},
-        {"q/pal8rletrns.bmp", "g/pal8.bmp"},  {"q/pal8rlecut.bmp", "g/pal8.bmp"}};
+        {"g/rgb32bf.bmp", "g/rgb32.bmp"},   {"g/pal4rle.bmp", "g/pal4.bmp"},     {"q/pal4rletrns.bmp", "g/pal4.bmp"},
+        {"q/pal4rlecut.bmp", "g/pal4.bmp"}, {"q/pal8rletrns.bmp", "g/pal8.bmp"}, {"q/pal8rlecut.bmp", "g/pal8.bmp"}};
     const auto known = kKnownContent.find(e.path);
     const std::string refName = known != kKnownContent.end() ? known->second : e.path;
-    const bool undefinedAllowed = e.path.find("rletrns") != std::string::npos || e.path.find("rlecut") != std::string::npos;
+    const bool undefinedAllowed =
+        e.path.find("rletrns") != std::string::npos || e.path.find("rlecut") != std::string::npos;
     const bool hasRef = e.pillowOk || known != kKnownContent.end();
     if (!hasRef) continue;
     const std::vector<uint8_t> png = testing::ReadFileBytes(kCorpus + "/ref_pillow/" + refName + ".png");

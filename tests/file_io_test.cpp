@@ -1,18 +1,18 @@
+#include "platform/file_io.h"
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <functional>
-#include <sys/resource.h>
-#include <sys/stat.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "export/loader.h"
 #include "export/lzss.h"
-#include "platform/file_io.h"
 #include "platform/memory.h"
 #include "support/test_support.h"
 
@@ -85,7 +85,9 @@ TEST(WriteFileAtomic, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
   WriteFileBytes(path, kOld);
   const int code = testing::RunUnprivileged([&] {
     std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {1000, 1000};
+    struct rlimit limit {
+      1000, 1000
+    };
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const Result r = WriteNew(path);
     return r.ok() ? 0 : 1;
@@ -150,10 +152,10 @@ TEST(LargeBlocks, AreKeptForTheNextAndClearedWhenAskedFor) {
 
 TEST(HostileSizes, ClaimedPicturesAllocateNothingBig) {
   const std::string data = PIXMILL_TEST_DATA;
-  for (const std::string file :
-       {"/golden/in/claims-million-square.bmp", "/golden/in/claims-million-square-v5.bmp",
-        "/golden/in/claims-million-square-rle.bmp", "/golden/in/claims-8000-square-rle.bmp",
-        "/golden/in/claims-65535-square.d", "/golden/in/claims-20000-square.png", "/fuzz-findings/load-tall-16bit.bmp"}) {
+  for (const std::string file : {"/golden/in/claims-million-square.bmp", "/golden/in/claims-million-square-v5.bmp",
+                                 "/golden/in/claims-million-square-rle.bmp", "/golden/in/claims-8000-square-rle.bmp",
+                                 "/golden/in/claims-65535-square.d", "/golden/in/claims-20000-square.png",
+                                 "/fuzz-findings/load-tall-16bit.bmp"}) {
     const auto [peak, ok] = PeakOf([&] {
       ImageBuffer img;
       return LoadBytes(img, ReadFileBytes(data + file)).ok();

@@ -3,9 +3,8 @@
 // files it wrote, with what it printed (stdout.txt, stderr.txt), must equal
 // those in data/golden/out/NAME/. With PIXMILL_GOLDEN_UPDATE=1 the run
 // rewrites that folder instead; review the change before committing it.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -57,7 +56,8 @@ int RunCaptured(std::vector<std::string> args, const std::string& outFile, const
   argv.push_back(nullptr);
   std::fflush(nullptr);
   const int saved[2] = {::dup(1), ::dup(2)};
-  const int files[2] = {::open(outFile.c_str(), O_WRONLY | O_CREAT, 0644), ::open(errFile.c_str(), O_WRONLY | O_CREAT, 0644)};
+  const int files[2] = {::open(outFile.c_str(), O_WRONLY | O_CREAT, 0644),
+                        ::open(errFile.c_str(), O_WRONLY | O_CREAT, 0644)};
   ::dup2(files[0], 1);
   ::dup2(files[1], 2);
   const int status = cli::Main(static_cast<int>(args.size()), argv.data());
@@ -97,8 +97,8 @@ TEST_P(Golden, OutputsMatch) {
 
   const std::string expected = kGolden + "/out/" + c.name;
   if (std::getenv("PIXMILL_GOLDEN_UPDATE") != nullptr) {
-    const std::string command = "rm -rf '" + expected + "' && mkdir -p '" + expected + "' && cp -r '" +
-                                out.path() + "/.' '" + expected + "/'";
+    const std::string command =
+        "rm -rf '" + expected + "' && mkdir -p '" + expected + "' && cp -r '" + out.path() + "/.' '" + expected + "/'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     return;
   }
@@ -110,8 +110,7 @@ TEST_P(Golden, OutputsMatch) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(ReadCases()),
-                         [](const auto& p) { return p.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, ::testing::ValuesIn(ReadCases()), [](const auto& p) { return p.param.name; });
 
 // Batches: each input's files are the bytes its own run writes, however
 // many inputs run at a time, and the summary comes in input order.
@@ -142,8 +141,8 @@ void ExpectSameFiles(const testing::TempDir& a, const testing::TempDir& b) {
   }
 }
 
-const std::vector<std::string> kBatch = {"sprite.bmp", "pal8.bmp", "photo.bmp", "rgba-sprite.png", "alpha-sprite.bmp",
-                                         "pal4-16x8.bmp", "rgb-trns.png", "greyalpha-sprite.png"};
+const std::vector<std::string> kBatch = {"sprite.bmp",       "pal8.bmp",      "photo.bmp",    "rgba-sprite.png",
+                                         "alpha-sprite.bmp", "pal4-16x8.bmp", "rgb-trns.png", "greyalpha-sprite.png"};
 
 std::string Inputs(const std::vector<std::string>& names) {
   std::string line;
@@ -182,7 +181,8 @@ TEST(Batch, PlaceholdersNameTheInputsParts) {
   for (const char* name : {"a.b.png", "c"}) {
     testing::WriteFileBytes(out.File(name), testing::ReadFileBytes(kGolden + "/in/rgba-sprite.png"));
   }
-  ASSERT_EQ(Cli(out.File("a.b.png") + " " + out.File("c") + " --save-bmp {dir}/{name}_{ext}_{n}_{x}.bmp -j 2").status, 0);
+  ASSERT_EQ(Cli(out.File("a.b.png") + " " + out.File("c") + " --save-bmp {dir}/{name}_{ext}_{n}_{x}.bmp -j 2").status,
+            0);
   EXPECT_TRUE(testing::FileExists(out.File("a.b_png_0_{x}.bmp")));
   EXPECT_TRUE(testing::FileExists(out.File("c__1_{x}.bmp")));
 }
@@ -214,9 +214,11 @@ TEST(Batch, SharedPaletteIsOneForAllAndTheOwnForOne) {
     EXPECT_EQ(testing::ReadFileBytes(all.File(stem + ".hex")), shared) << name;
     // One input: the palette it fits to itself.
     for (const char* setting : {"", "--shared-palette"}) {
-      ASSERT_EQ(Cli(Inputs({name}) + setting + " --depth 4 --save-palette " + own.File(stem + setting + ".hex")).status, 0);
+      ASSERT_EQ(Cli(Inputs({name}) + setting + " --depth 4 --save-palette " + own.File(stem + setting + ".hex")).status,
+                0);
     }
-    EXPECT_EQ(testing::ReadFileBytes(own.File(stem + ".hex")), testing::ReadFileBytes(own.File(stem + "--shared-palette.hex")));
+    EXPECT_EQ(testing::ReadFileBytes(own.File(stem + ".hex")),
+              testing::ReadFileBytes(own.File(stem + "--shared-palette.hex")));
     EXPECT_NE(testing::ReadFileBytes(own.File(stem + ".hex")), shared) << name;
   }
 }

@@ -1,10 +1,11 @@
+#include "export/lzss.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <string>
 
-#include "export/lzss.h"
 #include "oracle/lzss_plain.h"
 #include "support/test_support.h"
 
@@ -68,7 +69,8 @@ std::vector<Input> AgreementInputs() {
   }
   in.push_back({"picture_like", picture});
   Bytes runs;  // runs of varying length
-  for (int i = 0; runs.size() < 10000; ++i) runs.insert(runs.end(), static_cast<size_t>(i % 70 + 1), static_cast<uint8_t>(i % 3));
+  for (int i = 0; runs.size() < 10000; ++i)
+    runs.insert(runs.end(), static_cast<size_t>(i % 70 + 1), static_cast<uint8_t>(i % 3));
   in.push_back({"varying_runs", runs});
   // Long enough for the search's index to be rebuilt twice on the way, with
   // matches reaching back over each rebuild: random bytes, a dithered ramp,

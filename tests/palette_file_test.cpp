@@ -1,6 +1,7 @@
+#include "color/palette_file.h"
+
 #include <gtest/gtest.h>
 
-#include "color/palette_file.h"
 #include "support/test_support.h"
 
 namespace pixmill {
@@ -76,7 +77,8 @@ TEST(ParsePalette, RefusesWithTheFileLineAndFault) {
       {"a.gpl", "GIMP Palette\nName: nothing\n# only comments\n", "a.gpl: no colours"},
       {"a.gpl", "GIMP palette\n1 2 3\n", "a.gpl, line 1: the first line is not \"GIMP Palette\""},
       {"a.gpl", "GIMP Palette\n" + Repeat("1 2 3\n", 257), "a.gpl, line 258: more than 256 colours"},
-      {"a.gpl", "GIMP Palette\n" + std::string(50, '7'), "a.gpl, line 2: \"" + std::string(40, '7') + "...\"" + kNotDecimal},
+      {"a.gpl", "GIMP Palette\n" + std::string(50, '7'),
+       "a.gpl, line 2: \"" + std::string(40, '7') + "...\"" + kNotDecimal},
       {"a.gpl", "", "a.gpl: the file is empty"},
       {"a.pal", "JASC-PAL\r\n0200\r\n1\r\n1 2 3\r\n", "a.pal, line 2: \"0200\" is not the version \"0100\""},
       {"a.pal", "JASC-PAL\n", "a.pal, line 2: the version \"0100\" is missing"},
@@ -90,7 +92,10 @@ TEST(ParsePalette, RefusesWithTheFileLineAndFault) {
       {"a.pal", "palette\n", "a.pal, line 1: the first line is not \"JASC-PAL\""},
       {"a.hex", "ff0000\n; comment\n#12345 ; short\n", "a.hex, line 3: \"#12345\" is not a colour (RRGGBB in hex)"},
       {"a.txt", "ff0000 red\n", "a.txt, line 1: \"ff0000 red\" is not a colour (RRGGBB in hex)"},
-      {"a.hex", "12\x01" "456\n", "a.hex, line 1: \"12?456\" is not a colour (RRGGBB in hex)"},
+      {"a.hex",
+       "12\x01"
+       "456\n",
+       "a.hex, line 1: \"12?456\" is not a colour (RRGGBB in hex)"},
       {"a.hex", "; nothing\n\n", "a.hex: no colours"},
       {"a.hex", Repeat("abcdef\n", 257), "a.hex, line 257: more than 256 colours"},
       {"a.act", std::string(10, '\0'), "a.act: 10 bytes is not a colour table (768 bytes, or 772 with a colour count)"},

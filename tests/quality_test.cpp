@@ -93,7 +93,8 @@ TEST_P(QualityRules, KeyEntryFifthBitsAndNoIndexZero) {
   if (j.bits > 1) {
     EXPECT_EQ(a.GetPaletteColor(0), SwapRedBlue(0x123456u));
   }
-  for (int i = j.bits > 1 ? 1 : 0; i < count; ++i) EXPECT_EQ(a.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFF070707, 0u) << i;
+  for (int i = j.bits > 1 ? 1 : 0; i < count; ++i)
+    EXPECT_EQ(a.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFF070707, 0u) << i;
   for (int y = 0; y < a.Height() && j.bits > 1; ++y) {
     for (int x = 0; x < a.Width(); ++x) ASSERT_NE(a.GetIndex(x, y), 0) << x << "," << y;
   }
@@ -102,8 +103,16 @@ TEST_P(QualityRules, KeyEntryFifthBitsAndNoIndexZero) {
 std::vector<Job> Jobs() {
   std::vector<Job> jobs;
   for (const bool d : {false, true}) {
-    for (const Job& j : {Job{67, 45, 24, 8}, {67, 45, 24, 4}, {67, 45, 24, 1}, {1, 1, 24, 8}, {1, 1, 24, 1},
-                         {33, 20, 8, 4}, {33, 20, 4, 8}, {33, 20, 1, 4}, {33, 20, 16, 8}, {300, 200, 24, 8}}) {
+    for (const Job& j : {Job{67, 45, 24, 8},
+                         {67, 45, 24, 4},
+                         {67, 45, 24, 1},
+                         {1, 1, 24, 8},
+                         {1, 1, 24, 1},
+                         {33, 20, 8, 4},
+                         {33, 20, 4, 8},
+                         {33, 20, 1, 4},
+                         {33, 20, 16, 8},
+                         {300, 200, 24, 8}}) {
       jobs.push_back({j.w, j.h, j.depth, j.bits, d});
     }
   }
@@ -152,7 +161,8 @@ TEST_P(FewColourPictures, ShowEachColourAsNearAsTheConsoleCan) {
   }
   EXPECT_EQ(used, wanted);
   const uint32_t ghost = c.hiddenColour ? BestShown(c.hiddenColour) : 0x1000000;
-  for (int i = c.bits > 1 ? 1 : 0; i < (1 << c.bits); ++i) EXPECT_NE(out.GetPaletteColor(static_cast<uint32_t>(i)), ghost);
+  for (int i = c.bits > 1 ? 1 : 0; i < (1 << c.bits); ++i)
+    EXPECT_NE(out.GetPaletteColor(static_cast<uint32_t>(i)), ghost);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -162,15 +172,20 @@ INSTANTIATE_TEST_SUITE_P(
         FewColours{"TwoAtOneBitDiffused", {0x203040, 0xE0C0A0}, 1, true, 0},
         FewColours{"MidColours", {0x808080, 0x7F7F7F, 0x987654, 0x12AB34, 0xF8F8F8}, 8, false, 0},
         FewColours{"PureColoursDiffused", {0x000000, 0xFFFFFF, 0x00FFFF, 0xFF00FF}, 8, true, 0},
-        FewColours{"FifteenAt4Bits", {0x100000, 0x200000, 0x300000, 0x400000, 0x500000, 0x600000, 0x700000, 0x800000,
-                                      0x900000, 0xA00000, 0xB00000, 0xC00000, 0xD00000, 0xE00000, 0xF00000},
-                   4, false, 0},
+        FewColours{"FifteenAt4Bits",
+                   {0x100000, 0x200000, 0x300000, 0x400000, 0x500000, 0x600000, 0x700000, 0x800000, 0x900000, 0xA00000,
+                    0xB00000, 0xC00000, 0xD00000, 0xE00000, 0xF00000},
+                   4,
+                   false,
+                   0},
         // 48 greys, but only 15 levels of 5 bits nearest to them.
-        FewColours{"ManyColoursFewLevels", [] {
+        FewColours{"ManyColoursFewLevels",
+                   [] {
                      std::vector<uint32_t> greys;
                      for (uint32_t v = 60; v < 108; ++v) greys.push_back(v * 0x010101);
                      return greys;
-                   }(), 4, false, 0},
+                   }(),
+                   4, false, 0},
         FewColours{"HiddenColourLeftOut", {0xFF0000, 0x00FF00, 0x0000FF}, 4, false, 0xFF00FF},
         FewColours{"HiddenColourLeftOutDiffused", {0x336699, 0x996633}, 8, true, 0x00FFFF},
         FewColours{"HiddenAtOneBit", {0x000000, 0xFFFFFF}, 1, true, 0x808000}));
@@ -239,7 +254,9 @@ std::vector<uint32_t> TestPalette(int count) {
     s = s * 1664525u + 1013904223u;
     if (i % 5 == 0) a = (s >> 8) & 0xFF, b = (s >> 16) & 0xFF;
     const uint32_t turns[3] = {a << 16 | b << 8 | b, b << 16 | a << 8 | b, b << 16 | b << 8 | a};
-    palette[static_cast<size_t>(i)] = i % 5 == 4 ? palette[static_cast<size_t>(i - 1)] : i % 5 < 3 ? turns[i % 5] : s >> 8;
+    palette[static_cast<size_t>(i)] = i % 5 == 4  ? palette[static_cast<size_t>(i - 1)]
+                                      : i % 5 < 3 ? turns[i % 5]
+                                                  : s >> 8;
   }
   return palette;
 }
@@ -266,7 +283,8 @@ TEST(MapToPaletteExact, EqualsAPlainSearchOfThePaletteAndReportsEachRow) {
         int best = bits > 1 ? 1 : 0;
         for (int i = best; i < count; ++i) {
           const uint32_t p = src.GetPixel(x, y);
-          if (ShownDistance(p, palette[static_cast<size_t>(i)]) < ShownDistance(p, palette[static_cast<size_t>(best)])) best = i;
+          if (ShownDistance(p, palette[static_cast<size_t>(i)]) < ShownDistance(p, palette[static_cast<size_t>(best)]))
+            best = i;
         }
         ASSERT_EQ(out.GetIndex(x, y), best) << bits << " bits at " << x << "," << y;
       }
@@ -332,20 +350,26 @@ TEST_P(Diffusion, KeepsTheMeanWhereCalmAndStaysNearOtherwise) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Diffusion,
-    ::testing::Values(DiffusionCase{"CalmGrey", {0x000000, 0xFFFFFF}, 1, 0x808080, 0x808080, true},
-                      DiffusionCase{"CalmColourAmongCorners",
-                                    {0, 0x000000, 0xF80000, 0x00F800, 0x0000F8, 0xF8F800, 0xF800F8, 0x00F8F8, 0xF8F8F8},
-                                    4, 0x406080, 0x406080, true},
-                      // Mid grey between a darker grey and white, the other
-                      // entries close together near black: the error carried
-                      // is held to a fraction of their spacing, too little to
-                      // reach white.
-                      DiffusionCase{"CrowdedPaletteElsewhere",
-                                    {0, 0x707070, 0xF8F8F8, 0x000000, 0x080000, 0x000800, 0x000008, 0x080800,
-                                     0x000808, 0x080008, 0x080808},
-                                    4, 0x808080, 0x808080, false}));
+INSTANTIATE_TEST_SUITE_P(Cases, Diffusion,
+                         ::testing::Values(DiffusionCase{"CalmGrey", {0x000000, 0xFFFFFF}, 1, 0x808080, 0x808080, true},
+                                           DiffusionCase{"CalmColourAmongCorners",
+                                                         {0, 0x000000, 0xF80000, 0x00F800, 0x0000F8, 0xF8F800, 0xF800F8,
+                                                          0x00F8F8, 0xF8F8F8},
+                                                         4,
+                                                         0x406080,
+                                                         0x406080,
+                                                         true},
+                                           // Mid grey between a darker grey and white, the other
+                                           // entries close together near black: the error carried
+                                           // is held to a fraction of their spacing, too little to
+                                           // reach white.
+                                           DiffusionCase{"CrowdedPaletteElsewhere",
+                                                         {0, 0x707070, 0xF8F8F8, 0x000000, 0x080000, 0x000800, 0x000008,
+                                                          0x080800, 0x000808, 0x080008, 0x080808},
+                                                         4,
+                                                         0x808080,
+                                                         0x808080,
+                                                         false}));
 
 // Black and white pixels shown as 5-bit levels 1 and 31: every error is
 // 255 / 31 on the black pixel's three channels, so the mean square is

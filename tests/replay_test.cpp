@@ -1,9 +1,8 @@
 // The fuzz targets' three entry points replayed over the seed corpus and
 // every earlier finding: each file loads or is refused, expands or is
 // refused, and compresses to a stream that expands back to it.
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 
 #include "export/loader.h"
 #include "export/lzss.h"

@@ -1,18 +1,17 @@
 // The desktop program driven through its real widgets, offscreen.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QTest>
 #include <QTranslator>
 #include <QUrl>
-
 #include <cmath>
 #include <functional>
 #include <set>
-#include <sys/stat.h>
 
 #include "app/document.h"
 #include "color/diffusion.h"
@@ -149,21 +148,27 @@ TEST(MainWindow, TitleFollowsTheCommandLineAndFailuresSayWhy) {
     std::string says;
   };
   const Failure failures[] = {
-      {[&] { window.Open(dir.File("missing.bmp")); }, "missing.bmp を読み込めませんでした。\nファイルが見つかりません。"},
+      {[&] { window.Open(dir.File("missing.bmp")); },
+       "missing.bmp を読み込めませんでした。\nファイルが見つかりません。"},
       {[&] { window.Open(dir.File("with blanks")); }, "フォルダは読み込めません。"},
       {[&] { window.Open(dir.File("notes.txt")); }, "このプログラムが読める画像ではありません"},
       {[&] { window.Open(dir.File("bad.bmp")); }, "ファイルが壊れています。\n(bad.bmp: the data are 5 bytes long"},
-      {[&] { TestWindow other(QString::fromStdString(dir.File("missing.bmp"))); window.messages = other.messages; },
+      {[&] {
+         TestWindow other(QString::fromStdString(dir.File("missing.bmp")));
+         window.messages = other.messages;
+       },
        "missing.bmp を読み込めませんでした。"},
       {[&] { window.save.answer = dir.File("with blanks"), window.OnSave(); }, "同じ名前のフォルダがあります。"},
-      {[&] { window.save.answer = dir.File("no/x.bmp"), window.OnSave(); }, "x.bmp に保存できませんでした。\n書き込む先のフォルダがありません。"},
+      {[&] { window.save.answer = dir.File("no/x.bmp"), window.OnSave(); },
+       "x.bmp に保存できませんでした。\n書き込む先のフォルダがありません。"},
       {[&] { window.save.answer = "/dev/full", window.OnSave(); }, "ディスクがいっぱいです。"},
   };
   for (const Failure& f : failures) {
     window.messages.messages.clear();
     f.command();
     ASSERT_EQ(window.messages.messages.size(), 1u) << f.says;
-    EXPECT_NE(window.messages.messages[0].find(f.says), std::string::npos) << window.messages.messages[0] << " / " << f.says;
+    EXPECT_NE(window.messages.messages[0].find(f.says), std::string::npos)
+        << window.messages.messages[0] << " / " << f.says;
     EXPECT_EQ(window.windowTitle().toStdString(), title);
   }
   window.messages.messages.clear();
@@ -384,8 +389,8 @@ TEST(Progress, RepaintsByTimeWhileBusyAndCountsPastSixteenBits) {
 }
 
 TEST(SaveDialog, FileTypeAndTheExtensionATypedNameTakes) {
-  std::vector<FileFilter> filters = ParseFilterString(
-      "ﾋﾞｯﾄﾏｯﾌﾟ(*.0)|*.0|ﾋﾞｯﾄﾏｯﾌﾟ(*.1)|*.1|DATA(*.d)|*.d|Veltor(*.bas)|*.bas|ALL(*.*)|*.*||");
+  std::vector<FileFilter> filters =
+      ParseFilterString("ﾋﾞｯﾄﾏｯﾌﾟ(*.0)|*.0|ﾋﾞｯﾄﾏｯﾌﾟ(*.1)|*.1|DATA(*.d)|*.d|Veltor(*.bas)|*.bas|ALL(*.*)|*.*||");
   QFileDialog dialog;
   ConfigureSaveDialog(dialog, {"image3", "0", filters, 3, true});
   EXPECT_EQ(dialog.selectedNameFilter(), QStringLiteral("DATA(*.d)"));
@@ -560,19 +565,18 @@ TEST_P(ScaleDialogCases, TextsAndSizes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ScaleDialogCases,
-    ::testing::Values(
-        ScaleCase{"LinkedWidthSetsTheHeight", 320, 240, 1, {{'w', "160"}}, "160", "120", 160, 120},
-        ScaleCase{"PercentWidth", 320, 240, 1, {{'u', "1"}, {'w', "50"}}, "50", "120", 160, 120},
-        ScaleCase{"PixelsThenPercent", 320, 240, 1, {{'w', "50"}, {'u', "1"}}, "15", "37", 48, 37},
-        ScaleCase{"HeightTruncated", 100, 75, 1, {{'w', "10"}}, "10", "7", 10, 7},
-        ScaleCase{"UnlinkedThenPercent", 320, 240, 0, {{'w', "50"}, {'u', "1"}}, "100", "240", 320, 240},
-        ScaleCase{"BoxLinksFromThen", 320, 240, 0, {{'b', ""}, {'h', "120"}}, "160", "120", 160, 120},
-        ScaleCase{"FullSizeAccepted", 320, 240, 0, {{'w', "4096"}}, "4096", "240", 4096, 240},
-        ScaleCase{"AboveRefused", 320, 240, 0, {{'w', "4096.5"}}, "4096.5", "240", 0, 0},
-        ScaleCase{"EmptyRefused", 320, 240, 0, {{'w', ""}}, "", "240", 0, 0},
-        ScaleCase{"NoNumberRefused", 320, 240, 0, {{'w', "abc"}}, "abc", "240", 0, 0},
-        ScaleCase{"NegativeRefused", 320, 240, 0, {{'h', "-3"}}, "320", "-3", 0, 0},
-        ScaleCase{"LeadingNumberLikeAtof", 320, 240, 0, {{'w', " +3e2px"}}, " +3e2px", "240", 300, 240}),
+    ::testing::Values(ScaleCase{"LinkedWidthSetsTheHeight", 320, 240, 1, {{'w', "160"}}, "160", "120", 160, 120},
+                      ScaleCase{"PercentWidth", 320, 240, 1, {{'u', "1"}, {'w', "50"}}, "50", "120", 160, 120},
+                      ScaleCase{"PixelsThenPercent", 320, 240, 1, {{'w', "50"}, {'u', "1"}}, "15", "37", 48, 37},
+                      ScaleCase{"HeightTruncated", 100, 75, 1, {{'w', "10"}}, "10", "7", 10, 7},
+                      ScaleCase{"UnlinkedThenPercent", 320, 240, 0, {{'w', "50"}, {'u', "1"}}, "100", "240", 320, 240},
+                      ScaleCase{"BoxLinksFromThen", 320, 240, 0, {{'b', ""}, {'h', "120"}}, "160", "120", 160, 120},
+                      ScaleCase{"FullSizeAccepted", 320, 240, 0, {{'w', "4096"}}, "4096", "240", 4096, 240},
+                      ScaleCase{"AboveRefused", 320, 240, 0, {{'w', "4096.5"}}, "4096.5", "240", 0, 0},
+                      ScaleCase{"EmptyRefused", 320, 240, 0, {{'w', ""}}, "", "240", 0, 0},
+                      ScaleCase{"NoNumberRefused", 320, 240, 0, {{'w', "abc"}}, "abc", "240", 0, 0},
+                      ScaleCase{"NegativeRefused", 320, 240, 0, {{'h', "-3"}}, "320", "-3", 0, 0},
+                      ScaleCase{"LeadingNumberLikeAtof", 320, 240, 0, {{'w', " +3e2px"}}, " +3e2px", "240", 300, 240}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // ------------------------------------------------------------ the workbench
@@ -591,7 +595,8 @@ TEST(Workbench, ZoomScrollsAndPicksByPicturePixels) {
     QTest::keyClick(view, Qt::Key_Down);
     const int hpos = window.hScroll->value(), vpos = window.vScroll->value();
     EXPECT_EQ(hpos, before + 7);
-    for (QPoint p : {QPoint(hpos, vpos), QPoint(hpos + 5, vpos + 9), QPoint(hpos + view->VisibleColumns() - 1, vpos + 2)}) {
+    for (QPoint p :
+         {QPoint(hpos, vpos), QPoint(hpos + 5, vpos + 9), QPoint(hpos + view->VisibleColumns() - 1, vpos + 2)}) {
       AtPixel(view, p.x(), p.y());
       EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(window.image().GetPixel(p.x(), p.y()))) << level;
     }
@@ -630,14 +635,21 @@ TEST(Workbench, ConsoleViewShowsWhatTheConsoleShows) {
   QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
   ASSERT_TRUE(window.consoleBox->isChecked());
   const QImage shown = window.preview->grab().toImage();
-  auto middle = [&](int x) { return shown.pixel(((window.preview->PointOf(x, 0) + QPointF(4, 4)) * window.preview->devicePixelRatioF()).toPoint()) & 0xFFFFFF; };
-  EXPECT_EQ(middle(0), 0x103050u);  // 5 bits a channel
+  auto middle = [&](int x) {
+    return shown.pixel(
+               ((window.preview->PointOf(x, 0) + QPointF(4, 4)) * window.preview->devicePixelRatioF()).toPoint()) &
+           0xFFFFFF;
+  };
+  EXPECT_EQ(middle(0), 0x103050u);                                                         // 5 bits a channel
   EXPECT_TRUE(middle(1) == 0x999999u || middle(1) == 0xCCCCCCu) << std::hex << middle(1);  // transparent
   ColourCommand(window.m_doc, {0, 1, 8}, 8).ok();  // 8 bits: index 0 is the transparent slot
   window.UpdateTitle();
   window.preview->PictureChanged();
   const QImage indexed = window.preview->grab().toImage();
-  EXPECT_NE(indexed.pixel(((window.preview->PointOf(0, 0) + QPointF(4, 4)) * window.preview->devicePixelRatioF()).toPoint()) & 0xFFFFFF, 0x999999u);
+  EXPECT_NE(
+      indexed.pixel(((window.preview->PointOf(0, 0) + QPointF(4, 4)) * window.preview->devicePixelRatioF()).toPoint()) &
+          0xFFFFFF,
+      0x999999u);
 }
 
 TEST(Workbench, UndoAndRedoGiveTheBytesOfDoingItOnce) {
@@ -766,7 +778,8 @@ TEST(Workbench, PalettesFromAFileAndToOne) {
   std::vector<uint32_t> listed;
   ASSERT_TRUE(ReadPalette(window.paletteAnswer.toStdString(), listed).ok());
   ASSERT_EQ(window.image().BitCount(), 4);
-  for (size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(window.image().GetPaletteColor(static_cast<uint32_t>(i)), listed[i]);
+  for (size_t i = 0; i < listed.size(); ++i)
+    EXPECT_EQ(window.image().GetPaletteColor(static_cast<uint32_t>(i)), listed[i]);
   window.drive = [](ModalDialog& md) {
     EXPECT_TRUE(static_cast<ColorDialog&>(md).fileRadio->isChecked());
     Click(static_cast<ColorDialog&>(md).cancelButton);

@@ -104,7 +104,8 @@ Result ColourCommand(Document& doc, const ColorSettings& settings, int bits, Cha
     if (Result r = before.CopyPictureFrom(doc.image); !r.ok()) return r;
   }
   PrepareColour(doc, settings);
-  Result r = ChangeColorDepth(doc.image, bits, settings.paletteKind == kPaletteGiven ? settings.palette : settings.fitted);
+  Result r =
+      ChangeColorDepth(doc.image, bits, settings.paletteKind == kPaletteGiven ? settings.palette : settings.fitted);
   if (report && r.ok()) *report = MeasureChange(before, doc.image, doc.image.TransparentMask());
   return r;
 }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -180,8 +179,8 @@ class Parser {
     app_.set_version_flag("--version", std::string(kName) + " " + kVersion, "print the version and exit");
     app_.set_help_flag("-h,--help", "print this help and exit");
     app_.add_option("INPUT", inputs_, "the pictures to load, each run through the same steps");
-    Value("--key-color", "RRGGBB", "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0",
-          "");
+    Value("--key-color", "RRGGBB",
+          "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0", "");
     Value("-j,--jobs", "N", "run N inputs at a time [the number of processor cores]", "");
     Flag("--dither", "colour change: error diffusion (the default)", kSettings);
     Flag("--no-dither", "colour change: no dithering", kSettings);
@@ -279,8 +278,10 @@ class Parser {
 
  private:
   void Value(const std::string& name, const std::string& type, const std::string& help, const std::string& group) {
-    app_.add_option(name, help)->type_name(type)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->group(
-        group.empty() ? "Options" : group);
+    app_.add_option(name, help)
+        ->type_name(type)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->group(group.empty() ? "Options" : group);
   }
   void Flag(const std::string& name, const std::string& help, const std::string& group) {
     app_.add_flag(name, help)->disable_flag_override()->group(group);
@@ -394,8 +395,9 @@ Plan PlanRun(const CommandLine& cl) {
     if (a.option == "--depth") {
       const bool paletted = a.a <= 8;
       if (paletted && shared && kind == kPaletteQuality) {
-        throw UsageError{"--depth " + a.value +
-                         ": --shared-palette shares the optimised palette; the quality palette is fitted to each picture"};
+        throw UsageError{
+            "--depth " + a.value +
+            ": --shared-palette shares the optimised palette; the quality palette is fitted to each picture"};
       }
       if (paletted && shared && kind == kPaletteOptimized) plan.sharedDepths.push_back(k);
       common = paletted && (kind != kPaletteOptimized || shared);
@@ -406,9 +408,10 @@ Plan PlanRun(const CommandLine& cl) {
       throw UsageError{a.option + " " + a.value + ": with several inputs the path needs {name} or {n}"};
     }
     if (!common) {
-      throw UsageError{a.option + " " + a.value +
-                       ": the pictures' palettes are not one here (a --depth 1, 4 or 8 step with --shared-palette makes "
-                       "them one); give the path {name} or {n}"};
+      throw UsageError{
+          a.option + " " + a.value +
+          ": the pictures' palettes are not one here (a --depth 1, 4 or 8 step with --shared-palette makes "
+          "them one); give the path {name} or {n}"};
     }
     plan.sharedSaves.insert(k);
   }
@@ -424,7 +427,8 @@ Plan PlanRun(const CommandLine& cl) {
       throw UsageError{writer + " would write over the input " + cl.inputs[input->second]};
     }
     const auto [other, fresh] = writers.emplace(at, writer);
-    if (!fresh && other->second != writer) throw UsageError{other->second + " and " + writer + " would both write " + path};
+    if (!fresh && other->second != writer)
+      throw UsageError{other->second + " and " + writer + " would both write " + path};
   };
   for (size_t k = 0; k < cl.actions.size(); ++k) {
     if (!IsOutput(cl.actions[k].option)) continue;
@@ -442,8 +446,8 @@ struct Outcome {
   bool failed = false;
   std::string step;  // the step that failed, as given, or "load"
   std::string reason;
-  std::string notes;  // lines for standard error
-  std::string info;   // lines for standard output
+  std::string notes;                                 // lines for standard error
+  std::string info;                                  // lines for standard output
   std::map<size_t, std::vector<uint32_t>> palettes;  // the shared palette saves reached
 };
 
@@ -532,7 +536,7 @@ Outcome RunSteps(const CommandLine& cl, const Plan& plan, size_t n, const Pass& 
     if (o == "--dither" || o == "--no-dither" || o == "--ordered-dither") {
       colour.dither = o == "--dither" ? kDitherDiffusion : o == "--ordered-dither" ? kDitherOrdered : kDitherNone;
     } else if (o == "--optimized-palette" || o == "--standard-palette" || o == "--quality-palette") {
-      colour.paletteKind = o == "--standard-palette" ? kPaletteStandard
+      colour.paletteKind = o == "--standard-palette"  ? kPaletteStandard
                            : o == "--quality-palette" ? kPaletteQuality
                                                       : kPaletteOptimized;
     } else if (o == "--palette-file") {
@@ -650,15 +654,16 @@ int Run(const CommandLine& cl) {
     SampleCounts all(kSampleBins);
     std::mutex adding;
     bar.Begin("fitting the shared palette");
-    RunInOrder(count, jobs, progress,
-               [&](size_t n) {
-                 SampleCounts mine;
-                 (void)RunInput(cl, plan, n, Pass{k, &mine, &fitted});
-                 const std::lock_guard<std::mutex> lock(adding);
-                 for (size_t bin = 0; bin < mine.size(); ++bin) all[bin] += mine[bin];
-                 return Outcome{};
-               },
-               [](size_t, Outcome) {});
+    RunInOrder(
+        count, jobs, progress,
+        [&](size_t n) {
+          SampleCounts mine;
+          (void)RunInput(cl, plan, n, Pass{k, &mine, &fitted});
+          const std::lock_guard<std::mutex> lock(adding);
+          for (size_t bin = 0; bin < mine.size(); ++bin) all[bin] += mine[bin];
+          return Outcome{};
+        },
+        [](size_t, Outcome) {});
     const int bits = static_cast<int>(cl.actions[k].a);
     uint32_t palette[256] = {};
     FitPalette(all, 0, palette, 1 << bits, bits);
@@ -676,7 +681,10 @@ int Run(const CommandLine& cl) {
   std::map<size_t, std::pair<size_t, std::vector<uint32_t>>> sharedPalettes;  // by step: first input, palette
   bar.Begin("pictures done");
   RunInOrder(
-      count, jobs, progress, [&](size_t n) { return RunInput(cl, plan, n, Pass{{}, nullptr, &fitted}); },
+      count, jobs, progress,
+      [&](size_t n) {
+        return RunInput(cl, plan, n, Pass{{}, nullptr, &fitted});
+      },
       [&](size_t n, Outcome out) {
         std::fputs(out.info.c_str(), stdout);
         std::fflush(stdout);

@@ -1,9 +1,9 @@
 #include "color/depth.h"
 
 #include <algorithm>
-#include <string>
 #include <cmath>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "color/diffusion.h"

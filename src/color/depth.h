@@ -32,9 +32,9 @@ Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette);
 void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 
 // 1, 4, 8: a standard, optimised, given or quality palette and every pixel
-// mapped to it (the quality palette by its exact mapping); 16: 24-bit storage with every channel a multiple of 8 (truncated,
-// diffused, or truncated after the ordered threshold); 24: the colours as they are. Nothing to do (1) when `bits` is
-// the present depth; refused for another value of `bits`. A given palette
+// mapped to it (the quality palette by its exact mapping); 16: 24-bit storage with every channel a multiple of 8
+// (truncated, diffused, or truncated after the ordered threshold); 24: the colours as they are. Nothing to do (1) when
+// `bits` is the present depth; refused for another value of `bits`. A given palette
 // (`given`, for the given kind) becomes entries 0, 1, ... as it is, black
 // after its last entry; pixels take its entries from 1 on (from 0 at 1
 // bit); it is refused, nothing changed, when the depth cannot hold it.

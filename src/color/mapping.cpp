@@ -152,7 +152,8 @@ class NearestSearch {
     const int n = buckets_.length[b];
     int bound = 1 << 30;
     for (int k = 0; k < n; ++k) {
-      bound = std::min(bound, Far(buckets_.red[b][k], lr) + Far(buckets_.green[b][k], lg) + Far(buckets_.blue[b][k], lb));
+      bound =
+          std::min(bound, Far(buckets_.red[b][k], lr) + Far(buckets_.green[b][k], lg) + Far(buckets_.blue[b][k], lb));
     }
     const uint32_t at = static_cast<uint32_t>(candidates_.size());
     candidates_.push_back(0);
@@ -255,7 +256,8 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
 
 int PaletteSpacing(const ImageBuffer& target, int count, int bits) {
   std::vector<uint32_t> colours;
-  for (int i = bits > 1 ? 1 : 0; i < count; ++i) colours.push_back(target.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
+  for (int i = bits > 1 ? 1 : 0; i < count; ++i)
+    colours.push_back(target.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
   std::sort(colours.begin(), colours.end());
   colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
   if (colours.size() < 2) return 0;

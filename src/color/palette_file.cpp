@@ -257,7 +257,8 @@ Result ParseAct(const Refusals& refuse, const uint8_t* data, size_t size, std::v
   if (size == kActWithCountSize) {
     count = ReadBe16(data + kActTableSize);
     if (count == 0) return refuse.Whole("no colours (the colour count is 0)");
-    if (count > kMaxColours) return refuse.Whole(std::string(kTooMany) + " (the colour count is " + std::to_string(count) + ")");
+    if (count > kMaxColours)
+      return refuse.Whole(std::string(kTooMany) + " (the colour count is " + std::to_string(count) + ")");
   }
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* p = data + 3 * i;
@@ -307,10 +308,18 @@ Result ParsePalette(const std::string& name, const uint8_t* data, size_t size, s
   std::vector<uint32_t> parsed;
   Result r;
   switch (*format) {
-    case PaletteFormat::kGimp: r = ParseGimp(refuse, bytes, parsed); break;
-    case PaletteFormat::kJasc: r = ParseJasc(refuse, bytes, parsed); break;
-    case PaletteFormat::kAct: r = ParseAct(refuse, data, size, parsed); break;
-    case PaletteFormat::kHex: r = ParseHexList(refuse, bytes, parsed); break;
+    case PaletteFormat::kGimp:
+      r = ParseGimp(refuse, bytes, parsed);
+      break;
+    case PaletteFormat::kJasc:
+      r = ParseJasc(refuse, bytes, parsed);
+      break;
+    case PaletteFormat::kAct:
+      r = ParseAct(refuse, data, size, parsed);
+      break;
+    case PaletteFormat::kHex:
+      r = ParseHexList(refuse, bytes, parsed);
+      break;
   }
   if (!r.ok()) return r;
   if (parsed.empty()) return refuse.Whole("no colours");

@@ -234,7 +234,8 @@ class NearestEntries {
     candidates_.resize(static_cast<size_t>(n));
     near_.resize(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
-      candidates_[static_cast<size_t>(k)] = from == kUnknown ? static_cast<uint16_t>(k) : lists_[from + 1 + static_cast<uint32_t>(k)];
+      candidates_[static_cast<size_t>(k)] =
+          from == kUnknown ? static_cast<uint16_t>(k) : lists_[from + 1 + static_cast<uint32_t>(k)];
     }
     // Squares of at most 7905 and their sums of three fit in 32 bits.
     int32_t bound = std::numeric_limits<int32_t>::max();
@@ -278,10 +279,10 @@ struct Cell {
 };
 
 struct Colours {
-  std::vector<Cell> cells;        // in increasing order, then an end with only `begin`
-  std::vector<uint32_t> rgb;      // the distinct colours, by cell
-  std::vector<uint32_t> count;    // pixels of each
-  std::vector<double> mean[3];    // per cell, its mean channel x 31
+  std::vector<Cell> cells;      // in increasing order, then an end with only `begin`
+  std::vector<uint32_t> rgb;    // the distinct colours, by cell
+  std::vector<uint32_t> count;  // pixels of each
+  std::vector<double> mean[3];  // per cell, its mean channel x 31
 };
 
 // The cells' means (in thirty-firsts of a level) and the end mark after the
@@ -388,8 +389,8 @@ Colours Coarser(const Colours& fine) {
 int64_t CellError(const Cell& cell, const Point& e) {
   const int64_t dot = e.r * static_cast<int64_t>(cell.sum[0]) + e.g * static_cast<int64_t>(cell.sum[1]) +
                       e.b * static_cast<int64_t>(cell.sum[2]);
-  const int64_t norm = static_cast<int64_t>(e.r) * e.r + static_cast<int64_t>(e.g) * e.g +
-                       static_cast<int64_t>(e.b) * e.b;
+  const int64_t norm =
+      static_cast<int64_t>(e.r) * e.r + static_cast<int64_t>(e.g) * e.g + static_cast<int64_t>(e.b) * e.b;
   return 961 * static_cast<int64_t>(cell.squares) - 62 * dot + static_cast<int64_t>(cell.count) * norm;
 }
 
@@ -506,8 +507,8 @@ int CutBox(const std::vector<Rgb>& means, const std::vector<double>& weights, st
   // Cells that all project alike (a spread along the axis too small to
   // step): split the range in two halves.
   if (cut < 0) return begin + (end - begin) / 2;
-  const auto middle = std::stable_partition(order.begin() + begin, order.begin() + end,
-                                            [&](int id) { return stepOf(id) < cut; });
+  const auto middle =
+      std::stable_partition(order.begin() + begin, order.begin() + end, [&](int id) { return stepOf(id) < cut; });
   return static_cast<int>(middle - order.begin());
 }
 
@@ -884,9 +885,8 @@ std::vector<Code> FitColours(const Colours& colours, int slots) {
   }
   std::vector<size_t> rank(centres.size());
   std::iota(rank.begin(), rank.end(), size_t{0});
-  std::sort(rank.begin(), rank.end(), [&](size_t p, size_t q) {
-    return use[p] > use[q] || (use[p] == use[q] && centres[p] < centres[q]);
-  });
+  std::sort(rank.begin(), rank.end(),
+            [&](size_t p, size_t q) { return use[p] > use[q] || (use[p] == use[q] && centres[p] < centres[q]); });
   std::vector<Code> out;
   for (const size_t r : rank) out.push_back(centres[r]);
   return out;
@@ -911,9 +911,7 @@ double Spacing(const std::vector<Code>& entries) {
 }
 
 // The share of the carried error a pixel takes, by the contrast around it.
-double CalmShare(int contrast) {
-  return std::clamp(static_cast<double>(kBusy - contrast) / (kBusy - kCalm), 0.0, 1.0);
-}
+double CalmShare(int contrast) { return std::clamp(static_cast<double>(kBusy - contrast) / (kBusy - kCalm), 0.0, 1.0); }
 
 // A row with the rows above and below it (null at the picture's edges) and
 // their masks (null for none).
@@ -934,7 +932,8 @@ struct Neighbours {
     auto against = [&](const uint32_t* r, const uint8_t* mask, int32_t at) {
       if (!r || at < 0 || at >= width || (mask && mask[at])) return;
       for (int shift = 0; shift < 24; shift += 8) {
-        most = std::max(most, std::abs(static_cast<int>((c >> shift) & 0xFF) - static_cast<int>((r[at] >> shift) & 0xFF)));
+        most =
+            std::max(most, std::abs(static_cast<int>((c >> shift) & 0xFF) - static_cast<int>((r[at] >> shift) & 0xFF)));
       }
     };
     against(row, hidden, x - 1);
@@ -959,8 +958,8 @@ void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, u
   }
 }
 
-void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, ImageBuffer& target, int count,
-                       int bits, bool diffused) {
+void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, ImageBuffer& target, int count, int bits,
+                       bool diffused) {
   const int first = bits > 1 ? 1 : 0;
   std::vector<Code> entries;
   for (int i = first; i < count; ++i) {
@@ -990,14 +989,21 @@ void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, Im
       for (int32_t x = 0; x < w; ++x) {
         int32_t unused;
         indices[static_cast<size_t>(x)] =
-            hidden && hidden[x] ? 0 : static_cast<uint8_t>(first + nearest.Nearest(colours[static_cast<size_t>(x)], unused));
+            hidden && hidden[x]
+                ? 0
+                : static_cast<uint8_t>(first + nearest.Nearest(colours[static_cast<size_t>(x)], unused));
       }
     } else {
       above.swap(colours);
       colours.swap(below);
       if (y + 1 < h) source.GetRowPixels(y + 1, below.data());
-      const Neighbours around{colours.data(), y > 0 ? above.data() : nullptr, y + 1 < h ? below.data() : nullptr,
-                              hidden, y > 0 ? hiddenRow(y - 1) : nullptr, y + 1 < h ? hiddenRow(y + 1) : nullptr, w};
+      const Neighbours around{colours.data(),
+                              y > 0 ? above.data() : nullptr,
+                              y + 1 < h ? below.data() : nullptr,
+                              hidden,
+                              y > 0 ? hiddenRow(y - 1) : nullptr,
+                              y + 1 < h ? hiddenRow(y + 1) : nullptr,
+                              w};
       for (int32_t x = 0; x < w; ++x) {
         const size_t sx = static_cast<size_t>(x);
         if (hidden && hidden[x]) {

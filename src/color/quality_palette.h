@@ -22,8 +22,7 @@ namespace pixmill {
 // the top, nonzero for a pixel to leave out. Above 1 bit entry 0 is the key
 // colour and the fitted colours follow it; at 1 bit both entries are
 // fitted. Fitted channels are multiples of 8; entries left over are black.
-void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, uint32_t palette[], int count,
-                         int bits);
+void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, uint32_t palette[], int count, int bits);
 
 // `target` has the source's size, depth `bits` (1, 4 or 8), its final
 // palette of `count` entries and zero pixels; this writes an index for every
@@ -32,7 +31,7 @@ void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, u
 // it, the lowest index among equals. Usable entries are 1 ..
 // count - 1 above 1 bit and 0 .. 1 at 1 bit; transparent pixels get index 0
 // and take and pass on no error.
-void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, ImageBuffer& target, int count,
-                       int bits, bool diffused);
+void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, ImageBuffer& target, int count, int bits,
+                       bool diffused);
 
 }  // namespace pixmill

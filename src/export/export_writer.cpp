@@ -71,7 +71,7 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
   const int depth = image.BitCount();
   if (w > kMaxHeaderValue || h > kMaxHeaderValue) {
     return Result::Refused("a picture of " + std::to_string(w) + " x " + std::to_string(h) +
-                           " pixels does not fit the export header (at most 65535 per side)",
+                               " pixels does not fit the export header (at most 65535 per side)",
                            Result::Cause::kTooLarge);
   }
   if (c.form != kFormBitmap && c.form != kFormTexture && c.form != kFormCharacter) {
@@ -134,8 +134,7 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
 // The text the user is shown after a compressed export: "圧縮率 " then the
 // percentage and the stream size, each formatted like printf's "% d".
 std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes) {
-  const long long percent =
-      uncompressedBytes == 0 ? 0 : static_cast<long long>(streamBytes * 100 / uncompressedBytes);
+  const long long percent = uncompressedBytes == 0 ? 0 : static_cast<long long>(streamBytes * 100 / uncompressedBytes);
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, "圧縮率 % lld%%% lldbyte ", percent, static_cast<long long>(streamBytes));
   return buffer;
@@ -199,16 +198,16 @@ Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, con
           text += Bytes2Text(Comment("'/*palette data %lldbyte*/\r\n", 2 * static_cast<long long>(e.palette.size())),
                              e.palette);
         }
-        text += Bytes2Text(Comment("'/*image data %lldbyte*/\r\n", 2 * static_cast<long long>(e.pixels.size())),
-                           e.pixels);
+        text +=
+            Bytes2Text(Comment("'/*image data %lldbyte*/\r\n", 2 * static_cast<long long>(e.pixels.size())), e.pixels);
       } else {
         text = Comment("'/*character data %lldbrock*/\r\n", static_cast<long long>(e.pixels.size() / 64));
         if (!e.palette.empty()) {
           text += Bytes2Text(Comment("'/*palette data %lldbyte*/\r\n", 2 * static_cast<long long>(e.palette.size())),
                              e.palette);
         }
-        text += Bytes2Text(Comment("'/*brock data %lldbyte*/\r\n", 2 * static_cast<long long>(e.pixels.size())),
-                           e.pixels);
+        text +=
+            Bytes2Text(Comment("'/*brock data %lldbyte*/\r\n", 2 * static_cast<long long>(e.pixels.size())), e.pixels);
       }
       file.assign(text.begin(), text.end());
     } else if (c.lzss) {

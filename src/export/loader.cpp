@@ -1,8 +1,8 @@
 #include "export/loader.h"
 
 #include <cstring>
-#include <optional>
 #include <new>
+#include <optional>
 
 #include "color/standard_palette.h"
 #include "export/lzss.h"
@@ -58,8 +58,8 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
   const size_t pixelStart = 4 + paletteBytes;
   const size_t rowBytes = depth == 24 ? 2 * static_cast<size_t>(w) : static_cast<size_t>(w) * depth / 8;
   if (pixelStart + rowBytes * static_cast<size_t>(h) > size) {
-    return Result::Refused("the exported data are shorter than their " + std::to_string(w) + " x " +
-                           std::to_string(h) + " pixels need");
+    return Result::Refused("the exported data are shorter than their " + std::to_string(w) + " x " + std::to_string(h) +
+                           " pixels need");
   }
 
   if (Result r = image.Create(w, h, depth); !r.ok()) return r;
@@ -91,13 +91,13 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
 
 }  // namespace
 
-
 Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
   try {
     std::vector<uint8_t> expanded;
     if (HasLzssMagic(data, size)) {
       LzssCodec codec;
-      if (Result r = codec.Decode(data, static_cast<int64_t>(size)); !r.ok()) return std::move(r).WithCause(Result::Cause::kDamaged);
+      if (Result r = codec.Decode(data, static_cast<int64_t>(size)); !r.ok())
+        return std::move(r).WithCause(Result::Cause::kDamaged);
       expanded = codec.TakeBytes();
       data = expanded.data();
       size = expanded.size();

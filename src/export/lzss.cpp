@@ -311,9 +311,7 @@ Result TooManyFlags(const std::string& flagBytes) {
 
 }  // namespace
 
-bool HasLzssMagic(const uint8_t* data, size_t size) {
-  return size >= 4 && std::memcmp(data, kLzssMagic, 4) == 0;
-}
+bool HasLzssMagic(const uint8_t* data, size_t size) { return size >= 4 && std::memcmp(data, kLzssMagic, 4) == 0; }
 
 // The match search gives exactly the answer of trying every start from the
 // farthest (p - 2047) to the nearest, keeping a strictly longer agreement

@@ -85,7 +85,8 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
     case 124:
       break;
     default:
-      return Result::Refused("an info header of " + Num(l.headerSize) + " bytes is not a kind of bitmap this reader knows");
+      return Result::Refused("an info header of " + Num(l.headerSize) +
+                             " bytes is not a kind of bitmap this reader knows");
   }
   if (BitmapFileHeader::kSize + static_cast<int64_t>(l.headerSize) > n) {
     return Result::Refused("the " + Num(l.headerSize) + "-byte info header reaches past the end of the file");
@@ -112,7 +113,8 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
   l.height = static_cast<int32_t>(height < 0 ? -height : height);
   if (static_cast<int64_t>(l.width) * l.height > kMaxDecodedPixels) {
     return Result::Refused("a picture of " + Num(l.width) + " x " + Num(l.height) + " pixels is too large (at most " +
-                           Num(kMaxDecodedPixels) + " pixels)", Result::Cause::kTooLarge);
+                               Num(kMaxDecodedPixels) + " pixels)",
+                           Result::Cause::kTooLarge);
   }
 
   switch (l.bitCount) {
@@ -129,9 +131,12 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
   }
 
   const uint32_t c = l.compression;
-  if (l.os2 && c == kBitfields) return Result::Refused("Huffman-compressed bitmaps are not supported", Result::Cause::kNotAPicture);
-  if (l.os2 && c == kJpeg) return Result::Refused("RLE24-compressed bitmaps are not supported", Result::Cause::kNotAPicture);
-  if (c == kJpeg) return Result::Refused("bitmaps holding a JPEG picture are not supported", Result::Cause::kNotAPicture);
+  if (l.os2 && c == kBitfields)
+    return Result::Refused("Huffman-compressed bitmaps are not supported", Result::Cause::kNotAPicture);
+  if (l.os2 && c == kJpeg)
+    return Result::Refused("RLE24-compressed bitmaps are not supported", Result::Cause::kNotAPicture);
+  if (c == kJpeg)
+    return Result::Refused("bitmaps holding a JPEG picture are not supported", Result::Cause::kNotAPicture);
   if (c == kPng) return Result::Refused("bitmaps holding a PNG picture are not supported", Result::Cause::kNotAPicture);
   if (c > kAlphaBitfields) return Result::Refused("compression " + Num(c) + " is not a kind this reader knows");
   if (c == kRle8 && l.bitCount != 8) return Result::Refused("RLE8 compression needs 8 bits per pixel");
@@ -165,7 +170,8 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
   if (l.pixelStart < l.paletteStart) {
     return Result::Refused("the pixels start at " + Num(l.pixelStart) + ", inside the headers");
   }
-  if (l.pixelStart > n) return Result::Refused("the pixels start at " + Num(l.pixelStart) + ", past the end of the file");
+  if (l.pixelStart > n)
+    return Result::Refused("the pixels start at " + Num(l.pixelStart) + ", past the end of the file");
   if (l.bitCount <= 8) {
     const int entries = 1 << l.bitCount;
     int64_t count = clrUsed != 0 ? std::min<int64_t>(clrUsed, entries) : entries;
@@ -202,7 +208,8 @@ Result DecodeRle(const Layout& l, const uint8_t* p, int64_t size, ImageBuffer& i
   int64_t i = 0;
   auto put = [&](uint32_t index) -> Result {
     if (x >= l.width || row >= l.height) {
-      return Result::Refused("an RLE run reaches past " + std::string(x >= l.width ? "the end of its row" : "the top row"));
+      return Result::Refused("an RLE run reaches past " +
+                             std::string(x >= l.width ? "the end of its row" : "the top row"));
     }
     image.SetIndex(static_cast<int32_t>(x), static_cast<int32_t>(l.height - 1 - row), index);
     ++x;
@@ -305,7 +312,8 @@ Result DecodeBmpVariant(ImageBuffer& image, const uint8_t* d, int64_t n) {
   }
   if (rle && pixels > 256 * size + (int64_t{1} << 20)) {
     return Result::Refused("a compressed picture of " + Num(l.width) + " x " + Num(l.height) + " pixels from " +
-                           Num(size) + " bytes of data is not believable", Result::Cause::kTooLarge);
+                               Num(size) + " bytes of data is not believable",
+                           Result::Cause::kTooLarge);
   }
 
   ImageBuffer picture;

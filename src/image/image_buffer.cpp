@@ -46,7 +46,7 @@ Result ImageBuffer::Create(int32_t width, int32_t height, int32_t bitCount) {
   const int64_t stride = StrideFor(width, bitCount);
   if (!RowsFit(stride, height, kMaxImageBytes)) {
     return Result::Refused("a picture of " + std::to_string(width) + " x " + std::to_string(height) + " at " +
-                           std::to_string(bitCount) + " bits needs more than the 2 GiB a picture may have",
+                               std::to_string(bitCount) + " bits needs more than the 2 GiB a picture may have",
                            Result::Cause::kTooLarge);
   }
   const int64_t imageBytes = stride * height;
@@ -115,8 +115,8 @@ void ImageBuffer::SetTransparentMask(std::vector<uint8_t> mask) {
 
 void ImageBuffer::TakeBlocksFrom(ImageBuffer& source) {
   if (!source.m_valid) return;
-  Adopt(source.m_fileHeader, std::move(source.m_info), source.m_infoSize, std::move(source.m_bits),
-        source.m_bitsSize, source.m_width, source.m_height, source.m_bitCount);
+  Adopt(source.m_fileHeader, std::move(source.m_info), source.m_infoSize, std::move(source.m_bits), source.m_bitsSize,
+        source.m_width, source.m_height, source.m_bitCount);
   m_mask = std::move(source.m_mask);
   source.m_mask.clear();
   source.m_infoSize = 0;

@@ -96,9 +96,7 @@ constexpr uint32_t Colour16ToRgb(uint32_t w) {
 }
 
 // Converts between an RGB value (0x00RRGGBB) and a COLORREF (0x00BBGGRR).
-constexpr uint32_t SwapRedBlue(uint32_t c) {
-  return ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
-}
+constexpr uint32_t SwapRedBlue(uint32_t c) { return ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16); }
 
 // Squared distance over the three low bytes; no weights; at most 195075.
 constexpr uint32_t ColorDistance(uint32_t a, uint32_t b) {
@@ -141,7 +139,9 @@ class ImageBuffer {
   // Exchanges the whole pictures of the two, as CopyPictureFrom sees them.
   void SwapPictures(ImageBuffer& other);
 
-  int32_t GetInfoSize() const { return m_bitCount >= 16 ? info::kHeaderSize : info::kHeaderSize + 4 * (1 << m_bitCount); }
+  int32_t GetInfoSize() const {
+    return m_bitCount >= 16 ? info::kHeaderSize : info::kHeaderSize + 4 * (1 << m_bitCount);
+  }
   int32_t GetImageSize() const { return m_stride * m_height; }
 
   const BitmapFileHeader* GetFileHeader() const { return m_valid ? &m_fileHeader : nullptr; }
@@ -164,9 +164,7 @@ class ImageBuffer {
 
   // Start of picture row y (0 = top). The caller keeps y inside the picture.
   uint8_t* Row(int32_t y) { return m_bits.get() + static_cast<ptrdiff_t>(m_height - y - 1) * m_stride; }
-  const uint8_t* Row(int32_t y) const {
-    return m_bits.get() + static_cast<ptrdiff_t>(m_height - y - 1) * m_stride;
-  }
+  const uint8_t* Row(int32_t y) const { return m_bits.get() + static_cast<ptrdiff_t>(m_height - y - 1) * m_stride; }
 
   // Byte offset of (x, y) in the pixel block, -1 outside the picture.
   int32_t GetPixelOffset(int32_t x, int32_t y) const {
@@ -207,7 +205,8 @@ class ImageBuffer {
   // Create and the readers clear them, TakeBlocksFrom takes them along.
   const uint8_t* TransparentMask() const { return m_mask.empty() ? nullptr : m_mask.data(); }
   bool MaskedAt(int32_t x, int32_t y) const {
-    return !m_mask.empty() && m_mask[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)] != 0;
+    return !m_mask.empty() &&
+           m_mask[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)] != 0;
   }
   // Sets the marks (width x height bytes), or none for an empty vector or
   // one without a single mark.
@@ -218,8 +217,8 @@ class ImageBuffer {
   int32_t m_ditherMode = 0;      // 0 none, 1 error diffusion, 2 ordered
   int32_t m_sampleColumns = 64;  // sampling grid of the optimised palette
   int32_t m_sampleRows = 64;
-  int32_t m_paletteKind = 0;     // 0 optimised, 1 standard
-  int32_t m_precision = 8;       // 1..16
+  int32_t m_paletteKind = 0;  // 0 optimised, 1 standard
+  int32_t m_precision = 8;    // 1..16
   std::string m_title = "image";
   // What the last transparent-colour change applied (a COLORREF, or a palette
   // index in paletted pictures) and the transparent key colour (COLORREF).

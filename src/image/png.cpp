@@ -47,9 +47,7 @@ struct PngRead {
 
 }  // namespace
 
-bool HasPngSignature(const uint8_t* data, size_t size) {
-  return size >= 8 && png_sig_cmp(data, 0, 8) == 0;
-}
+bool HasPngSignature(const uint8_t* data, size_t size) { return size >= 8 && png_sig_cmp(data, 0, 8) == 0; }
 
 Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   if (!HasPngSignature(data, size)) return Result::Refused("not a PNG file");
@@ -76,7 +74,7 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
   if (int64_t{width} * height > kMaxDecodedPixels) {
     return Result::Refused("a PNG picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                           " pixels is too large (at most " + std::to_string(kMaxDecodedPixels) + " pixels)",
+                               " pixels is too large (at most " + std::to_string(kMaxDecodedPixels) + " pixels)",
                            Result::Cause::kTooLarge);
   }
 
@@ -140,7 +138,8 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
       }
     }
   } else if (!alpha) {
-    for (png_uint_32 y = 0; y < height; ++y) std::memcpy(picture.Row(static_cast<int32_t>(y)), rows[y], 3 * size_t{width});
+    for (png_uint_32 y = 0; y < height; ++y)
+      std::memcpy(picture.Row(static_cast<int32_t>(y)), rows[y], 3 * size_t{width});
   } else {
     // Blue, green, red, alpha.
     mask.resize(size_t{width} * height);

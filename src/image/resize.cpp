@@ -239,7 +239,9 @@ Result ResizeWeighted(const ImageBuffer& source, ImageBuffer& result, int32_t W,
   std::vector<float> share(static_cast<size_t>(W) * static_cast<size_t>(h));
   WeightedPass(
       h, w, W,
-      [&](int32_t y, int32_t k) { return std::pair(ReadRgb24(source.Row(y) + 3 * k), source.MaskedAt(k, y) ? 0.0 : 1.0); },
+      [&](int32_t y, int32_t k) {
+        return std::pair(ReadRgb24(source.Row(y) + 3 * k), source.MaskedAt(k, y) ? 0.0 : 1.0);
+      },
       [&](int32_t y, int32_t j, uint32_t colour, double opaque) {
         WriteRgb24(rows.Row(y) + 3 * j, colour);
         share[static_cast<size_t>(y) * static_cast<size_t>(W) + static_cast<size_t>(j)] = static_cast<float>(opaque);
@@ -247,8 +249,9 @@ Result ResizeWeighted(const ImageBuffer& source, ImageBuffer& result, int32_t W,
   WeightedPass(
       W, h, H,
       [&](int32_t x, int32_t k) {
-        return std::pair(ReadRgb24(rows.Row(k) + 3 * x),
-                         static_cast<double>(share[static_cast<size_t>(k) * static_cast<size_t>(W) + static_cast<size_t>(x)]));
+        return std::pair(
+            ReadRgb24(rows.Row(k) + 3 * x),
+            static_cast<double>(share[static_cast<size_t>(k) * static_cast<size_t>(W) + static_cast<size_t>(x)]));
       },
       [&](int32_t x, int32_t j, uint32_t colour, double) { WriteRgb24(result.Row(j) + 3 * x, colour); });
   return Result::Done();

@@ -31,7 +31,8 @@ class Spares {
     std::lock_guard lock(mutex_);
     auto best = kept_.end();
     for (auto it = kept_.begin(); it != kept_.end(); ++it) {
-      if (it->mapped >= length && it->mapped <= 2 * length && (best == kept_.end() || it->mapped < best->mapped)) best = it;
+      if (it->mapped >= length && it->mapped <= 2 * length && (best == kept_.end() || it->mapped < best->mapped))
+        best = it;
     }
     if (best == kept_.end()) return {};
     const BlockDeleter found = *best;

@@ -21,7 +21,7 @@ struct SaveRequest {
   std::string proposedName;      // offered as the file name, no folder
   std::string defaultExtension;  // without the dot, e.g. "BMP"
   std::vector<FileFilter> filters;
-  int filterIndex = 0;           // 1-based preselected entry; 0: none set (the first shows)
+  int filterIndex = 0;  // 1-based preselected entry; 0: none set (the first shows)
   bool confirmOverwrite = true;
 };
 

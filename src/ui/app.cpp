@@ -1,7 +1,6 @@
 // The desktop program: runs the main window and ends when it closes.
 #include <QApplication>
 #include <QStringList>
-
 #include <cstdio>
 #include <cstdlib>
 

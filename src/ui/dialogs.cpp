@@ -8,7 +8,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
-
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -27,8 +26,8 @@ namespace {
 // only by its arrows (or the arrow keys).
 class ArrowsOnlySpin : public QSpinBox {
  public:
-  using QSpinBox::QSpinBox;
   using QSpinBox::lineEdit;
+  using QSpinBox::QSpinBox;
 };
 
 QRadioButton* AddRadio(QButtonGroup& group, QVBoxLayout* layout, const QString& caption, int index) {
@@ -167,8 +166,8 @@ void ConvertDialog::OnInitDialog() {
   Transfer(true);
   // The first enabled control in tab order takes the focus.
   if (!FocusGroup(formGroup_) && !FocusGroup(outputGroup_)) {
-    for (QWidget* w : {static_cast<QWidget*>(lzssBox), static_cast<QWidget*>(paletteBox),
-                       static_cast<QWidget*>(okButton)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(lzssBox), static_cast<QWidget*>(paletteBox), static_cast<QWidget*>(okButton)}) {
       if (w->isEnabled()) {
         w->setFocus();
         break;
@@ -466,8 +465,7 @@ void ScaleDialog::OnWidthUnit() {
 
 void ScaleDialog::OnHeightUnit() {
   Transfer(false);
-  m_heightText =
-      heightUnit->currentIndex() == 0 ? WholeText(m_newHeight) : WholeText(m_newHeight * 100 / m_baseHeight);
+  m_heightText = heightUnit->currentIndex() == 0 ? WholeText(m_newHeight) : WholeText(m_newHeight * 100 / m_baseHeight);
   Transfer(true);
 }
 

@@ -9,10 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 
 #include "app/convert_rules.h"
 #include "platform/prompts.h"

@@ -4,8 +4,8 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -13,9 +13,8 @@
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QVBoxLayout>
-
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -44,8 +43,9 @@ QString CauseText(Result::Cause cause, bool writing) {
       return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "書き込む先のフォルダがありません。")
                      : QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルが見つかりません。");
     case C::kNoPermission:
-      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "このフォルダに書き込む権限がありません。")
-                     : QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルを読む権限がありません。");
+      return writing
+                 ? QCoreApplication::translate("pixmill::ui::MainDialog", "このフォルダに書き込む権限がありません。")
+                 : QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルを読む権限がありません。");
     case C::kIsFolder:
       return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "同じ名前のフォルダがあります。")
                      : QCoreApplication::translate("pixmill::ui::MainDialog", "フォルダは読み込めません。");
@@ -67,10 +67,13 @@ QString CauseText(Result::Cause cause, bool writing) {
   return {};
 }
 
-QString Hex(uint32_t value, int digits) { return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper(); }
+QString Hex(uint32_t value, int digits) {
+  return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+}
 
 QString ZoomText(double zoom) {
-  return zoom >= 1 ? QString::number(zoom, 'g', 3) + QStringLiteral("×") : QStringLiteral("1/") + QString::number(1 / zoom, 'g', 3);
+  return zoom >= 1 ? QString::number(zoom, 'g', 3) + QStringLiteral("×")
+                   : QStringLiteral("1/") + QString::number(1 / zoom, 'g', 3);
 }
 
 // Passes the save prompt on, keeping the path chosen for a message, and
@@ -138,7 +141,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   gridBox->setChecked(true);
   gridBox->setToolTip(tr("8倍以上で画素の境目を表示 (Ctrl+G)"));
   consoleBox = new QCheckBox(tr("実機表示"));
-  consoleBox->setToolTip(tr("ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)"));
+  consoleBox->setToolTip(
+      tr("ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)"));
   preview = new PreviewView(m_doc.image);
   preview->setMinimumSize(du.X(60), du.Y(50));
   preview->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -161,7 +165,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   pictureStatus = new QLabel;
   pixelStatus = new QLabel;
   pickedStatus = new QLabel;
-  for (QLabel* label : {pictureStatus, pixelStatus, pickedStatus}) label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  for (QLabel* label : {pictureStatus, pixelStatus, pickedStatus})
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* left = new QVBoxLayout;
   left->setSpacing(du.Y(6));
@@ -229,8 +234,10 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
       {QKeySequence::Undo, [this] { OnUndo(); }},
       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { OnRedo(); }},
       {QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { OnRedo(); }},
-      {QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
-      {QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_Plus),
+       [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_Equal),
+       [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
       {QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoomLevel(std::max(zoomLevel_ - 1, 1)); }},
       {QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoomLevel(3); }},
       {QKeySequence(Qt::CTRL | Qt::Key_G), [this] { gridBox->toggle(); }},
@@ -395,17 +402,15 @@ void MainDialog::ShowPictureStatus() {
   const ImageBuffer& image = m_doc.image;
   // At fit, the zoom it comes to as well.
   QString zoom = tr("倍率 %1").arg(zoomBox->currentText());
-  if (zoomLevel_ == 0 && image.IsValid()) zoom += QStringLiteral(" (") + ZoomText(preview->Zoom()) + QStringLiteral(")");
+  if (zoomLevel_ == 0 && image.IsValid())
+    zoom += QStringLiteral(" (") + ZoomText(preview->Zoom()) + QStringLiteral(")");
   if (!image.IsValid()) {
     pictureStatus->setText(zoom);
     return;
   }
   const QString colours = coloursInUse_ < 0 ? QStringLiteral("…") : QString::number(coloursInUse_);
-  pictureStatus->setText(tr("%1×%2×%3  色数 %4  %5")
-                             .arg(image.Width())
-                             .arg(image.Height())
-                             .arg(image.BitCount())
-                             .arg(colours, zoom));
+  pictureStatus->setText(
+      tr("%1×%2×%3  色数 %4  %5").arg(image.Width()).arg(image.Height()).arg(image.BitCount()).arg(colours, zoom));
 }
 
 void MainDialog::Hover(std::optional<QPoint> pixel) {
@@ -680,18 +685,15 @@ void MainDialog::OnColor() {
   }
   measuredSerial_ = pictureSerial_;
   measuredDepth_ = depth;
-  measuring_.setFuture(QtConcurrent::run([before, after] {
-    return MeasureChange(*before, *after, after->TransparentMask());
-  }));
+  measuring_.setFuture(
+      QtConcurrent::run([before, after] { return MeasureChange(*before, *after, after->TransparentMask()); }));
 }
 
 void MainDialog::ShowMeasuredChange() {
   if (measuredSerial_ != pictureSerial_) return;  // the picture has changed since
   const ChangeReport change = measuring_.result();
-  changeReport_ = tr("%1bit: PSNR %2 dB, ΔE %3")
-                      .arg(measuredDepth_)
-                      .arg(change.psnr, 0, 'f', 2)
-                      .arg(change.meanDeltaE, 0, 'f', 2);
+  changeReport_ =
+      tr("%1bit: PSNR %2 dB, ΔE %3").arg(measuredDepth_).arg(change.psnr, 0, 'f', 2).arg(change.meanDeltaE, 0, 'f', 2);
   if (!preview->underMouse()) pixelStatus->setText(changeReport_);
 }
 

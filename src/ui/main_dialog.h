@@ -15,7 +15,6 @@
 #include <QRegion>
 #include <QScrollBar>
 #include <QToolButton>
-
 #include <memory>
 #include <optional>
 
@@ -157,7 +156,7 @@ class MainDialog : public QDialog {
   QRegion uncovered_;
   bool uncoveredAll_ = false;
   ConvertDialog* convertDialog_ = nullptr;  // a child of the window  // counts the changes of the picture
-  QString changeReport_;   // how far the last colour change moved it
+  QString changeReport_;                    // how far the last colour change moved it
   QFutureWatcher<ChangeReport> measuring_;  // the measuring of the last colour change
   int measuredSerial_ = -1;
   int measuredDepth_ = 0;

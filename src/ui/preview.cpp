@@ -1,15 +1,13 @@
 #include "ui/preview.h"
 
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QWheelEvent>
-
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QStyleHints>
-
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -157,8 +155,10 @@ void PreviewView::paintEvent(QPaintEvent*) {
       painter.drawImage(area, block);  // whole device pixels per picture pixel: nearest neighbour
       if (grid_ && zoom_ >= kGridFrom) {
         painter.setPen(QColor(0x80, 0x80, 0x80, 0x70));
-        for (int c = 1; c < cols; ++c) painter.drawLine(area.left() + c * cell, area.top(), area.left() + c * cell, area.bottom());
-        for (int r = 1; r < rows; ++r) painter.drawLine(area.left(), area.top() + r * cell, area.right(), area.top() + r * cell);
+        for (int c = 1; c < cols; ++c)
+          painter.drawLine(area.left() + c * cell, area.top(), area.left() + c * cell, area.bottom());
+        for (int r = 1; r < rows; ++r)
+          painter.drawLine(area.left(), area.top() + r * cell, area.right(), area.top() + r * cell);
       }
       painter.setClipping(false);
     }

@@ -8,7 +8,6 @@
 
 #include <QFrame>
 #include <QPoint>
-
 #include <optional>
 
 #include "image/image_buffer.h"

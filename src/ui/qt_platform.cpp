@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-
 #include <algorithm>
 
 namespace pixmill::ui {
@@ -33,8 +32,8 @@ void BarProgress::Show(int pos) {
 [[maybe_unused]] constexpr const char* kFilterLabels[] = {
     QT_TRANSLATE_NOOP("Filters", "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)"), QT_TRANSLATE_NOOP("Filters", "ﾋﾞｯﾄﾏｯﾌﾟ(*.0)"),
     QT_TRANSLATE_NOOP("Filters", "ﾋﾞｯﾄﾏｯﾌﾟ(*.1)"),   QT_TRANSLATE_NOOP("Filters", "ﾃｸｽﾁｬ(*.d)"),
-    QT_TRANSLATE_NOOP("Filters", "DATA(*.d)"),        QT_TRANSLATE_NOOP("Filters", "Veltor(*.bas)"),
-    QT_TRANSLATE_NOOP("Filters", "ALL(*.*)"),         QT_TRANSLATE_NOOP("Filters", "PNG(*.png)"),
+    QT_TRANSLATE_NOOP("Filters", "DATA(*.d)"),       QT_TRANSLATE_NOOP("Filters", "Veltor(*.bas)"),
+    QT_TRANSLATE_NOOP("Filters", "ALL(*.*)"),        QT_TRANSLATE_NOOP("Filters", "PNG(*.png)"),
 };
 
 QStringList QtNameFilters(const std::vector<FileFilter>& filters) {
@@ -75,7 +74,8 @@ void ConfigureSaveDialog(QFileDialog& dialog, const SaveRequest& request) {
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, request, suffixFor](const QString& f) {
     qsizetype index = -1;
     for (size_t i = 0; i < request.filters.size(); ++i) {
-      if (QCoreApplication::translate("Filters", request.filters[i].label.c_str()) == f) index = static_cast<qsizetype>(i);
+      if (QCoreApplication::translate("Filters", request.filters[i].label.c_str()) == f)
+        index = static_cast<qsizetype>(i);
     }
     dialog.setDefaultSuffix(suffixFor(index));
   });

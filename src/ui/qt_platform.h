@@ -3,8 +3,8 @@
 // conversion of classic file-filter strings.
 #pragma once
 
-#include <QFileDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QProgressBar>
 #include <QString>
 #include <QStringList>

@@ -22,8 +22,10 @@ inline void Sort(uint32_t v[], uint32_t along[], int lo, int hi) {
   const uint32_t pivot = v[(lo + hi) / 2];
   int i = lo - 1, j = hi + 1;
   for (;;) {
-    while (v[++i] < pivot) {}
-    while (v[--j] > pivot) {}
+    while (v[++i] < pivot) {
+    }
+    while (v[--j] > pivot) {
+    }
     if (i >= j) break;
     std::swap(v[i], v[j]);
     if (along) std::swap(along[i], along[j]);
@@ -160,7 +162,8 @@ inline void MapToPalette(const ImageBuffer& src, ImageBuffer& target, int count,
         q[c] = static_cast<int>(std::clamp(v, 0.0, 255.0));
       }
       const auto [index, P] = Nearest(b, static_cast<uint32_t>(q[0] << 16 | q[1] << 8 | q[2]));
-      for (int c = 0; c < 3; ++c) Spread(buf[c], W, x + 1, static_cast<double>(q[c] - static_cast<int>((P >> (16 - 8 * c)) & 0xFF)));
+      for (int c = 0; c < 3; ++c)
+        Spread(buf[c], W, x + 1, static_cast<double>(q[c] - static_cast<int>((P >> (16 - 8 * c)) & 0xFF)));
       target.SetIndex(x, y, index);
     }
     for (auto& v : buf) NextRow(v, W);
@@ -245,7 +248,8 @@ inline void Pass(const ImageBuffer& src, ImageBuffer& dst, int to, bool horizont
         if (first - start != 0) Accumulate(px(static_cast<int>(start), line), s, first - start);
         if (end - last != 0) Accumulate(px(last, line), s, end - last);
         c = static_cast<uint32_t>(static_cast<int>(s[0] / ratio)) << 16 |
-            static_cast<uint32_t>(static_cast<int>(s[1] / ratio)) << 8 | static_cast<uint32_t>(static_cast<int>(s[2] / ratio));
+            static_cast<uint32_t>(static_cast<int>(s[1] / ratio)) << 8 |
+            static_cast<uint32_t>(static_cast<int>(s[2] / ratio));
       } else {
         const double x = j / (static_cast<double>(to) / from);
         const int i = static_cast<int>(x);
@@ -263,7 +267,8 @@ inline void Resize(ImageBuffer& img, int W, int H) {
     const double xScale = static_cast<double>(W) / img.Width(), yScale = static_cast<double>(H) / img.Height();
     (void)tmp.Create(W, H, img.BitCount());
     for (int y = 0; y < H; ++y) {
-      for (int x = 0; x < W; ++x) tmp.SetIndex(x, y, img.GetIndex(static_cast<int>(x / xScale), static_cast<int>(y / yScale)));
+      for (int x = 0; x < W; ++x)
+        tmp.SetIndex(x, y, img.GetIndex(static_cast<int>(x / xScale), static_cast<int>(y / yScale)));
     }
     for (int i = 0; i < (1 << img.BitCount()); ++i) tmp.SetPaletteColor(i, img.GetPaletteColor(i));
   } else {

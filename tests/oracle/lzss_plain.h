@@ -50,8 +50,8 @@ inline std::vector<uint8_t> PlainLzssEncode(const uint8_t* in, int32_t count) {
     flags[flagIndex] = static_cast<uint8_t>(flags[flagIndex] << (8 - bitCounter));
     ++flagIndex;
   }
-  std::vector<uint8_t> out = {'L', 'Z', 'S', 'S', static_cast<uint8_t>(flagIndex >> 8),
-                              static_cast<uint8_t>(flagIndex & 0xFF)};
+  std::vector<uint8_t> out = {
+      'L', 'Z', 'S', 'S', static_cast<uint8_t>(flagIndex >> 8), static_cast<uint8_t>(flagIndex & 0xFF)};
   out.insert(out.end(), flags.begin(), flags.begin() + flagIndex);
   out.insert(out.end(), data.begin(), data.end());
   return out;

@@ -2,14 +2,14 @@
 // pictures for the tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "image/image_buffer.h"
 #include "platform/progress.h"
