@@ -2,6 +2,7 @@
 // Run: build/bench/pixmill_bench --benchmark_filter='Depth|Resize'
 #include <benchmark/benchmark.h>
 
+#include "app/document.h"
 #include "color/depth.h"
 #include "image/resize.h"
 #include "support/test_support.h"

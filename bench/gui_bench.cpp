@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/document.h"
+#include "color/depth.h"
 #include "support/test_support.h"
 #include "ui/main_dialog.h"
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <random>
 
+#include "app/document.h"
 #include "color/depth.h"
 #include "export/export_writer.h"
 #include "export/lzss.h"

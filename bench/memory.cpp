@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "app/document.h"
 #include "color/depth.h"
 #include "image/resize.h"
 #include "support/test_support.h"

@@ -28,9 +28,10 @@
 #include <string>
 #include <vector>
 
+#include "app/document.h"
+#include "app/report.h"
 #include "color/depth.h"
 #include "color/quality_palette.h"
-#include "color/report.h"
 #include "export/loader.h"
 #include "image/resize.h"
 #include "support/test_support.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/document.h"
 #include "color/depth.h"
 #include "color/transparent.h"
 #include "image/bmp.h"

@@ -9,9 +9,9 @@
 #include <set>
 #include <vector>
 
+#include "app/report.h"
 #include "color/oklab.h"
 #include "color/quality_palette.h"
-#include "color/report.h"
 #include "support/test_support.h"
 
 namespace pixmill {

@@ -15,6 +15,7 @@
 
 #include "app/document.h"
 #include "color/diffusion.h"
+#include "color/transparent.h"
 #include "export/export_writer.h"
 #include "image/bmp.h"
 #include "support/test_support.h"
@@ -429,7 +430,9 @@ TEST_P(ConvertDialogOffers, MatchTheRules) {
   ImageBuffer img;
   ASSERT_TRUE(img.Create(o.w, o.h, o.bits).ok());
   ConvertDialog d;
-  std::copy(img.GetInfo(), img.GetInfo() + 40, d.m_pictureInfo.begin());
+  d.m_width = img.Width();
+  d.m_height = img.Height();
+  d.m_bitCount = img.BitCount();
   d.OnInitDialog();
   const std::vector<QWidget*> controls = {d.bitmapRadio, d.textureRadio, d.characterRadio,
                                           d.textRadio,   d.lzssBox,      d.paletteBox};
@@ -454,7 +457,9 @@ TEST(ConvertDialog, FormClickShowsTheFieldsAgainAndArrowKeysChoose) {
   ImageBuffer img;
   ASSERT_TRUE(img.Create(64, 64, 8).ok());
   ConvertDialog d;
-  std::copy(img.GetInfo(), img.GetInfo() + 40, d.m_pictureInfo.begin());
+  d.m_width = img.Width();
+  d.m_height = img.Height();
+  d.m_bitCount = img.BitCount();
   d.OnInitDialog();
   d.show();
   d.activateWindow();

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "export/export_writer.h"
+#include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/result.h"
 

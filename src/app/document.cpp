@@ -4,9 +4,13 @@
 #include <vector>
 
 #include "app/convert_rules.h"
+#include "color/depth.h"
 #include "color/optimized_palette.h"
 #include "color/palette_file.h"
+#include "color/transparent.h"
+#include "export/export_writer.h"
 #include "export/loader.h"
+#include "export/lzss.h"
 #include "image/bmp.h"
 #include "image/resize.h"
 #include "platform/file_io.h"
@@ -14,7 +18,20 @@
 
 namespace pixmill {
 
+void ApplyColorSettings(ImageBuffer& image, const ColorSettings& s) {
+  image.m_sampleColumns = 64;
+  image.m_sampleRows = 64;
+  image.m_ditherMode = s.dither;
+  image.m_paletteKind = s.paletteKind;
+  image.m_precision = s.precision;
+}
+
 Document::Document(uint32_t keyColour) : pickedColor(keyColour) { InitTransparentColor(image, keyColour); }
+
+void Document::InitKeyColour(uint32_t keyColour) {
+  InitTransparentColor(image, keyColour);
+  pickedColor = keyColour;
+}
 
 std::string StartTitle() { return std::string("Pixmill Ver") + kVersion; }
 
@@ -116,10 +133,22 @@ std::string ReportLine(int bits, const ChangeReport& report) {
   return line;
 }
 
-void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, SampleCounts& counts) {
+PaletteSamples::PaletteSamples() : counts_(kSampleBins, 0) {}
+
+void PaletteSamples::Add(const PaletteSamples& other) {
+  for (size_t bin = 0; bin < counts_.size(); ++bin) counts_[bin] += other.counts_[bin];
+}
+
+std::vector<uint32_t> PaletteSamples::Fit(int bits) const {
+  std::vector<uint32_t> palette(PaletteEntriesFor(bits), 0);
+  FitPalette(counts_, 0, palette.data(), static_cast<int>(palette.size()), bits);
+  return palette;
+}
+
+void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, PaletteSamples& samples) {
   if (!doc.image.IsValid() || settings.paletteKind != kPaletteOptimized) return;
   PrepareColour(doc, settings);
-  if (bits <= 8 && bits != doc.image.BitCount()) CountSamples(doc.image, counts);
+  if (bits <= 8 && bits != doc.image.BitCount()) CountSamples(doc.image, samples.counts_);
 }
 
 Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours) {
@@ -154,6 +183,26 @@ Result SavePaletteCommand(const Document& doc, const std::string& path) {
   std::vector<uint32_t> colours;
   if (Result r = PaletteOf(doc, colours); !r.ok()) return r;
   return WritePaletteFile(path, colours);
+}
+
+Result SavePaletteCommand(const std::vector<uint32_t>& colours, const std::string& path) {
+  return WritePaletteFile(path, colours);
+}
+
+Result LzssFileCommand(bool encode, const std::string& in, const std::string& out) {
+  FileBytes bytes;
+  if (Result r = ReadWholeFile(in, bytes); !r.ok()) return r;
+  LzssCodec codec;
+  Result r;
+  if (encode) {
+    r = codec.Encode(bytes.data(), static_cast<int64_t>(bytes.size()));
+  } else if (!HasLzssMagic(bytes.data(), bytes.size())) {
+    r = Result::Refused("the file does not start with \"LZSS\"");
+  } else {
+    r = codec.Decode(bytes.data(), static_cast<int64_t>(bytes.size()));
+  }
+  if (r.ok()) r = WriteFileAtomic(out, codec.Bytes().data(), codec.Bytes().size());
+  return std::move(r).WithContext(std::string("lzss ") + (encode ? "encode " : "decode ") + in);
 }
 
 void PickCommand(Document& doc, int32_t x, int32_t y) {

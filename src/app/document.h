@@ -8,23 +8,39 @@
 #include <string>
 #include <vector>
 
-#include "color/depth.h"
-#include "color/optimized_palette.h"
-#include "color/report.h"
-#include "color/transparent.h"
-#include "export/export_writer.h"
+#include "app/report.h"
+#include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/prompts.h"
 #include "platform/result.h"
+#include "platform/system_colors.h"
 
 namespace pixmill {
+
+// The colour dialog's choices; with the given palette kind, the palette's
+// colours in their order.
+struct ColorSettings {
+  int dither = kDitherDiffusion;        // a DitherMode
+  int paletteKind = kPaletteOptimized;  // a PaletteKind
+  int precision = 8;                    // 1..16
+  std::vector<uint32_t> palette;
+  // With the optimised kind: a palette fitted to several pictures together.
+  std::vector<uint32_t> fitted;
+};
+
+// Stores the choices on the picture, with the fixed 64 x 64 sampling grid
+// of the optimised palette.
+void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
 
 struct Document {
   // The key colour (COLORREF) is the picture's transparent key colour and
   // the picked colour that stands for none.
-  explicit Document(uint32_t keyColour = kKeyColor);
+  explicit Document(uint32_t keyColour = kButtonFaceColor);
 
   uint32_t KeyColour() const { return image.m_transparentColor; }
+  // The key colour, as the program sets it at start-up: also the last
+  // transparent colour and the picked colour.
+  void InitKeyColour(uint32_t keyColour);
 
   ImageBuffer image;
   std::string fileName;  // the last file loaded, without its folder
@@ -67,10 +83,25 @@ Result ColourCommand(Document& doc, const ColorSettings& settings, int bits, Cha
 // "depth N: PSNR X dB, mean ΔE Y", two decimals each.
 std::string ReportLine(int bits, const ChangeReport& report);
 
-// Colour as far as the samples of its optimised palette, added to `counts`:
-// what a palette shared by several pictures is fitted to. Adds nothing when
-// the step would not fit an optimised palette.
-void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, SampleCounts& counts);
+// The samples an optimised palette is fitted to, of one picture or added
+// up over several: a palette shared by several pictures is fitted to the
+// samples of them all.
+class PaletteSamples {
+ public:
+  PaletteSamples();
+  void Add(const PaletteSamples& other);
+  // The palette of 2, 16 or 256 entries for `bits` 1, 4 or 8 (above 1 bit
+  // entry 0 is left black: each picture puts its own key colour there).
+  std::vector<uint32_t> Fit(int bits) const;
+
+ private:
+  friend void CountColourSamples(Document&, const ColorSettings&, int, PaletteSamples&);
+  std::vector<uint64_t> counts_;
+};
+
+// Colour as far as the samples of its optimised palette, added to `samples`.
+// Adds nothing when the step would not fit an optimised palette.
+void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, PaletteSamples& samples);
 
 // A palette the user brings: a palette file (.gpl, .pal, .act, .hex, .txt),
 // or any picture this program loads that has a palette, in its order.
@@ -83,6 +114,12 @@ Result PaletteOf(const Document& doc, std::vector<uint32_t>& colours);
 // Writes the picture's palette, all its 2, 16 or 256 entries in order, in
 // the format of the path's extension. Refused for 16 and 24 bits.
 Result SavePaletteCommand(const Document& doc, const std::string& path);
+// Writes the colours as a palette file, in the format of the path's extension.
+Result SavePaletteCommand(const std::vector<uint32_t>& colours, const std::string& path);
+
+// Compresses a file into an LZSS stream, or expands one, into another file;
+// a failure after the file was read names the command ("lzss encode IN: ").
+Result LzssFileCommand(bool encode, const std::string& in, const std::string& out);
 
 // A click on picture pixel (x, y): its colour, or the key colour outside.
 void PickCommand(Document& doc, int32_t x, int32_t y);

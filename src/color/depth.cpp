@@ -10,7 +10,7 @@
 #include "color/mapping.h"
 #include "color/optimized_palette.h"
 #include "color/quality_palette.h"
-#include "color/standard_palette.h"
+#include "image/standard_palette.h"
 
 namespace pixmill {
 
@@ -26,14 +26,6 @@ Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette) {
                            " bits needs a colour besides entry 0, which is kept for the transparent colour");
   }
   return Result::Done();
-}
-
-void ApplyColorSettings(ImageBuffer& image, const ColorSettings& s) {
-  image.m_sampleColumns = 64;
-  image.m_sampleRows = 64;
-  image.m_ditherMode = s.dither;
-  image.m_paletteKind = s.paletteKind;
-  image.m_precision = s.precision;
 }
 
 namespace {

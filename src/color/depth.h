@@ -4,37 +4,23 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/result.h"
 
 namespace pixmill {
 
-// The palette kinds of the colour dialog.
-enum PaletteKind : int { kPaletteOptimized = 0, kPaletteStandard = 1, kPaletteGiven = 2, kPaletteQuality = 3 };
-
-// The colour dialog's choices as the picture keeps them; with the given
-// palette kind, the palette's colours in their order.
-struct ColorSettings {
-  int dither = 1;       // a DitherMode: 0 none, 1 error diffusion, 2 ordered
-  int paletteKind = 0;  // a PaletteKind
-  int precision = 8;    // 1..16
-  std::vector<uint32_t> palette;
-  // With the optimised kind: a palette fitted to several pictures together.
-  std::vector<uint32_t> fitted;
-};
-
 // Refused, saying why, when a given palette does not fit the depth: more
 // entries than it holds, or none besides entry 0 at 4 and 8 bits.
 Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette);
 
-// Stores the choices on the picture, with the fixed 64 x 64 sampling grid
-// of the optimised palette.
-void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
-
-// 1, 4, 8: a standard, optimised, given or quality palette and every pixel
-// mapped to it (the quality palette by its exact mapping); 16: 24-bit storage with every channel a multiple of 8
-// (truncated, diffused, or truncated after the ordered threshold); 24: the colours as they are. Nothing to do (1) when
-// `bits` is the present depth; refused for another value of `bits`. A given palette
+// Changes the depth as the picture's colour settings (m_ditherMode,
+// m_paletteKind, m_precision) say. 1, 4, 8: a standard, optimised, given or
+// quality palette and every pixel mapped to it (the quality palette by its
+// exact mapping); 16: 24-bit storage with every channel a multiple of 8
+// (truncated, diffused, or truncated after the ordered threshold); 24: the
+// colours as they are. Nothing to do (1) when `bits` is the present depth;
+// refused for another value of `bits`. A given palette
 // (`given`, for the given kind) becomes entries 0, 1, ... as it is, black
 // after its last entry; pixels take its entries from 1 on (from 0 at 1
 // bit); it is refused, nothing changed, when the depth cannot hold it.

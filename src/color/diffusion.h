@@ -11,10 +11,9 @@
 #include <utility>
 #include <vector>
 
-namespace pixmill {
+#include "image/choices.h"
 
-// The dithering choices of the colour dialog.
-enum DitherMode : int { kDitherNone = 0, kDitherDiffusion = 1, kDitherOrdered = 2 };
+namespace pixmill {
 
 // The 8 x 8 Bayer matrix: each of 0..63 once, every 2 x 2, 4 x 4 and 8 x 8
 // block as evenly spread as it can be.

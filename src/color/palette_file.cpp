@@ -6,6 +6,7 @@
 
 #include "platform/bytes.h"
 #include "platform/file_io.h"
+#include "platform/text.h"
 
 namespace pixmill {
 
@@ -99,25 +100,12 @@ bool ParseDecimalTriple(std::string_view line, uint32_t& rgb, std::string_view& 
   return true;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // RRGGBB with an optional '#' in front.
 bool ParseHexColour(std::string_view s, uint32_t& rgb) {
   if (!s.empty() && s.front() == '#') s.remove_prefix(1);
-  if (s.size() != 6) return false;
-  uint32_t v = 0;
-  for (const char c : s) {
-    const int d = HexDigit(c);
-    if (d < 0) return false;
-    v = v << 4 | static_cast<uint32_t>(d);
-  }
-  rgb = v;
-  return true;
+  const std::optional<uint32_t> v = ParseRgbHex(s);
+  if (v) rgb = *v;
+  return v.has_value();
 }
 
 struct Line {

@@ -84,7 +84,7 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
     const int entries = 1 << depth;
     palette.reserve(static_cast<size_t>(2 * entries));
     for (int i = 0; i < entries; ++i) {
-      AppendBe16(palette, RgbToColour16(image.GetPaletteColor(static_cast<uint32_t>(i))) | 0x8000);
+      AppendBe16(palette, OpaqueWord(image.GetPaletteColor(static_cast<uint32_t>(i))));
     }
   }
 
@@ -109,11 +109,9 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
     if (depth > 8) {
       e.pixels.resize(2 * static_cast<size_t>(w) * static_cast<size_t>(h));
       uint8_t* o = e.pixels.data();
-      const uint32_t key = image.m_transparentColor;
       for (int32_t y = 0; y < h; ++y) {
         for (int32_t x = 0; x < w; ++x) {
-          const uint32_t rgb = image.GetPixel(x, y);
-          const uint32_t word = SwapRedBlue(rgb) == key ? 0 : (RgbToColour16(rgb) | 0x8000);
+          const uint32_t word = ConsoleWord(image, x, y);
           *o++ = static_cast<uint8_t>(word >> 8);
           *o++ = static_cast<uint8_t>(word);
         }

@@ -8,23 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/prompts.h"
 #include "platform/result.h"
 
 namespace pixmill {
-
-// The convert dialog's choices, in the order the writer takes them.
-enum ExportForm : int { kFormNone = -1, kFormBitmap = 0, kFormTexture = 1, kFormCharacter = 2 };
-enum ExportOutput : int { kOutputBinary = 0, kOutputText = 1 };
-
-struct ExportChoices {
-  int form = kFormNone;  // 0 bitmap, 1 texture, 2 character, -1 none
-  int output = kOutputBinary;
-  int lzss = 0;     // 0/1
-  int palette = 0;  // 0/1
-  bool operator==(const ExportChoices&) const = default;
-};
 
 // "data " and up to `perLine` bytes as upper-case hex digit pairs, then CR LF,
 // for every `perLine` bytes; no line for no bytes.

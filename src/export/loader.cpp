@@ -4,10 +4,10 @@
 #include <new>
 #include <optional>
 
-#include "color/standard_palette.h"
 #include "export/lzss.h"
 #include "image/bmp.h"
 #include "image/png.h"
+#include "image/standard_palette.h"
 #include "platform/file_io.h"
 
 namespace pixmill {

@@ -283,6 +283,18 @@ void MarkTransparent(ImageBuffer& image, std::vector<uint8_t> mask) {
   }
 }
 
+bool ConsoleTransparent(const ImageBuffer& image, int32_t x, int32_t y) {
+  const int bits = image.BitCount();
+  if (bits == 4 || bits == 8) return image.GetIndex(x, y) == 0;
+  return bits >= 16 && SwapRedBlue(image.GetPixel(x, y) & 0xFFFFFF) == image.m_transparentColor;
+}
+
+uint32_t ConsoleWord(const ImageBuffer& image, int32_t x, int32_t y) {
+  const uint32_t rgb = image.GetPixel(x, y);
+  if (image.BitCount() >= 16 && SwapRedBlue(rgb & 0xFFFFFF) == image.m_transparentColor) return 0;
+  return OpaqueWord(rgb);
+}
+
 Result ExpandTo24Bits(const ImageBuffer& source, ImageBuffer& target) {
   if (!source.IsValid()) return Result::Refused("there is no picture");
   if (Result r = target.Create(source.Width(), source.Height(), 24); !r.ok()) return r;

@@ -95,6 +95,10 @@ constexpr uint32_t Colour16ToRgb(uint32_t w) {
   return red << 16 | green << 8 | blue;
 }
 
+// The word of an opaque colour, as the export writes palette entries and
+// every pixel that is not transparent: bit 15 set.
+constexpr uint32_t OpaqueWord(uint32_t rgb) { return RgbToColour16(rgb) | 0x8000; }
+
 // Converts between an RGB value (0x00RRGGBB) and a COLORREF (0x00BBGGRR).
 constexpr uint32_t SwapRedBlue(uint32_t c) { return ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16); }
 
@@ -247,6 +251,12 @@ class ImageBuffer {
 // picture, index 0 with the key colour as its entry. Nothing for no marks,
 // and none at 1 bit, which has no transparent colour.
 void MarkTransparent(ImageBuffer& image, std::vector<uint8_t> mask);
+
+// How the console sees pixel (x, y): transparent where it has index 0 (4
+// and 8 bits) or the key colour (16 and 24 bits); otherwise the colour word
+// of its palette entry, or of its colour, which is what the export writes.
+bool ConsoleTransparent(const ImageBuffer& image, int32_t x, int32_t y);
+uint32_t ConsoleWord(const ImageBuffer& image, int32_t x, int32_t y);
 
 // Makes `target` a 24-bit picture of the source's size holding, for every
 // pixel, the colour GetPixel gives.

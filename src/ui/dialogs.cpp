@@ -154,10 +154,7 @@ void ConvertDialog::OnInitDialog() {
   m_form = m_output = -1;  // the fields at their construction values: nothing selected
   m_lzss = m_palette = 0;
   Transfer(true);
-  const int bits = ReadLe16(m_pictureInfo.data() + info::kBitCount);
-  const int width = static_cast<int32_t>(ReadLe32(m_pictureInfo.data() + info::kWidth));
-  const int height = static_cast<int32_t>(ReadLe32(m_pictureInfo.data() + info::kHeight));
-  state_ = StartConvertDialog(bits, width, height);
+  state_ = StartConvertDialog(m_bitCount, m_width, m_height);
   m_form = state_.fields.form;
   m_output = state_.fields.output;
   m_lzss = state_.fields.lzss;
@@ -475,7 +472,7 @@ void ScaleDialog::accept() {
   m_newHeight = LeadingNumber(m_heightText);
   if (widthUnit->currentIndex() == 1) m_newWidth = m_newWidth * m_baseWidth / 100;
   if (heightUnit->currentIndex() == 1) m_newHeight = m_newHeight * m_baseHeight / 100;
-  if (!(m_newWidth > 0) || m_newWidth > 4096 || !(m_newHeight > 0) || m_newHeight > 4096) {
+  if (!(m_newWidth > 0) || m_newWidth > kMaxSide || !(m_newHeight > 0) || m_newHeight > kMaxSide) {
     if (messages_) messages_->ShowMessage(tr("1から4096までの数を入力してください").toStdString());
     return;
   }

@@ -47,7 +47,10 @@ class ConvertDialog : public ModalDialog {
   int m_output = -1;
   int m_lzss = 0;
   int m_palette = 0;
-  std::array<uint8_t, 40> m_pictureInfo{};  // width, height and bit count are read
+  // The picture's size and depth, set by the window before the dialog runs.
+  int m_width = 0;
+  int m_height = 0;
+  int m_bitCount = 0;
 
   void Transfer(bool toControls);
 

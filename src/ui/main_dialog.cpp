@@ -33,8 +33,6 @@ namespace {
 constexpr const char* kOpenFilter =
     "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*.BMP|ﾋﾞｯﾄﾏｯﾌﾟ(*.0)|*.0|ﾋﾞｯﾄﾏｯﾌﾟ(*.1)|*.1|ﾃｸｽﾁｬ(*.d)|*.d|ALL(*.*)|*.*||";
 
-QColor KeyColour() { return QColor(kKeyColor & 0xFF, (kKeyColor >> 8) & 0xFF, (kKeyColor >> 16) & 0xFF); }
-
 // What lies behind a failure, in the program's words; empty when unknown.
 QString CauseText(Result::Cause cause, bool writing) {
   using C = Result::Cause;
@@ -107,8 +105,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   setSizeGripEnabled(true);
   // The window background is the button-face colour, which is the key colour.
   QPalette pal = palette();
-  pal.setColor(QPalette::Window, KeyColour());
-  pal.setColor(QPalette::Button, KeyColour());
+  pal.setColor(QPalette::Window, ButtonFace());
+  pal.setColor(QPalette::Button, ButtonFace());
   setPalette(pal);
   setAutoFillBackground(true);
 
@@ -283,8 +281,7 @@ void MainDialog::OnInitDialog() {
   m_paletteChoice = 0;
   progress_ = std::make_unique<BarProgress>(progressBar);
   m_doc.image.SetProgressBar(progress_.get());
-  InitTransparentColor(m_doc.image, kKeyColor);
-  m_doc.pickedColor = kKeyColor;
+  m_doc.InitKeyColour(kButtonFaceColor);
   PaintSwatch();
   if (!m_cmdLine.isEmpty()) {
     QString path = m_cmdLine;
@@ -426,8 +423,7 @@ void MainDialog::Hover(std::optional<QPoint> pixel) {
   if (image.BitCount() <= 8) text += tr("  索引 %1").arg(image.GetIndex(x, y));
   // The word the export writes for this pixel: a palette picture's entry,
   // or the pixel's colour; the transparent word for the key colour.
-  const bool transparent = image.BitCount() >= 16 && SwapRedBlue(rgb) == image.m_transparentColor;
-  text += tr("  語 %1").arg(Hex(transparent ? 0 : (RgbToColour16(rgb) | 0x8000), 4));
+  text += tr("  語 %1").arg(Hex(ConsoleWord(image, x, y), 4));
   pixelStatus->setText(text);
 }
 
@@ -597,7 +593,9 @@ void MainDialog::OnConvert() {
   // Built once and shown again for every export: it opens as new each time.
   if (convertDialog_ == nullptr) convertDialog_ = new ConvertDialog(this);
   ConvertDialog& dialog = *convertDialog_;
-  std::copy(m_doc.image.GetInfo(), m_doc.image.GetInfo() + 40, dialog.m_pictureInfo.begin());
+  dialog.m_width = m_doc.image.Width();
+  dialog.m_height = m_doc.image.Height();
+  dialog.m_bitCount = m_doc.image.BitCount();
   if (RunModal(dialog) == QDialog::Accepted) {
     const ExportChoices choices{dialog.m_form, dialog.m_output, dialog.m_lzss, dialog.m_palette};
     if (choices.form < 0) {
@@ -661,10 +659,7 @@ void MainDialog::OnColor() {
     }
   }
   const int depth = DepthOfChoice(dialog.m_depthChoice);
-  if (depth == 0) {
-    ApplyColorSettings(m_doc.image, settings);
-    return;
-  }
+  if (depth == 0) return;
   const bool recorded = m_history.Record(m_doc).ok();
   Result r;
   {

@@ -11,13 +11,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "color/transparent.h"
+#include "ui/qt_platform.h"
 
 namespace pixmill::ui {
 
 namespace {
-
-QColor KeyColour() { return QColor(kKeyColor & 0xFF, (kKeyColor >> 8) & 0xFF, (kKeyColor >> 16) & 0xFF); }
 
 // Zooms from which the pixel grid shows.
 constexpr double kGridFrom = 8;
@@ -103,14 +101,10 @@ QPointF PreviewView::PointOf(int x, int y) const {
 }
 
 uint32_t PreviewView::Shown(int x, int y) const {
-  const uint32_t rgb = image_.GetPixel(x, y) & 0xFFFFFF;
-  if (!console_) return 0xFF000000u | rgb;
+  if (!console_) return 0xFF000000u | (image_.GetPixel(x, y) & 0xFFFFFF);
   // As the console shows it: the colour word the export writes, and no
-  // colour at all where the export writes the transparent word or index 0.
-  const int bits = image_.BitCount();
-  const bool transparent = ((bits == 4 || bits == 8) && image_.GetIndex(x, y) == 0) ||
-                           (bits >= 16 && SwapRedBlue(rgb) == image_.m_transparentColor);
-  return transparent ? 0u : 0xFF000000u | Colour16ToRgb(RgbToColour16(rgb));
+  // colour at all where the console sees a transparent pixel.
+  return ConsoleTransparent(image_, x, y) ? 0u : 0xFF000000u | Colour16ToRgb(ConsoleWord(image_, x, y));
 }
 
 void PreviewView::paintEvent(QPaintEvent*) {
@@ -121,7 +115,7 @@ void PreviewView::paintEvent(QPaintEvent*) {
   const int h = static_cast<int>(std::floor(height() * dpr));
   const int border = Border();
   const QRect inside(border, border, std::max(0, w - 2 * border), std::max(0, h - 2 * border));
-  painter.fillRect(inside, KeyColour());
+  painter.fillRect(inside, ButtonFace());
   if (image_.IsValid()) {
     const int cell = Cell(), step = Step();
     // The cells that meet the inside, the last ones cut by the border.

@@ -3,6 +3,7 @@
 // conversion of classic file-filter strings.
 #pragma once
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QProgressBar>
@@ -12,6 +13,7 @@
 
 #include "platform/progress.h"
 #include "platform/prompts.h"
+#include "platform/system_colors.h"
 
 namespace pixmill::ui {
 
@@ -76,6 +78,12 @@ class WaitCursor {
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// The colour of button faces, which is the transparent key colour: the
+// window's background and what the preview shows beyond the picture.
+inline QColor ButtonFace() {
+  return QColor(kButtonFaceColor & 0xFF, (kButtonFaceColor >> 8) & 0xFF, (kButtonFaceColor >> 16) & 0xFF);
+}
 
 inline QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 // File names go to and come from the file system in its own encoding.

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "color/standard_palette.h"
 #include "image/image_buffer.h"
+#include "image/standard_palette.h"
 
 namespace pixmill::oracle {
 

@@ -1,4 +1,4 @@
-#include "color/report.h"
+#include "app/report.h"
 
 #include <cmath>
 #include <limits>

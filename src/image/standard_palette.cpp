@@ -1,4 +1,4 @@
-#include "color/standard_palette.h"
+#include "image/standard_palette.h"
 
 #include "image/image_buffer.h"
 

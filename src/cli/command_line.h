@@ -1,0 +1,103 @@
+// The command line once parsed: the inputs, the key colour, how many inputs
+// run at a time, and the settings and steps in the order given, each as a
+// typed value. A setting changes how the later steps work; a step does
+// something to the picture or with it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace pixmill::cli {
+
+// Settings.
+struct Dither {
+  int mode;  // a DitherMode
+};
+struct PaletteKindSetting {
+  int kind;  // kPaletteOptimized, kPaletteStandard or kPaletteQuality
+};
+struct PaletteFile {
+  std::string file;  // read when the setting is reached
+};
+struct Precision {
+  int value;
+};
+struct Report {};
+struct SharedPalette {};
+struct Form {
+  int form;  // an ExportForm
+};
+struct Output {
+  int output;  // an ExportOutput
+};
+struct Lzss {
+  int on;
+};
+struct PaletteBox {
+  int on;
+};
+
+// Steps. Those that write a file have a `path`, which may hold placeholders.
+struct Resize {
+  int32_t width;
+  int32_t height;
+};
+struct Depth {
+  int bits;
+};
+struct Pick {
+  int32_t x;
+  int32_t y;
+};
+struct PickColour {
+  uint32_t colour;  // COLORREF
+};
+struct Transparent {};
+struct SaveBmp {
+  std::string path;
+};
+struct SavePalette {
+  std::string path;
+};
+struct Export {
+  std::string path;
+};
+struct Info {};
+
+using Step = std::variant<Dither, PaletteKindSetting, PaletteFile, Precision, Report, SharedPalette, Form, Output, Lzss,
+                          PaletteBox, Resize, Depth, Pick, PickColour, Transparent, SaveBmp, SavePalette, Export, Info>;
+
+// A step with the words it was given by, for messages ("--resize 320x240").
+struct Action {
+  Step step;
+  std::string given;
+};
+
+// The path pattern of a step that writes a file, or null.
+inline const std::string* OutputPath(const Step& step) {
+  return std::visit(
+      [](const auto& s) -> const std::string* {
+        if constexpr (requires { s.path; }) {
+          return &s.path;
+        } else {
+          return nullptr;
+        }
+      },
+      step);
+}
+
+struct CommandLine {
+  uint32_t keyColour = 0;
+  std::vector<std::string> inputs;
+  std::vector<Action> actions;
+  unsigned jobs = 0;  // 0: one per processor core
+};
+
+// What the user got wrong; pixmill-cli says it and exits with status 2.
+struct UsageError {
+  std::string message;
+};
+
+}  // namespace pixmill::cli
