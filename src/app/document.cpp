@@ -46,8 +46,6 @@ std::string WindowTitle(const Document& doc) {
          std::to_string(height) + "×" + std::to_string(bits) + ")";
 }
 
-std::string TitleOf(const std::string& fileName) { return fileName.substr(0, fileName.find('.')); }
-
 Result LoadCommand(Document& doc, const std::string& path) {
   if (Result r = LoadFile(doc.image, path); !r.ok()) return r;
   doc.fileName = BaseName(path);
@@ -102,6 +100,15 @@ Result ScaleCommand(Document& doc, int32_t width, int32_t height) {
 
 namespace {
 
+// All 2, 16 or 256 entries of a paletted picture, in order.
+std::vector<uint32_t> PaletteColours(const ImageBuffer& image) {
+  std::vector<uint32_t> colours;
+  for (int i = 0; i < PaletteEntriesFor(image.BitCount()); ++i) {
+    colours.push_back(image.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
+  }
+  return colours;
+}
+
 // What a colour change does before it changes the depth.
 void PrepareColour(Document& doc, const ColorSettings& settings) {
   ApplyColorSettings(doc.image, settings);
@@ -113,9 +120,6 @@ void PrepareColour(Document& doc, const ColorSettings& settings) {
 
 Result ColourCommand(Document& doc, const ColorSettings& settings, int bits, ChangeReport* report) {
   if (!doc.image.IsValid()) return Result::Refused("there is no picture");
-  if (settings.paletteKind == kPaletteGiven) {
-    if (Result r = CheckGivenPalette(bits, settings.palette); !r.ok()) return r;
-  }
   ImageBuffer before;
   if (report) {
     if (Result r = before.CopyPictureFrom(doc.image); !r.ok()) return r;
@@ -159,10 +163,7 @@ Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours) {
     return Result::Refused(BaseName(path) + ": a picture of " + std::to_string(picture.BitCount()) +
                            " bits has no palette (palette files end in .gpl, .pal, .act, .hex or .txt)");
   }
-  colours.clear();
-  for (int i = 0; i < PaletteEntriesFor(picture.BitCount()); ++i) {
-    colours.push_back(picture.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
-  }
+  colours = PaletteColours(picture);
   return Result::Done();
 }
 
@@ -172,10 +173,7 @@ Result PaletteOf(const Document& doc, std::vector<uint32_t>& colours) {
   if (image.BitCount() > 8) {
     return Result::Refused("a picture of " + std::to_string(image.BitCount()) + " bits has no palette");
   }
-  colours.clear();
-  for (int i = 0; i < PaletteEntriesFor(image.BitCount()); ++i) {
-    colours.push_back(image.GetPaletteColor(static_cast<uint32_t>(i)) & 0xFFFFFF);
-  }
+  colours = PaletteColours(image);
   return Result::Done();
 }
 

@@ -53,9 +53,6 @@ struct Document {
 std::string StartTitle();
 std::string WindowTitle(const Document& doc);
 
-// A file name before its first dot: what Save proposes.
-std::string TitleOf(const std::string& fileName);
-
 // Open, a dropped file, the command line: on success the picture and the
 // file name are replaced; on failure nothing changes.
 Result LoadCommand(Document& doc, const std::string& path);

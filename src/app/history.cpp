@@ -56,25 +56,14 @@ void History::Put(State& state, Document& doc) {
   doc.pickedColor = state.pickedColor;
 }
 
-bool History::Undo(Document& doc) {
-  if (undo_.empty()) return false;
+bool History::Step(std::deque<State>& from, std::deque<State>& to, Document& doc) {
+  if (from.empty()) return false;
   State present = Take(doc);
   bytes_ += present.bytes;
-  Put(undo_.back(), doc);
-  bytes_ -= undo_.back().bytes;
-  undo_.pop_back();
-  redo_.push_back(std::move(present));
-  return true;
-}
-
-bool History::Redo(Document& doc) {
-  if (redo_.empty()) return false;
-  State present = Take(doc);
-  bytes_ += present.bytes;
-  Put(redo_.back(), doc);
-  bytes_ -= redo_.back().bytes;
-  redo_.pop_back();
-  undo_.push_back(std::move(present));
+  Put(from.back(), doc);
+  bytes_ -= from.back().bytes;
+  from.pop_back();
+  to.push_back(std::move(present));
   return true;
 }
 

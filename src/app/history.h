@@ -31,8 +31,8 @@ class History {
   bool CanRedo() const { return !redo_.empty(); }
   // The document goes back to the last undo step (its present state becomes
   // a redo step), or forward again. False when there is none.
-  bool Undo(Document& doc);
-  bool Redo(Document& doc);
+  bool Undo(Document& doc) { return Step(undo_, redo_, doc); }
+  bool Redo(Document& doc) { return Step(redo_, undo_, doc); }
 
   size_t UndoSteps() const { return undo_.size(); }
   // The picture of the last undo step: what the last command changed.
@@ -48,6 +48,9 @@ class History {
   };
   static State Take(Document& doc);
   static void Put(State& state, Document& doc);
+  // The document goes to the last state of `from`; its present state goes
+  // onto `to`.
+  bool Step(std::deque<State>& from, std::deque<State>& to, Document& doc);
   void Trim();
 
   size_t capBytes_;

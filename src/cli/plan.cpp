@@ -15,7 +15,7 @@ std::string Expand(const std::string& pattern, const std::string& input, size_t 
   std::string ext = path.extension().string();
   if (!ext.empty()) ext.erase(0, 1);
   const std::pair<std::string, std::string> fields[] = {
-      {"{name}", path.stem().string()},
+      {"{name}", FileStem(input)},
       {"{ext}", ext},
       {"{dir}", path.has_parent_path() ? path.parent_path().string() : "."},
       {"{n}", std::to_string(n)}};

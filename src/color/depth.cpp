@@ -21,7 +21,7 @@ Result CheckGivenPalette(int bits, const std::vector<uint32_t>& palette) {
     return Result::Refused("a palette of " + std::to_string(palette.size()) + " colours is more than a " +
                            std::to_string(bits) + "-bit picture holds (" + std::to_string(holds) + ")");
   }
-  if (palette.size() < (bits == 1 ? 1u : 2u)) {
+  if (palette.size() < static_cast<size_t>(FirstColourIndex(bits) + 1)) {
     return Result::Refused("a palette for " + std::to_string(bits) +
                            " bits needs a colour besides entry 0, which is kept for the transparent colour");
   }
@@ -34,13 +34,13 @@ namespace {
 // stored error rounded to single precision. The carried error is the one
 // of the two candidates nearer to zero, measured before the clamp; for a
 // value of 0 or more it is v - q, in 0 .. 7.
-uint8_t Quantize5Bit(int32_t i, ErrorRows<float>& rows, int value) {
-  const double v = static_cast<double>(value) + static_cast<double>(rows.Current()[i]);
+uint8_t Quantize5Bit(int32_t i, ErrorRows<float>& rows, int channel, int value) {
+  const double v = static_cast<double>(value) + static_cast<double>(rows.Current(channel)[i]);
   const double q = std::trunc(v / 8) * 8;
   const double e1 = v - q;
   const double e2 = v - q + 8;
   const double e = std::fabs(e2) <= std::fabs(e1) ? e2 : e1;
-  SpreadError(rows.Current(), rows.Below(), i, e / 16);
+  rows.Spread(channel, i, e / 16);
   return static_cast<uint8_t>(std::clamp(q, 0.0, 248.0));
 }
 
@@ -50,7 +50,7 @@ void Dither5Bit(ImageBuffer& image) {
   if (image.BitCount() != 24) return;
   const int32_t w = image.Width();
   const int32_t h = image.Height();
-  ErrorRows<float> red(w), green(w), blue(w);
+  ErrorRows<float> errors(w);
   ProgressSink* progress = image.GetProgressBar();
   if (progress) progress->SetRange(0, h);
 
@@ -58,13 +58,11 @@ void Dither5Bit(ImageBuffer& image) {
     uint8_t* p = image.Row(y);
     for (int32_t x = 0; x < w; ++x, p += 3) {
       // Red, then green, then blue; the bytes are blue, green, red.
-      p[2] = Quantize5Bit(x + 1, red, p[2]);
-      p[1] = Quantize5Bit(x + 1, green, p[1]);
-      p[0] = Quantize5Bit(x + 1, blue, p[0]);
+      p[2] = Quantize5Bit(x + 1, errors, 0, p[2]);
+      p[1] = Quantize5Bit(x + 1, errors, 1, p[1]);
+      p[0] = Quantize5Bit(x + 1, errors, 2, p[0]);
     }
-    red.NextRow();
-    green.NextRow();
-    blue.NextRow();
+    errors.NextRow();
     if (progress) progress->SetPosition(y);
   }
   if (progress) progress->SetPosition(0);
@@ -104,7 +102,7 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
       } else if (given.size() == static_cast<size_t>(count)) {
         // Fitted over several pictures; entry 0 is still this one's key.
         std::copy(given.begin(), given.end(), palette);
-        if (bits != 1) palette[0] = SwapRedBlue(image.m_transparentColor);
+        if (FirstColourIndex(bits) == 1) palette[0] = SwapRedBlue(image.m_transparentColor);
       } else {
         BuildOptimizedPalette(image, palette, count, target);
       }
@@ -112,7 +110,7 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
       if (image.m_paletteKind != kPaletteQuality) {
         MapToPalette(image, working, usable, target, image.m_ditherMode);
       } else if (image.m_ditherMode != kDitherOrdered) {
-        MapToPaletteExact(image, bits > 1 ? marks : nullptr, working, count, target,
+        MapToPaletteExact(image, FirstColourIndex(bits) == 1 ? marks : nullptr, working, count, target,
                           image.m_ditherMode == kDitherDiffusion);
       } else {
         // Ordered: the exact nearest entry of each colour moved by its threshold.
@@ -125,7 +123,7 @@ Result ChangeColorDepth(ImageBuffer& image, int bits, const std::vector<uint32_t
             WriteRgb24(moved.Row(y) + 3 * x, MovedColour(rgb, offsets[static_cast<size_t>(BayerAt(x, y))]));
           }
         }
-        MapToPaletteExact(moved, bits > 1 ? marks : nullptr, working, count, target, false);
+        MapToPaletteExact(moved, FirstColourIndex(bits) == 1 ? marks : nullptr, working, count, target, false);
       }
       // The given palette stays as it is; the others show transparent
       // pixels in the key colour, as their entry 0 does once a colour is

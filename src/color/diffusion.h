@@ -54,26 +54,33 @@ inline void SpreadError(Slot* current, Slot* below, int32_t i, Unit sixteenth) {
   below[i - 1] = static_cast<Slot>(below[i - 1] + sixteenth * 3);
 }
 
-// The carried errors of one channel: the current row and the row below,
-// width + 2 slots each. Pixel x uses slot x + 1; slots 0 and width + 1 are
-// guard cells for the error that leaves the picture at the sides, dropped
-// at the end of the row like the error below the last row.
+// The carried errors of the three channels (0 red, 1 green, 2 blue): the
+// current row and the row below, width + 2 slots each. Pixel x uses slot
+// x + 1; slots 0 and width + 1 are guard cells for the error that leaves the
+// picture at the sides, dropped at the end of the row like the error below
+// the last row.
 template <typename Slot>
 class ErrorRows {
  public:
-  explicit ErrorRows(int32_t width) : slots_(static_cast<size_t>(width) + 2), rows_(2 * slots_, Slot{}) {}
-  Slot* Current() { return rows_.data() + (swapped_ ? slots_ : 0); }
-  Slot* Below() { return rows_.data() + (swapped_ ? 0 : slots_); }
-  // The row below becomes the current row; the new row below starts at 0.
+  explicit ErrorRows(int32_t width) : slots_(static_cast<size_t>(width) + 2), rows_(6 * slots_, Slot{}) {}
+  Slot* Current(int channel) { return rows_.data() + (2 * static_cast<size_t>(channel) + swapped_) * slots_; }
+  Slot* Below(int channel) { return rows_.data() + (2 * static_cast<size_t>(channel) + !swapped_) * slots_; }
+  // Spreads a channel's error over the four neighbours of slot i;
+  // `sixteenth` is the error divided by 16.
+  template <typename Unit>
+  void Spread(int channel, int32_t i, Unit sixteenth) {
+    SpreadError(Current(channel), Below(channel), i, sixteenth);
+  }
+  // The rows below become the current rows; the new rows below start at 0.
   void NextRow() {
     swapped_ = !swapped_;
-    std::fill(Below(), Below() + slots_, Slot{});
+    for (int c = 0; c < 3; ++c) std::fill(Below(c), Below(c) + slots_, Slot{});
   }
 
  private:
   size_t slots_;
   std::vector<Slot> rows_;
-  bool swapped_ = false;
+  size_t swapped_ = 0;
 };
 
 }  // namespace pixmill

@@ -86,7 +86,8 @@ void FitPalette(const SampleCounts& samples, uint32_t keyColour, uint32_t palett
   std::reverse(counts.begin(), counts.end());
   std::reverse(colours.begin(), colours.end());
 
-  const int slots = bits != 1 ? count - 1 : count;
+  const int first = FirstColourIndex(bits);
+  const int slots = count - first;
   while (n > slots - 1) {
     uint32_t best = 2000000;
     int chosen = 0;
@@ -114,13 +115,8 @@ void FitPalette(const SampleCounts& samples, uint32_t keyColour, uint32_t palett
   }
 
   auto fitted = [&](int i) { return static_cast<size_t>(i) < colours.size() ? colours[static_cast<size_t>(i)] : 0u; };
-  if (bits == 1) {
-    palette[0] = fitted(0);
-    palette[1] = fitted(1);
-  } else {
-    palette[0] = SwapRedBlue(keyColour);
-    for (int i = 0; i <= count - 2; ++i) palette[i + 1] = fitted(i);
-  }
+  if (first == 1) palette[0] = SwapRedBlue(keyColour);
+  for (int i = first; i < count; ++i) palette[i] = fitted(i - first);
 }
 
 void BuildOptimizedPalette(const ImageBuffer& image, uint32_t palette[], int count, int bits) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/choices.h"
 #include "image/image_buffer.h"
 
 namespace pixmill {

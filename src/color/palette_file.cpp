@@ -32,13 +32,6 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
-// The base name without its extension.
-std::string Stem(const std::string& path) {
-  const std::string base = BaseName(path);
-  const size_t dot = base.rfind('.');
-  return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view s) {
@@ -373,7 +366,7 @@ Result WritePaletteFile(const std::string& path, const std::vector<uint32_t>& co
     return refuse.Whole("cannot write " + std::to_string(colours.size()) + " colours (a palette holds 1 to " +
                         std::to_string(kMaxColours) + ")");
   }
-  const std::string bytes = FormatPalette(*format, colours, Stem(path));
+  const std::string bytes = FormatPalette(*format, colours, FileStem(path));
   return WriteFileAtomic(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 

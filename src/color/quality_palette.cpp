@@ -85,6 +85,7 @@
 #include <vector>
 
 #include "color/diffusion.h"
+#include "color/nearest.h"
 #include "color/oklab.h"
 
 namespace pixmill {
@@ -122,152 +123,24 @@ constexpr int Blue(Code c) { return static_cast<int>(c & 31); }
 constexpr Code PackCode(int r, int g, int b) {
   return static_cast<Code>(r) << 10 | static_cast<Code>(g) << 5 | static_cast<Code>(b);
 }
-constexpr Code CellOf(uint32_t rgb) { return PackCode((rgb >> 19) & 31, (rgb >> 11) & 31, (rgb >> 3) & 31); }
 constexpr uint32_t StoredOf(Code c) { return StoredRgb(Red(c), Green(c), Blue(c)); }
 
 // An entry in thirty-firsts of a level: 255 c a channel.
-struct Point {
-  int32_t r;
-  int32_t g;
-  int32_t b;
-};
+using Point = NearestEntry::Point;
 constexpr Point PointOf(Code c) { return {255 * Red(c), 255 * Green(c), 255 * Blue(c)}; }
+
+// The entries as the nearest search takes them: a colour's channel v is 31 v.
+NearestEntry Search(bool continuous) { return NearestEntry(31, continuous); }
+void Reset(NearestEntry& nearest, const std::vector<Code>& entries) {
+  std::vector<Point> points(entries.size());
+  std::transform(entries.begin(), entries.end(), points.begin(), PointOf);
+  nearest.Reset(points);
+}
 
 inline int32_t Distance(int32_t r, int32_t g, int32_t b, const Point& e) {
   const int32_t dr = r - e.r, dg = g - e.g, db = b - e.b;
   return dr * dr + dg * dg + db * db;
 }
-
-// The nearest entry to any colour, through the lists of its cell (see the
-// top of this file).
-class NearestEntries {
- public:
-  // `continuous` for colours anywhere from 8i up to 8i + 8 in a cell's
-  // channel (255 at the top), as diffusion wants them; otherwise the cells
-  // hold whole channels 8i .. 8i + 7.
-  explicit NearestEntries(bool continuous) : reach_(continuous ? 8 : 7) {
-    for (int level = 0; level < kLevels; ++level) at_[level].assign(size_t{1} << (3 * (5 - kShift[level])), kUnknown);
-  }
-
-  void Reset(const std::vector<Code>& entries) {
-    points_.resize(entries.size());
-    std::transform(entries.begin(), entries.end(), points_.begin(), PointOf);
-    for (auto& at : at_) std::fill(at.begin(), at.end(), kUnknown);
-    lists_.clear();
-  }
-
-  // The count, then the positions of the entries that can be nearest in
-  // the cell.
-  const uint16_t* List(Code cell) {
-    const uint32_t at = Find(kLevels - 1, Red(cell), Green(cell), Blue(cell));
-    return &lists_[at];
-  }
-
-  // For an 8-bit colour, the position of the nearest entry, the lowest among
-  // equals; `distance` gets its squared distance. `list` is the one of the
-  // colour's cell.
-  int Nearest(uint32_t rgb, int32_t& distance) { return Nearest(rgb, List(CellOf(rgb)), distance); }
-  int Nearest(uint32_t rgb, const uint16_t* list, int32_t& distance) const {
-    const int32_t r = 31 * static_cast<int32_t>((rgb >> 16) & 0xFF);
-    const int32_t g = 31 * static_cast<int32_t>((rgb >> 8) & 0xFF);
-    const int32_t b = 31 * static_cast<int32_t>(rgb & 0xFF);
-    int chosen = list[1];
-    distance = Distance(r, g, b, points_[chosen]);
-    for (int k = 2; k <= list[0]; ++k) {
-      const int32_t d = Distance(r, g, b, points_[list[k]]);
-      const bool nearer = d < distance;  // written for a conditional move, not a branch
-      distance = nearer ? d : distance;
-      chosen = nearer ? list[k] : chosen;
-    }
-    return chosen;
-  }
-
-  // The same for levels 0..255 that need not be whole (the lists were made
-  // `continuous`). An entry left out of a list is at least one unit farther
-  // than a listed one, far beyond rounding, so this is exact too.
-  int Nearest(const double level[3]) {
-    auto cell = [](double v) { return std::min(static_cast<int>(v / 8), 31); };
-    const uint16_t* list = List(PackCode(cell(level[0]), cell(level[1]), cell(level[2])));
-    const double r = 31 * level[0], g = 31 * level[1], b = 31 * level[2];
-    double least = std::numeric_limits<double>::infinity();
-    int chosen = 0;
-    for (int k = 1; k <= list[0]; ++k) {
-      const Point& e = points_[list[k]];
-      const double dr = r - e.r, dg = g - e.g, db = b - e.b;
-      const double d = (dr * dr + dg * dg) + db * db;
-      const bool nearer = d < least;
-      least = nearer ? d : least;
-      chosen = nearer ? list[k] : chosen;
-    }
-    return chosen;
-  }
-
- private:
-  static constexpr uint32_t kUnknown = 0xFFFFFFFF;
-  // Boxes of 4, 2 and 1 cells a side, each list made from the one before.
-  static constexpr int kLevels = 3;
-  static constexpr int kShift[kLevels] = {2, 1, 0};
-
-  // Where the list of the box at `level` holding cell (r, g, b) starts.
-  uint32_t Find(int level, int r, int g, int b) {
-    const int shift = kShift[level];
-    const int bits = 5 - shift;
-    uint32_t& at = at_[level][static_cast<size_t>((((r >> shift) << bits | (g >> shift)) << bits) | (b >> shift))];
-    if (at == kUnknown) {
-      const uint32_t from = level == 0 ? kUnknown : Find(level - 1, r, g, b);
-      at = Build(r >> shift, g >> shift, b >> shift, 1 << shift, from);
-    }
-    return at;
-  }
-
-  // Makes the list of the box of `size` cells a side at (ir, ig, ib), in
-  // units of its own side, from the list at `from` (every entry when
-  // kUnknown); returns where it starts.
-  uint32_t Build(int ir, int ig, int ib, int size, uint32_t from) {
-    int32_t lo[3], hi[3];
-    const int index[3] = {ir, ig, ib};
-    for (int c = 0; c < 3; ++c) {
-      lo[c] = 31 * 8 * size * index[c];
-      hi[c] = 31 * std::min(8 * size * (index[c] + 1) - 8 + reach_, 255);
-    }
-    const int n = from == kUnknown ? static_cast<int>(points_.size()) : lists_[from];
-    candidates_.resize(static_cast<size_t>(n));
-    near_.resize(static_cast<size_t>(n));
-    for (int k = 0; k < n; ++k) {
-      candidates_[static_cast<size_t>(k)] =
-          from == kUnknown ? static_cast<uint16_t>(k) : lists_[from + 1 + static_cast<uint32_t>(k)];
-    }
-    // Squares of at most 7905 and their sums of three fit in 32 bits.
-    int32_t bound = std::numeric_limits<int32_t>::max();
-    for (int k = 0; k < n; ++k) {
-      const Point& e = points_[candidates_[static_cast<size_t>(k)]];
-      const int32_t x[3] = {e.r, e.g, e.b};
-      int32_t nearest = 0, farthest = 0;
-      for (int c = 0; c < 3; ++c) {
-        const int32_t out = std::max({lo[c] - x[c], 0, x[c] - hi[c]});
-        const int32_t far = std::max(x[c] - lo[c], hi[c] - x[c]);
-        nearest += out * out;
-        farthest += far * far;
-      }
-      near_[static_cast<size_t>(k)] = nearest;
-      bound = std::min(bound, farthest);
-    }
-    const uint32_t at = static_cast<uint32_t>(lists_.size());
-    lists_.push_back(0);
-    for (int k = 0; k < n; ++k) {
-      if (near_[static_cast<size_t>(k)] <= bound) lists_.push_back(candidates_[static_cast<size_t>(k)]);
-    }
-    lists_[at] = static_cast<uint16_t>(lists_.size() - at - 1);
-    return at;
-  }
-
-  int reach_;
-  std::vector<Point> points_;
-  std::vector<uint32_t> at_[kLevels];  // per box of each level: where its list starts, or kUnknown
-  std::vector<uint16_t> lists_;        // per box met: a count, then positions in increasing order
-  std::vector<uint16_t> candidates_;
-  std::vector<int32_t> near_;
-};
 
 // Step 1. A cell met, with its sums.
 struct Cell {
@@ -311,13 +184,13 @@ Colours CollectColours(const ImageBuffer& image, const uint8_t* transparent) {
   };
   // Pixels per cell, then each pixel's low 3 bits a channel stored by cell.
   std::vector<uint32_t> start(kCodes + 1, 0);
-  eachVisible([&](uint32_t c) { ++start[CellOf(c) + 1]; });
+  eachVisible([&](uint32_t c) { ++start[NearestEntry::CellOf(c) + 1]; });
   std::partial_sum(start.begin(), start.end(), start.begin());
   std::vector<uint16_t> low(start[kCodes]);
   {
     std::vector<uint32_t> next(start.begin(), start.end() - 1);
     eachVisible([&](uint32_t c) {
-      low[next[CellOf(c)]++] = static_cast<uint16_t>((c >> 10 & 0x1C0) | (c >> 5 & 0x38) | (c & 7));
+      low[next[NearestEntry::CellOf(c)]++] = static_cast<uint16_t>((c >> 10 & 0x1C0) | (c >> 5 & 0x38) | (c & 7));
     });
   }
   Colours out;
@@ -580,7 +453,7 @@ struct Tally {
 
 // Step 3, one assignment: every cell (`wholeCells`) or colour to its nearest
 // centre. Returns the total squared error; `cost` gets each cell's.
-int64_t Assign(const Colours& colours, NearestEntries& nearest, const std::vector<Code>& centres, bool wholeCells,
+int64_t Assign(const Colours& colours, NearestEntry& nearest, const std::vector<Code>& centres, bool wholeCells,
                std::vector<Tally>& tally, std::vector<int64_t>& cost) {
   const size_t k = centres.size();
   std::vector<Point> points(k);
@@ -610,7 +483,7 @@ int64_t Assign(const Colours& colours, NearestEntries& nearest, const std::vecto
       }
     }
   } else {
-    nearest.Reset(centres);
+    Reset(nearest, centres);
   }
   int64_t total = 0;
   for (size_t i = 0; i < n; ++i) {
@@ -618,15 +491,14 @@ int64_t Assign(const Colours& colours, NearestEntries& nearest, const std::vecto
     int entry = -1;
     if (!chosen.empty()) {
       entry = static_cast<int>(chosen[i]);
-    } else if (const uint16_t* list = nearest.List(cell.code); list[0] == 1 || wholeCells) {
+    } else if (const auto list = nearest.Candidates(cell.code); list.size() == 1 || wholeCells) {
       // The nearest to the cell's mean has the least error for all of it.
       double least = std::numeric_limits<double>::infinity();
-      for (int e = 1; e <= list[0]; ++e) {
-        const Point& q = points[list[e]];
+      for (const NearestEntry::Candidate& q : list) {
         const double d = ((colours.mean[0][i] - q.r) * (colours.mean[0][i] - q.r) +
                           (colours.mean[1][i] - q.g) * (colours.mean[1][i] - q.g)) +
                          (colours.mean[2][i] - q.b) * (colours.mean[2][i] - q.b);
-        if (d < least) least = d, entry = list[e];
+        if (d < least) least = d, entry = q.position;
       }
     } else {
       cost[i] = 0;
@@ -634,7 +506,7 @@ int64_t Assign(const Colours& colours, NearestEntries& nearest, const std::vecto
         const uint32_t rgb = colours.rgb[j];
         const uint64_t count = colours.count[j];
         int32_t d;
-        Tally& t = tally[static_cast<size_t>(nearest.Nearest(rgb, list, d))];
+        Tally& t = tally[static_cast<size_t>(nearest.Nearest(list, rgb, d))];
         t.count += count;
         t.sum[0] += count * (rgb >> 16);
         t.sum[1] += count * ((rgb >> 8) & 0xFF);
@@ -675,7 +547,7 @@ struct Fit {
 
 // Step 3: Lloyd's rounds from `centres` over whole cells or over every
 // colour, while the error falls; the best round's centres.
-Fit Lloyd(const Colours& colours, std::vector<Code> centres, bool wholeCells, NearestEntries& nearest) {
+Fit Lloyd(const Colours& colours, std::vector<Code> centres, bool wholeCells, NearestEntry& nearest) {
   std::vector<Tally> tally;
   std::vector<int64_t> cost;
   std::vector<uint8_t> taken(kCodes, 0);
@@ -739,7 +611,7 @@ Fit Lloyd(const Colours& colours, std::vector<Code> centres, bool wholeCells, Ne
 // cost least to lose (their cells going to the second nearest, each as a
 // whole) to the cell that costs the most, and is kept when the rounds after
 // it end with less error.
-Fit Improve(const Colours& colours, Fit fit, bool wholeCells, NearestEntries& nearest) {
+Fit Improve(const Colours& colours, Fit fit, bool wholeCells, NearestEntry& nearest) {
   std::vector<Tally> tally;
   std::vector<int64_t> cost;
   const size_t cells = colours.cells.size() - 1;
@@ -855,7 +727,7 @@ std::vector<Code> FitColours(const Colours& colours, int slots) {
       use.push_back(nearestUse[c]);
     }
   } else {
-    NearestEntries nearest(false);
+    NearestEntry nearest = Search(false);
     // Whole cells first, unless there are fewer cells than entries.
     const bool wholeCells = colours.cells.size() - 1 >= static_cast<size_t>(slots);
     const bool small = slots <= kSmall;
@@ -948,7 +820,7 @@ struct Neighbours {
 
 void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, uint32_t palette[], int count,
                          int bits) {
-  const int first = bits > 1 ? 1 : 0;
+  const int first = FirstColourIndex(bits);
   const int slots = count - first;
   std::fill(palette, palette + count, 0u);
   if (first == 1) palette[0] = SwapRedBlue(image.m_transparentColor);
@@ -960,14 +832,14 @@ void BuildQualityPalette(const ImageBuffer& image, const uint8_t* transparent, u
 
 void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, ImageBuffer& target, int count, int bits,
                        bool diffused) {
-  const int first = bits > 1 ? 1 : 0;
+  const int first = FirstColourIndex(bits);
   std::vector<Code> entries;
   for (int i = first; i < count; ++i) {
     const uint32_t c = target.GetPaletteColor(static_cast<uint32_t>(i));
     entries.push_back(PackCode(Channel5(c >> 16), Channel5(c >> 8), Channel5(c)));
   }
-  NearestEntries nearest(diffused);
-  nearest.Reset(entries);
+  NearestEntry nearest = Search(diffused);
+  Reset(nearest, entries);
   const double limit = kCarryShare * Spacing(entries);
   ProgressSink* progress = source.GetProgressBar();
   if (progress) progress->SetRange(0, source.Height());
@@ -980,7 +852,7 @@ void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, Im
   // With diffusion the rows above and below are read too, for the contrast.
   std::vector<uint32_t> above(static_cast<size_t>(w)), colours(static_cast<size_t>(w)), below(static_cast<size_t>(w));
   std::vector<uint8_t> indices(static_cast<size_t>(w));
-  ErrorRows<double> red(diffused ? w : 0), green(diffused ? w : 0), blue(diffused ? w : 0);
+  ErrorRows<double> errors(diffused ? w : 0);
   if (diffused) source.GetRowPixels(0, below.data());
   for (int32_t y = 0; y < h; ++y) {
     const uint8_t* hidden = hiddenRow(y);
@@ -1013,7 +885,7 @@ void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, Im
         const uint32_t c = colours[sx];
         const int32_t i = x + 1;
         const double share = CalmShare(around.Contrast(x));
-        double carried[3] = {share * red.Current()[i], share * green.Current()[i], share * blue.Current()[i]};
+        double carried[3] = {share * errors.Current(0)[i], share * errors.Current(1)[i], share * errors.Current(2)[i]};
         const double length = std::sqrt((carried[0] * carried[0] + carried[1] * carried[1]) + carried[2] * carried[2]);
         if (length > limit) {
           for (double& e : carried) e *= limit / length;
@@ -1023,14 +895,12 @@ void MapToPaletteExact(const ImageBuffer& source, const uint8_t* transparent, Im
                                 std::clamp((c & 0xFF) + carried[2], 0.0, 255.0)};
         const int k = nearest.Nearest(want);
         const Code got = entries[static_cast<size_t>(k)];
-        SpreadError(red.Current(), red.Below(), i, (want[0] - ShownLevel(Red(got))) / 16);
-        SpreadError(green.Current(), green.Below(), i, (want[1] - ShownLevel(Green(got))) / 16);
-        SpreadError(blue.Current(), blue.Below(), i, (want[2] - ShownLevel(Blue(got))) / 16);
+        errors.Spread(0, i, (want[0] - ShownLevel(Red(got))) / 16);
+        errors.Spread(1, i, (want[1] - ShownLevel(Green(got))) / 16);
+        errors.Spread(2, i, (want[2] - ShownLevel(Blue(got))) / 16);
         indices[sx] = static_cast<uint8_t>(first + k);
       }
-      red.NextRow();
-      green.NextRow();
-      blue.NextRow();
+      errors.NextRow();
     }
     target.SetIndexRow(y, indices.data());
     if (progress) progress->SetPosition(y);

@@ -18,7 +18,9 @@ namespace pixmill {
 inline constexpr uint8_t kLzssMagic[4] = {'L', 'Z', 'S', 'S'};
 
 // True when the bytes start with the letters "LZSS".
-bool HasLzssMagic(const uint8_t* data, size_t size);
+inline bool HasLzssMagic(const uint8_t* data, size_t size) {
+  return size >= 4 && data[0] == 'L' && data[1] == 'Z' && data[2] == 'S' && data[3] == 'S';
+}
 
 class LzssCodec {
  public:
@@ -46,8 +48,6 @@ class LzssCodec {
   std::vector<uint8_t> TakeBytes() { return std::move(m_result); }
 
  private:
-  static Result Fault(const uint8_t* stream, int64_t size);
-
   ProgressSink* m_progress = nullptr;
   std::vector<uint8_t> m_result;
 };

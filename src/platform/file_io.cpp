@@ -114,6 +114,14 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string FileStem(const std::string& path) {
+  const std::string base = BaseName(path);
+  const size_t dot = base.rfind('.');
+  return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+}
+
+std::string TitleOf(const std::string& fileName) { return fileName.substr(0, fileName.find('.')); }
+
 Result ReadWholeFile(const std::string& path, FileBytes& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return Failed("cannot open " + path, errno);

@@ -46,7 +46,12 @@ inline Result WriteFileAtomic(const std::string& path, const uint8_t* data, size
   return WriteFileAtomic(path, {Piece{data, size}});
 }
 
-// The last path component (after the last '/'), or the whole path.
+// The parts of a file name: the last path component (after the last '/'),
+// or the whole path; that without its extension (the part from its last
+// dot, unless the name starts there); and the name before its first dot,
+// which is what Save proposes.
 std::string BaseName(const std::string& path);
+std::string FileStem(const std::string& path);
+std::string TitleOf(const std::string& fileName);
 
 }  // namespace pixmill

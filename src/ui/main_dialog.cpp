@@ -341,15 +341,21 @@ void MainDialog::OnOpen() {
   LoadPath(path);
 }
 
-bool MainDialog::LoadPath(const QString& path) {
-  const bool recorded = m_history.Record(m_doc).ok();
+Result MainDialog::Change(const std::function<Result()>& command, bool* recorded) {
+  const bool kept = m_history.Record(m_doc).ok();
+  if (recorded) *recorded = kept;
   Result r;
   {
     WaitCursor wait;
-    r = LoadCommand(m_doc, ToPath(path));
+    r = command();
   }
+  if (!r.ok() && kept) m_history.ForgetIfUnchanged(m_doc);
+  return r;
+}
+
+bool MainDialog::LoadPath(const QString& path) {
+  const Result r = Change([&] { return LoadCommand(m_doc, ToPath(path)); });
   if (!r.ok()) {
-    if (recorded) m_history.ForgetIfUnchanged(m_doc);
     Report(tr("%1 を読み込めませんでした。").arg(FromUtf8(BaseName(ToPath(path)))), r, false);
     return false;
   }
@@ -578,13 +584,7 @@ void MainDialog::OnSave() {
 
 void MainDialog::OnTransparent() {
   if (m_doc.image.GetBits() == nullptr || m_doc.image.BitCount() == 1) return;
-  const bool recorded = m_history.Record(m_doc).ok();
-  Result r;
-  {
-    WaitCursor wait;
-    r = TransparentCommand(m_doc);
-  }
-  if (!r.ok() && recorded) m_history.ForgetIfUnchanged(m_doc);
+  (void)Change([this] { return TransparentCommand(m_doc); });
   PictureChanged();
 }
 
@@ -626,13 +626,7 @@ void MainDialog::OnScale() {
   const auto whole = [](double v) {
     return static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
   };
-  const bool recorded = m_history.Record(m_doc).ok();
-  Result r;
-  {
-    WaitCursor wait;
-    r = ScaleCommand(m_doc, whole(dialog.m_newWidth), whole(dialog.m_newHeight));
-  }
-  if (!r.ok() && recorded) m_history.ForgetIfUnchanged(m_doc);
+  const Result r = Change([&] { return ScaleCommand(m_doc, whole(dialog.m_newWidth), whole(dialog.m_newHeight)); });
   PictureChanged();
   Report(tr("拡大縮小できませんでした。"), r, false);
 }
@@ -660,13 +654,8 @@ void MainDialog::OnColor() {
   }
   const int depth = DepthOfChoice(dialog.m_depthChoice);
   if (depth == 0) return;
-  const bool recorded = m_history.Record(m_doc).ok();
-  Result r;
-  {
-    WaitCursor wait;
-    r = ColourCommand(m_doc, settings, depth);
-  }
-  if (!r.ok() && recorded) m_history.ForgetIfUnchanged(m_doc);
+  bool recorded = false;
+  const Result r = Change([&] { return ColourCommand(m_doc, settings, depth); }, &recorded);
   PictureChanged();
   Report(tr("色数を変更できませんでした。"), r, false);
   if (!r.ok() || !recorded) return;

@@ -15,6 +15,7 @@
 #include <QRegion>
 #include <QScrollBar>
 #include <QToolButton>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -125,6 +126,11 @@ class MainDialog : public QDialog {
   // The option dialog is gone from the screen and what it covered of the
   // window repainted before the long work of its command starts.
   void Settle();
+  // Runs a command that may change the document as one undo step: the
+  // state before it is kept, the wait cursor shows while it runs, and the
+  // step is forgotten when the command fails and changed nothing.
+  // `recorded` tells whether the step was kept.
+  Result Change(const std::function<Result()>& command, bool* recorded = nullptr);
   // Shows why a command failed, reading or writing a file; nothing for a
   // cancel or nothing to do.
   void Report(const QString& what, const Result& r, bool writing);

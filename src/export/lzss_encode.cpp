@@ -1,5 +1,6 @@
-#include "export/lzss.h"
-
+// Compressing into an LZSS stream. The match search gives exactly the
+// answer of a plain scan of every start in the window, found through hash
+// lists of the bytes at each position.
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "export/lzss.h"
 #include "platform/bytes.h"
 
 #if defined(__SSE2__)
@@ -298,11 +300,6 @@ class FlagWriter {
   size_t tokens_ = 0;
 };
 
-// A match token's two bytes: the distance in the first and the top 3 bits
-// of the second, the length less 3 in the low 5 bits of the second.
-inline int64_t MatchDistance(unsigned first, unsigned second) { return first * 8 + (second >> 5); }
-inline int64_t MatchLength(unsigned second) { return (second & 31) + LzssCodec::kMinMatch; }
-
 Result TooManyFlags(const std::string& flagBytes) {
   return Result::Refused("the LZSS stream would need " + flagBytes + " flag bytes; at most " +
                              std::to_string(LzssCodec::kMaxFlagBytes) + " fit",
@@ -310,8 +307,6 @@ Result TooManyFlags(const std::string& flagBytes) {
 }
 
 }  // namespace
-
-bool HasLzssMagic(const uint8_t* data, size_t size) { return size >= 4 && std::memcmp(data, kLzssMagic, 4) == 0; }
 
 // The match search gives exactly the answer of trying every start from the
 // farthest (p - 2047) to the nearest, keeping a strictly longer agreement
@@ -396,174 +391,6 @@ Result LzssCodec::Encode(const uint8_t* src, int64_t count) {
   if (flagBytes) std::memcpy(m_result.data() + kHeaderSize, flags.Bytes().data(), flagBytes);
   if (dataSize) std::memcpy(m_result.data() + kHeaderSize + flagBytes, data.get(), dataSize);
   return Result::Done();
-}
-
-Result LzssCodec::Decode(const uint8_t* s, int64_t size) {
-  m_result.clear();
-  if (size < kHeaderSize) {
-    return Result::Refused("the LZSS stream is " + std::to_string(size) +
-                           " bytes long, shorter than its 6-byte header");
-  }
-  const int64_t flagCount = ReadBe16(s + 4);
-  if (kHeaderSize + flagCount > size) {
-    return Result::Refused("the LZSS stream declares " + std::to_string(flagCount) + " flag bytes but holds only " +
-                           std::to_string(size - kHeaderSize) + " bytes after its header");
-  }
-  const uint8_t* flags = s + kHeaderSize;
-  const int64_t tokenLimit = flagCount * 8;
-
-  const int64_t start = kHeaderSize + flagCount;
-  auto flagBit = [flags](int64_t t) { return (flags[t >> 3] >> (7 - (t & 7))) & 1; };
-
-  // First pass: the exact output size, and whether every token is sound,
-  // without a branch on the kind of token.
-  int64_t out = 0;
-  int64_t r = start;
-  int64_t t = 0;
-  bool sound = true;
-  // Token by token, with every test; when `untilGroups`, only until the
-  // loop below may take over.
-  auto careful = [&](bool untilGroups) {
-    for (; r + 1 < size; ++t) {
-      if (t >= tokenLimit) return;
-      if ((t & 7) == 0) {
-        if (untilGroups && out >= kMaxDistance && t + 8 <= tokenLimit && r + 16 <= size) return;
-        // Eight literals in a row (a zero flag byte) at once.
-        if (flags[t >> 3] == 0 && r + 8 <= size) {
-          out += 8;
-          r += 8;
-          t += 7;
-          continue;
-        }
-      }
-      const int64_t match = flagBit(t);
-      const int64_t distance = MatchDistance(s[r], s[r + 1]);
-      const int64_t length = MatchLength(s[r + 1]);
-      sound &= !(match & ((distance == 0) | (distance > out)));
-      out += 1 + ((length - 1) & -match);  // a select, not a branch
-      r += 1 + match;
-    }
-  };
-  careful(true);
-  // The bulk of a stream, a flag byte's eight tokens at a time: once 2047
-  // bytes are out no distance reaches before the start, and while the eight
-  // tokens' at most 16 bytes are in the stream no read needs a test.
-  bool zeroDistance = false;
-  if ((t & 7) == 0 && out >= kMaxDistance) {
-    for (; t + 8 <= tokenLimit && r + 16 <= size; t += 8) {
-      const unsigned group = flags[t >> 3];
-      if (group == 0) {
-        out += 8;
-        r += 8;
-        continue;
-      }
-#pragma GCC unroll 8
-      for (int bit = 7; bit >= 0; --bit) {
-        const int64_t match = (group >> bit) & 1;
-        const int64_t length = MatchLength(s[r + 1]);
-        zeroDistance |= match & (MatchDistance(s[r], s[r + 1]) == 0);
-        out += 1 + ((length - 1) & -match);
-        r += 1 + match;
-      }
-    }
-  }
-  sound &= !zeroDistance;
-  careful(false);
-  if (r + 1 == size && t < tokenLimit && !flagBit(t)) {  // a last literal
-    ++out;
-    ++r;
-    ++t;
-  }
-  if (!sound || r < size) return Fault(s, size);
-
-  // Second pass: expand. Every token copies 40 bytes - a literal from the
-  // stream, a match from the output - and moves on by its length, so the
-  // kind of token needs no branch; the spare bytes at the end take what a
-  // copy writes past its length, and later tokens overwrite it. Matches less
-  // than 16 back overlap what a 16-byte copy reads and go byte by byte.
-  constexpr size_t kSpare = 64;
-  std::vector<uint8_t> output(static_cast<size_t>(out) + kSpare);
-  uint8_t* o = output.data();
-  size_t w = 0;
-  r = start;
-  t = 0;
-  for (; r + 48 <= size; ++t) {
-    if ((t & 7) == 0 && flags[t >> 3] == 0) {  // eight literals
-      std::memcpy(o + w, s + r, 8);
-      w += 8;
-      r += 8;
-      t += 7;
-      continue;
-    }
-    const size_t match = static_cast<size_t>(flagBit(t));
-    const auto distance = static_cast<size_t>(MatchDistance(s[r], s[r + 1]));
-    const auto length = static_cast<size_t>(MatchLength(s[r + 1]));
-    if (match && distance < 16) {
-      const uint8_t* from = o + w - distance;
-      for (size_t k = 0; k < length; ++k) o[w + k] = from[k];
-    } else {
-      const uintptr_t pick = static_cast<uintptr_t>(0) - match;  // all ones for a match
-      const uintptr_t back = reinterpret_cast<uintptr_t>(o) + w - distance;
-      const uint8_t* from =
-          reinterpret_cast<const uint8_t*>((back & pick) | (reinterpret_cast<uintptr_t>(s + r) & ~pick));
-      std::memcpy(o + w, from, 16);
-      std::memcpy(o + w + 16, from + 16, 16);
-      std::memcpy(o + w + 32, from + 32, 8);
-    }
-    w += 1 + ((length - 1) & (static_cast<size_t>(0) - match));
-    r += 1 + match;
-  }
-  for (; r < size; ++t) {
-    if (flagBit(t)) {
-      const auto distance = static_cast<size_t>(MatchDistance(s[r], s[r + 1]));
-      const auto length = static_cast<size_t>(MatchLength(s[r + 1]));
-      const uint8_t* from = o + w - distance;
-      for (size_t k = 0; k < length; ++k) o[w + k] = from[k];
-      w += length;
-      r += 2;
-    } else {
-      o[w++] = s[r++];
-    }
-  }
-  output.resize(static_cast<size_t>(out));
-  m_result = std::move(output);
-  return Result::Done();
-}
-
-// Finds the first fault of a stream the fast pass found unsound, and says
-// what it is.
-Result LzssCodec::Fault(const uint8_t* s, int64_t size) {
-  const int64_t flagCount = ReadBe16(s + 4);
-  const uint8_t* flags = s + kHeaderSize;
-  const int64_t tokenLimit = flagCount * 8;
-  int64_t out = 0;
-  int64_t r = kHeaderSize + flagCount;
-  for (int64_t t = 0; r < size; ++t) {
-    if (t >= tokenLimit) {
-      return Result::Refused("the LZSS stream holds more tokens than its " + std::to_string(tokenLimit) +
-                             " flag bits (data left at offset " + std::to_string(r) + ")");
-    }
-    if ((flags[t >> 3] >> (7 - (t & 7))) & 1) {
-      if (r + 1 >= size) {
-        return Result::Refused("the LZSS match at offset " + std::to_string(r) + " lacks its second byte");
-      }
-      const int64_t distance = MatchDistance(s[r], s[r + 1]);
-      if (distance == 0) {
-        return Result::Refused("the LZSS match at offset " + std::to_string(r) + " has distance 0");
-      }
-      if (distance > out) {
-        return Result::Refused("the LZSS match at offset " + std::to_string(r) + " reaches " +
-                               std::to_string(distance) + " bytes back, before the start of the output (" +
-                               std::to_string(out) + " bytes so far)");
-      }
-      out += MatchLength(s[r + 1]);
-      r += 2;
-    } else {
-      out += 1;
-      r += 1;
-    }
-  }
-  return Result::Refused("the LZSS stream is malformed");
 }
 
 }  // namespace pixmill
