@@ -6,7 +6,7 @@
 // every pixel of the picture for this mapping (k-means, each entry a colour
 // the console can show); the mapping gives every pixel the index of the
 // entry nearest to it, exactly, with or without error diffusion. How both
-// work is told in quality_palette.cpp.
+// work is told in docs/quality-palette.md.
 // Above 1 bit index 0 is kept for the transparent colour and never given to
 // a visible pixel.
 #pragma once
