@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QVBoxLayout>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -29,6 +31,14 @@ class ModalDialog : public QDialog {
     return QDialog::exec();
   }
 };
+
+// What the dialogs are built of: a radio added to a group and a layout,
+// a framed group, a dialog's caption and font, and its size fixed at what
+// its layout wants.
+QRadioButton* AddRadio(QButtonGroup& group, QVBoxLayout* layout, const QString& caption, int index);
+QGroupBox* Group(const QString& caption, QVBoxLayout*& inner);
+void PrepareDialog(QDialog* d, const QString& caption);
+void FixSize(QDialog* d);
 
 // Selects the button of `index` in an exclusive group, or none for -1.
 void SelectRadio(QButtonGroup& group, int index);

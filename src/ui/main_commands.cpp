@@ -1,0 +1,289 @@
+// The main window's commands: Open, Save, Convert, Scale, Colour,
+// Transparent, undo and redo, the palette file; each says why it failed.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "app/convert_rules.h"
+#include "platform/file_io.h"
+#include "platform/version.h"
+#include "ui/app_icon.h"
+#include "ui/dialog_units.h"
+#include "ui/main_dialog.h"
+
+namespace pixmill::ui {
+
+namespace {
+
+constexpr const char* kOpenFilter =
+    "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*.BMP|ﾋﾞｯﾄﾏｯﾌﾟ(*.0)|*.0|ﾋﾞｯﾄﾏｯﾌﾟ(*.1)|*.1|ﾃｸｽﾁｬ(*.d)|*.d|ALL(*.*)|*.*||";
+
+// What lies behind a failure, in the program's words; empty when unknown.
+QString CauseText(Result::Cause cause, bool writing) {
+  using C = Result::Cause;
+  switch (cause) {
+    case C::kNotFound:
+      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "書き込む先のフォルダがありません。")
+                     : QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルが見つかりません。");
+    case C::kNoPermission:
+      return writing
+                 ? QCoreApplication::translate("pixmill::ui::MainDialog", "このフォルダに書き込む権限がありません。")
+                 : QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルを読む権限がありません。");
+    case C::kIsFolder:
+      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "同じ名前のフォルダがあります。")
+                     : QCoreApplication::translate("pixmill::ui::MainDialog", "フォルダは読み込めません。");
+    case C::kNoSpace:
+      return QCoreApplication::translate("pixmill::ui::MainDialog", "ディスクがいっぱいです。");
+    case C::kNotAPicture:
+      return QCoreApplication::translate("pixmill::ui::MainDialog",
+                                         "このプログラムが読める画像ではありません（BMP、PNG、書き出したデータ）。");
+    case C::kDamaged:
+      return QCoreApplication::translate("pixmill::ui::MainDialog", "ファイルが壊れています。");
+    case C::kTooLarge:
+      return writing ? QCoreApplication::translate("pixmill::ui::MainDialog", "書き出せる大きさを超えています。")
+                     : QCoreApplication::translate("pixmill::ui::MainDialog", "画像が大きすぎます。");
+    case C::kNoMemory:
+      return QCoreApplication::translate("pixmill::ui::MainDialog", "メモリが足りません。");
+    case C::kUnknown:
+      break;
+  }
+  return {};
+}
+
+// Passes the save prompt on, keeping the path chosen for a message, and
+// lets the window settle once the dialog has gone.
+class AnsweredPrompt : public SavePathPrompt {
+ public:
+  AnsweredPrompt(SavePathPrompt& inner, std::function<void()> settle) : inner_(inner), settle_(std::move(settle)) {}
+  std::optional<std::string> AskSavePath(const SaveRequest& request) override {
+    const std::optional<std::string> answer = inner_.AskSavePath(request);
+    if (answer) path = *answer;
+    settle_();
+    return answer;
+  }
+  std::string path;
+
+ private:
+  SavePathPrompt& inner_;
+  std::function<void()> settle_;
+};
+
+}  // namespace
+
+QString MainDialog::AskOpenPath() {
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+  std::vector<FileFilter> filters = ParseFilterString(kOpenFilter);
+  // PNG, which people keep their pixel art in, after the classic entries.
+  filters.push_back({"PNG(*.png)", "*.png"});
+  const QStringList names = QtNameFilters(filters);
+  dialog.setNameFilters(names);
+  dialog.selectNameFilter(names.front());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+QString MainDialog::AskPalettePath(bool save) {
+  QFileDialog dialog(this);
+  QStringList filters = {tr("パレット (*.gpl *.pal *.act *.hex *.txt)")};
+  if (save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("gpl"));
+    dialog.selectFile(FromUtf8(TitleOf(m_doc.fileName)) + QStringLiteral(".gpl"));
+  } else {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    filters << tr("パレットのある画像 (*.bmp *.BMP *.png *.0 *.1 *.d)");
+  }
+  dialog.setNameFilters(filters << QCoreApplication::translate("Filters", "ALL(*.*)") + QStringLiteral(" (*)"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+void MainDialog::OnSavePalette() {
+  if (m_doc.image.GetBits() == nullptr) return;
+  if (m_doc.image.BitCount() > 8) {
+    Report(tr("パレットを保存できません。"), SavePaletteCommand(m_doc, {}), true);
+    return;
+  }
+  const QString path = AskPalettePath(true);
+  if (path.isEmpty()) return;
+  Report(tr("%1 に保存できませんでした。").arg(QFileInfo(path).fileName()), SavePaletteCommand(m_doc, ToPath(path)),
+         true);
+}
+
+void MainDialog::OnOpen() {
+  const QString path = AskOpenPath();
+  if (path.isEmpty()) return;
+  Settle();
+  LoadPath(path);
+}
+
+Result MainDialog::Change(const std::function<Result()>& command, bool* recorded) {
+  const bool kept = m_history.Record(m_doc).ok();
+  if (recorded) *recorded = kept;
+  Result r;
+  {
+    WaitCursor wait;
+    r = command();
+  }
+  if (!r.ok() && kept) m_history.ForgetIfUnchanged(m_doc);
+  return r;
+}
+
+bool MainDialog::LoadPath(const QString& path) {
+  const Result r = Change([&] { return LoadCommand(m_doc, ToPath(path)); });
+  if (!r.ok()) {
+    Report(tr("%1 を読み込めませんでした。").arg(FromUtf8(BaseName(ToPath(path)))), r, false);
+    return false;
+  }
+  PictureChanged();
+  return true;
+}
+
+void MainDialog::Report(const QString& what, const Result& r, bool writing) {
+  if (r.ok() || r.kind() == Result::Kind::kCancelled || r.kind() == Result::Kind::kNothingToDo) return;
+  QString text = what;
+  const QString cause = CauseText(r.cause(), writing);
+  if (!cause.isEmpty()) text += QStringLiteral("\n") + cause;
+  text += QStringLiteral("\n(") + FromUtf8(r.reason()) + QStringLiteral(")");
+  messages_->ShowFailure(text.toStdString());
+}
+
+void MainDialog::OnSave() {
+  if (m_doc.image.GetBits() == nullptr) return;
+  AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
+  const Result r = SaveCommand(m_doc, prompt);
+  Report(tr("%1 に保存できませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+}
+
+void MainDialog::OnTransparent() {
+  if (m_doc.image.GetBits() == nullptr || m_doc.image.BitCount() == 1) return;
+  (void)Change([this] { return TransparentCommand(m_doc); });
+  PictureChanged();
+}
+
+void MainDialog::OnConvert() {
+  if (m_doc.image.GetBits() == nullptr) return;
+  // Built once and shown again for every export: it opens as new each time.
+  if (convertDialog_ == nullptr) convertDialog_ = new ConvertDialog(this);
+  ConvertDialog& dialog = *convertDialog_;
+  dialog.m_width = m_doc.image.Width();
+  dialog.m_height = m_doc.image.Height();
+  dialog.m_bitCount = m_doc.image.BitCount();
+  if (RunModal(dialog) == QDialog::Accepted) {
+    const ExportChoices choices{dialog.m_form, dialog.m_output, dialog.m_lzss, dialog.m_palette};
+    if (choices.form < 0) {
+      Report(tr("この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。"),
+             Result::Refused(NoFormReason(m_doc.image.BitCount(), m_doc.image.Width())), true);
+    } else {
+      AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
+      Result r;
+      {
+        WaitCursor wait;
+        r = ConvertCommand(m_doc, choices, prompt, messages_);
+      }
+      Report(tr("%1 にコンバートできませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+    }
+  }
+  update();
+}
+
+void MainDialog::OnScale() {
+  if (m_doc.image.GetBits() == nullptr) return;
+  ScaleDialog dialog(this, messages_);
+  dialog.m_widthText = QString::number(m_doc.image.Width());
+  dialog.m_heightText = QString::number(m_doc.image.Height());
+  dialog.m_keepAspectBox = m_keepAspect;
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  Settle();
+  m_keepAspect = dialog.m_keepAspectBox;
+  const auto whole = [](double v) {
+    return static_cast<int32_t>(std::clamp(std::trunc(v), -2147483648.0, 2147483647.0));
+  };
+  const Result r = Change([&] { return ScaleCommand(m_doc, whole(dialog.m_newWidth), whole(dialog.m_newHeight)); });
+  PictureChanged();
+  Report(tr("拡大縮小できませんでした。"), r, false);
+}
+
+void MainDialog::OnColor() {
+  if (m_doc.image.GetBits() == nullptr) return;
+  ColorDialog dialog(this, messages_);
+  dialog.m_depthChoice = DepthChoiceOf(m_doc.image.BitCount());
+  dialog.m_dither = m_ditherChoice;
+  dialog.m_paletteType = m_paletteChoice;
+  dialog.m_paletteFile = m_paletteFile;
+  dialog.askPaletteFile = [this] { return AskPalettePath(false); };
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  Settle();
+  m_ditherChoice = dialog.m_dither;
+  m_paletteChoice = dialog.m_paletteType;
+  m_paletteFile = dialog.m_paletteFile;
+  ColorSettings settings{m_ditherChoice, m_paletteChoice, dialog.m_precisionValue, {}};
+  if (m_paletteChoice == kPaletteGiven) {
+    // Read afresh each time: the file may have changed since it was chosen.
+    if (Result r = ReadPalette(ToPath(m_paletteFile), settings.palette); !r.ok()) {
+      Report(tr("パレット %1 を読み込めませんでした。").arg(QFileInfo(m_paletteFile).fileName()), r, false);
+      return;
+    }
+  }
+  const int depth = DepthOfChoice(dialog.m_depthChoice);
+  if (depth == 0) return;
+  bool recorded = false;
+  const Result r = Change([&] { return ColourCommand(m_doc, settings, depth); }, &recorded);
+  PictureChanged();
+  Report(tr("色数を変更できませんでした。"), r, false);
+  if (!r.ok() || !recorded) return;
+  // How far the change moved the picture: measured on copies beside the
+  // window, which stays free meanwhile.
+  auto before = std::make_shared<ImageBuffer>();
+  auto after = std::make_shared<ImageBuffer>();
+  const ImageBuffer* previous = m_history.Previous();
+  if (previous == nullptr || !before->CopyPictureFrom(*previous).ok() || !after->CopyPictureFrom(m_doc.image).ok()) {
+    return;
+  }
+  measuredSerial_ = pictureSerial_;
+  measuredDepth_ = depth;
+  measuring_.setFuture(
+      QtConcurrent::run([before, after] { return MeasureChange(*before, *after, after->TransparentMask()); }));
+}
+
+void MainDialog::ShowMeasuredChange() {
+  if (measuredSerial_ != pictureSerial_) return;  // the picture has changed since
+  const ChangeReport change = measuring_.result();
+  changeReport_ =
+      tr("%1bit: PSNR %2 dB, ΔE %3").arg(measuredDepth_).arg(change.psnr, 0, 'f', 2).arg(change.meanDeltaE, 0, 'f', 2);
+  if (!preview->underMouse()) pixelStatus->setText(changeReport_);
+}
+
+void MainDialog::OnUndo() {
+  if (m_history.Undo(m_doc)) PictureChanged();
+}
+
+void MainDialog::OnRedo() {
+  if (m_history.Redo(m_doc)) PictureChanged();
+}
+
+void MainDialog::OnAbout() {
+  AboutDialog about(this);
+  RunAbout(about);
+}
+
+}  // namespace pixmill::ui
