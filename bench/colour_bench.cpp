@@ -26,7 +26,7 @@ void BM_DepthChange(benchmark::State& state) {
     state.PauseTiming();
     ImageBuffer img;
     testing::Copy(Photo(4096), img);
-    ApplyColorSettings(img, {1, 0, 8});
+    ApplyColourSettings(img, {1, 0, 8});
     state.ResumeTiming();
     benchmark::DoNotOptimize(ChangeColorDepth(img, bits));
   }

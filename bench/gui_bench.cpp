@@ -81,7 +81,7 @@ void Fill(ImageBuffer& image, int side, int bits) {
   (void)image.Create(side, side, 24);
   pixmill::testing::FillPhotoLike(image, 5);
   if (bits == 8) {
-    ApplyColorSettings(image, {0, 0, 8});
+    ApplyColourSettings(image, {0, 0, 8});
     (void)ChangeColorDepth(image, 8);
   }
 }

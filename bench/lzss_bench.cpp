@@ -50,7 +50,7 @@ Bytes DiffusedGradient() {
       WriteRgb24(img.Row(y) + 3 * x, r << 16 | g << 8 | b);
     }
   }
-  ApplyColorSettings(img, {1, 0, 8});
+  ApplyColourSettings(img, {1, 0, 8});
   (void)ChangeColorDepth(img, 8);
   return PixelsOf(img);
 }
@@ -61,7 +61,7 @@ Bytes DiffusedNoisyPhoto() {
   ImageBuffer img;
   (void)img.Create(640, 480, 24);
   testing::FillPhotoLike(img, 3);
-  ApplyColorSettings(img, {1, 0, 8});
+  ApplyColourSettings(img, {1, 0, 8});
   (void)ChangeColorDepth(img, 8);
   return PixelsOf(img);
 }

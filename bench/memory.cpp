@@ -49,7 +49,7 @@ void Measure(const std::string& name, int side, const std::function<void(ImageBu
 int main() {
   for (int bits : {8, 4, 16}) {
     Measure("depth change to " + std::to_string(bits) + " bits, diffusion", 4096, [bits](ImageBuffer& img) {
-      ApplyColorSettings(img, {1, 0, 8});
+      ApplyColourSettings(img, {1, 0, 8});
       (void)ChangeColorDepth(img, bits);
     });
   }

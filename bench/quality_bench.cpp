@@ -57,7 +57,7 @@ void Quality(const ImageBuffer& source, ImageBuffer& target, int bits, bool diff
 
 void Optimised(const ImageBuffer& source, ImageBuffer& target, int bits, bool diffused) {
   testing::Copy(source, target);
-  ApplyColorSettings(target, {diffused ? 1 : 0, 0, 8});
+  ApplyColourSettings(target, {diffused ? 1 : 0, 0, 8});
   (void)ChangeColorDepth(target, bits);
 }
 
@@ -112,7 +112,7 @@ int Table(const std::string& list) {
         for (int k = 0; k < 3; ++k) {
           ImageBuffer changed;
           testing::Copy(photo, changed);
-          ApplyColorSettings(changed, {d, kKinds[k], 8, {}, {}});
+          ApplyColourSettings(changed, {d, kKinds[k], 8, {}, {}});
           (void)ChangeColorDepth(changed, b == 0 ? 4 : 8);
           kinds[b][d][k] += MeasureChange(photo, changed, nullptr).psnr;
         }

@@ -86,14 +86,14 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (int which = 0; which < 2; ++which) {
     ImageBuffer img;
-    InitTransparentColor(img, kButtonFaceColor);
+    InitTransparentColor(img, kButtonFaceColour);
     if (which == 0)
       Photo(img);
     else
       Sprite(img);
     const std::string base = which == 0 ? "photo" : "sprite";
     ok &= Save(img, folder, base + "-24.bmp");
-    ApplyColorSettings(img, {which == 0 ? 1 : 0, 0, 8});
+    ApplyColourSettings(img, {which == 0 ? 1 : 0, 0, 8});
     ok &= ChangeColorDepth(img, 8).ok();
     ok &= Save(img, folder, base + "-8.bmp");
   }

@@ -74,9 +74,9 @@ TEST_P(DepthAgreement, FastPathEqualsThePlainProcedure) {
   ImageBuffer fast, slow;
   ASSERT_TRUE(fast.Create(j.w, j.h, j.fromBits).ok());
   Fill(fast, j.content, static_cast<uint32_t>(j.w * 31 + j.toBits));
-  ApplyColorSettings(fast, {j.dither, j.paletteKind, j.precision});
+  ApplyColourSettings(fast, {j.dither, j.paletteKind, j.precision});
   testing::Copy(fast, slow);
-  ApplyColorSettings(slow, {j.dither, j.paletteKind, j.precision});
+  ApplyColourSettings(slow, {j.dither, j.paletteKind, j.precision});
   oracle::ChangeColorDepth(slow, j.toBits);
   ASSERT_TRUE(ChangeColorDepth(fast, j.toBits).ok());
   EXPECT_TRUE(testing::SamePicture(fast, slow));
@@ -136,7 +136,7 @@ TEST_P(OptimizedPalette, FromTheSampleCounts) {
   for (int y = 0; y < 2; ++y) {
     for (size_t x = 0; x < c.columns.size(); ++x) oracle::Set24(img, static_cast<int>(x), y, c.columns[x]);
   }
-  ApplyColorSettings(img, {0, 0, 8});
+  ApplyColourSettings(img, {0, 0, 8});
   ASSERT_TRUE(ChangeColorDepth(img, c.bits).ok());
   for (size_t i = 0; i < c.palette.size(); ++i)
     EXPECT_EQ(img.GetPaletteColor(static_cast<uint32_t>(i)), c.palette[i]) << i;
@@ -247,7 +247,7 @@ TEST(Progress, LongOperationsReportARangeAndEndAtZero) {
   ImageBuffer img;
   ASSERT_TRUE(img.Create(40, 30, 24).ok());
   img.SetProgressBar(&progress);
-  ApplyColorSettings(img, {1, 0, 8});
+  ApplyColourSettings(img, {1, 0, 8});
   ASSERT_TRUE(ChangeColorDepth(img, 8).ok());  // once per row
   ASSERT_EQ(progress.ranges, (std::vector<std::pair<int, int>>{{0, 30}}));
   ASSERT_EQ(progress.positions.size(), 31u);

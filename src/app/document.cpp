@@ -18,7 +18,7 @@
 
 namespace pixmill {
 
-void ApplyColorSettings(ImageBuffer& image, const ColorSettings& s) {
+void ApplyColourSettings(ImageBuffer& image, const ColourSettings& s) {
   image.m_sampleColumns = 64;
   image.m_sampleRows = 64;
   image.m_ditherMode = s.dither;
@@ -110,15 +110,15 @@ std::vector<uint32_t> PaletteColours(const ImageBuffer& image) {
 }
 
 // What a colour change does before it changes the depth.
-void PrepareColour(Document& doc, const ColorSettings& settings) {
-  ApplyColorSettings(doc.image, settings);
+void PrepareColour(Document& doc, const ColourSettings& settings) {
+  ApplyColourSettings(doc.image, settings);
   doc.pickedColor = doc.KeyColour();
   (void)TransparentCommand(doc);
 }
 
 }  // namespace
 
-Result ColourCommand(Document& doc, const ColorSettings& settings, int bits, ChangeReport* report) {
+Result ColourCommand(Document& doc, const ColourSettings& settings, int bits, ChangeReport* report) {
   if (!doc.image.IsValid()) return Result::Refused("there is no picture");
   ImageBuffer before;
   if (report) {
@@ -137,22 +137,22 @@ std::string ReportLine(int bits, const ChangeReport& report) {
   return line;
 }
 
-PaletteSamples::PaletteSamples() : counts_(kSampleBins, 0) {}
+PaletteSamples::PaletteSamples() : m_counts(kSampleBins, 0) {}
 
 void PaletteSamples::Add(const PaletteSamples& other) {
-  for (size_t bin = 0; bin < counts_.size(); ++bin) counts_[bin] += other.counts_[bin];
+  for (size_t bin = 0; bin < m_counts.size(); ++bin) m_counts[bin] += other.m_counts[bin];
 }
 
 std::vector<uint32_t> PaletteSamples::Fit(int bits) const {
   std::vector<uint32_t> palette(PaletteEntriesFor(bits), 0);
-  FitPalette(counts_, 0, palette.data(), static_cast<int>(palette.size()), bits);
+  FitPalette(m_counts, 0, palette.data(), static_cast<int>(palette.size()), bits);
   return palette;
 }
 
-void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, PaletteSamples& samples) {
+void CountColourSamples(Document& doc, const ColourSettings& settings, int bits, PaletteSamples& samples) {
   if (!doc.image.IsValid() || settings.paletteKind != kPaletteOptimized) return;
   PrepareColour(doc, settings);
-  if (bits <= 8 && bits != doc.image.BitCount()) CountSamples(doc.image, samples.counts_);
+  if (bits <= 8 && bits != doc.image.BitCount()) CountSamples(doc.image, samples.m_counts);
 }
 
 Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours) {

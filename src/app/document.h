@@ -19,7 +19,7 @@ namespace pixmill {
 
 // The colour dialog's choices; with the given palette kind, the palette's
 // colours in their order.
-struct ColorSettings {
+struct ColourSettings {
   int dither = kDitherDiffusion;        // a DitherMode
   int paletteKind = kPaletteOptimized;  // a PaletteKind
   int precision = 8;                    // 1..16
@@ -30,12 +30,12 @@ struct ColorSettings {
 
 // Stores the choices on the picture, with the fixed 64 x 64 sampling grid
 // of the optimised palette.
-void ApplyColorSettings(ImageBuffer& image, const ColorSettings& settings);
+void ApplyColourSettings(ImageBuffer& image, const ColourSettings& settings);
 
 struct Document {
   // The key colour (COLORREF) is the picture's transparent key colour and
   // the picked colour that stands for none.
-  explicit Document(uint32_t keyColour = kButtonFaceColor);
+  explicit Document(uint32_t keyColour = kButtonFaceColour);
 
   uint32_t KeyColour() const { return image.m_transparentColor; }
   // The key colour, as the program sets it at start-up: also the last
@@ -75,7 +75,7 @@ Result TransparentCommand(Document& doc);
 Result ScaleCommand(Document& doc, int32_t width, int32_t height);
 // With `report`, also measures how far the change moved the picture as the
 // console shows it (transparent pixels left out).
-Result ColourCommand(Document& doc, const ColorSettings& settings, int bits, ChangeReport* report = nullptr);
+Result ColourCommand(Document& doc, const ColourSettings& settings, int bits, ChangeReport* report = nullptr);
 
 // "depth N: PSNR X dB, mean ΔE Y", two decimals each.
 std::string ReportLine(int bits, const ChangeReport& report);
@@ -92,13 +92,13 @@ class PaletteSamples {
   std::vector<uint32_t> Fit(int bits) const;
 
  private:
-  friend void CountColourSamples(Document&, const ColorSettings&, int, PaletteSamples&);
-  std::vector<uint64_t> counts_;
+  friend void CountColourSamples(Document&, const ColourSettings&, int, PaletteSamples&);
+  std::vector<uint64_t> m_counts;
 };
 
 // Colour as far as the samples of its optimised palette, added to `samples`.
 // Adds nothing when the step would not fit an optimised palette.
-void CountColourSamples(Document& doc, const ColorSettings& settings, int bits, PaletteSamples& samples);
+void CountColourSamples(Document& doc, const ColourSettings& settings, int bits, PaletteSamples& samples);
 
 // A palette the user brings: a palette file (.gpl, .pal, .act, .hex, .txt),
 // or any picture this program loads that has a palette, in its order.

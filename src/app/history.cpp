@@ -10,7 +10,7 @@ size_t BytesOf(const ImageBuffer& image) { return image.InfoBlockSize() + image.
 
 }  // namespace
 
-History::History(size_t capBytes, size_t maxSteps) : capBytes_(capBytes), maxSteps_(maxSteps) {}
+History::History(size_t capBytes, size_t maxSteps) : m_capBytes(capBytes), m_maxSteps(maxSteps) {}
 
 Result History::Record(const Document& doc) {
   State state;
@@ -18,17 +18,17 @@ Result History::Record(const Document& doc) {
   state.fileName = doc.fileName;
   state.pickedColor = doc.pickedColor;
   state.bytes = BytesOf(state.image);
-  for (const State& s : redo_) bytes_ -= s.bytes;
-  redo_.clear();
-  bytes_ += state.bytes;
-  undo_.push_back(std::move(state));
+  for (const State& s : m_redo) m_bytes -= s.bytes;
+  m_redo.clear();
+  m_bytes += state.bytes;
+  m_undo.push_back(std::move(state));
   Trim();
   return Result::Done();
 }
 
 void History::ForgetIfUnchanged(const Document& doc) {
-  if (undo_.empty()) return;
-  const State& last = undo_.back();
+  if (m_undo.empty()) return;
+  const State& last = m_undo.back();
   const ImageBuffer& a = last.image;
   const ImageBuffer& b = doc.image;
   const bool same = last.fileName == doc.fileName && last.pickedColor == doc.pickedColor &&
@@ -37,8 +37,8 @@ void History::ForgetIfUnchanged(const Document& doc) {
                     (!a.IsValid() || (std::memcmp(a.GetInfo(), b.GetInfo(), a.InfoBlockSize()) == 0 &&
                                       std::memcmp(a.GetBits(), b.GetBits(), a.BitsBlockSize()) == 0));
   if (!same) return;
-  bytes_ -= last.bytes;
-  undo_.pop_back();
+  m_bytes -= last.bytes;
+  m_undo.pop_back();
 }
 
 History::State History::Take(Document& doc) {
@@ -59,18 +59,18 @@ void History::Put(State& state, Document& doc) {
 bool History::Step(std::deque<State>& from, std::deque<State>& to, Document& doc) {
   if (from.empty()) return false;
   State present = Take(doc);
-  bytes_ += present.bytes;
+  m_bytes += present.bytes;
   Put(from.back(), doc);
-  bytes_ -= from.back().bytes;
+  m_bytes -= from.back().bytes;
   from.pop_back();
   to.push_back(std::move(present));
   return true;
 }
 
 void History::Trim() {
-  while (!undo_.empty() && (undo_.size() > maxSteps_ || bytes_ > capBytes_)) {
-    bytes_ -= undo_.front().bytes;
-    undo_.pop_front();
+  while (!m_undo.empty() && (m_undo.size() > m_maxSteps || m_bytes > m_capBytes)) {
+    m_bytes -= m_undo.front().bytes;
+    m_undo.pop_front();
   }
 }
 

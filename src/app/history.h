@@ -27,17 +27,17 @@ class History {
   // Scale and Colour clear the transparency first).
   void ForgetIfUnchanged(const Document& doc);
 
-  bool CanUndo() const { return !undo_.empty(); }
-  bool CanRedo() const { return !redo_.empty(); }
+  bool CanUndo() const { return !m_undo.empty(); }
+  bool CanRedo() const { return !m_redo.empty(); }
   // The document goes back to the last undo step (its present state becomes
   // a redo step), or forward again. False when there is none.
-  bool Undo(Document& doc) { return Step(undo_, redo_, doc); }
-  bool Redo(Document& doc) { return Step(redo_, undo_, doc); }
+  bool Undo(Document& doc) { return Step(m_undo, m_redo, doc); }
+  bool Redo(Document& doc) { return Step(m_redo, m_undo, doc); }
 
-  size_t UndoSteps() const { return undo_.size(); }
+  size_t UndoSteps() const { return m_undo.size(); }
   // The picture of the last undo step: what the last command changed.
-  const ImageBuffer* Previous() const { return undo_.empty() ? nullptr : &undo_.back().image; }
-  size_t Bytes() const { return bytes_; }
+  const ImageBuffer* Previous() const { return m_undo.empty() ? nullptr : &m_undo.back().image; }
+  size_t Bytes() const { return m_bytes; }
 
  private:
   struct State {
@@ -53,11 +53,11 @@ class History {
   bool Step(std::deque<State>& from, std::deque<State>& to, Document& doc);
   void Trim();
 
-  size_t capBytes_;
-  size_t maxSteps_;
-  std::deque<State> undo_;
-  std::deque<State> redo_;
-  size_t bytes_ = 0;
+  size_t m_capBytes;
+  size_t m_maxSteps;
+  std::deque<State> m_undo;
+  std::deque<State> m_redo;
+  size_t m_bytes = 0;
 };
 
 }  // namespace pixmill

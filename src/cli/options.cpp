@@ -146,32 +146,55 @@ struct Declared {
 
 // clang-format off: one line an option.
 const Declared kDeclared[] = {
-  {"--dither", nullptr, "colour change: error diffusion (the default)", kSettings, Always<Dither{kDitherDiffusion}>},
-  {"--no-dither", nullptr, "colour change: no dithering", kSettings, Always<Dither{kDitherNone}>},
-  {"--ordered-dither", nullptr, "colour change: ordered dithering, an 8 x 8 Bayer pattern", kSettings, Always<Dither{kDitherOrdered}>},
-  {"--optimized-palette", nullptr, "colour change: a palette fitted to the picture (the default)", kSettings, Always<PaletteKindSetting{kPaletteOptimized}>},
-  {"--standard-palette", nullptr, "colour change: the fixed standard palette", kSettings, Always<PaletteKindSetting{kPaletteStandard}>},
-  {"--quality-palette", nullptr, "colour change: a palette fitted to every pixel as the console shows it, each pixel given the exact nearest entry; slower, closer to the picture", kSettings, Always<PaletteKindSetting{kPaletteQuality}>},
-  {"--palette-file", "FILE", "colour change: the palette of FILE, in its order (.gpl, .pal, .act, .hex, .txt, or a picture with a palette); entry 0 stays the transparent slot at 4 and 8 bits", kSettings, [](const std::string& v) -> Step { return PaletteFile{ParsePath(v)}; }},
-  {"--precision", "N", "colour change: precision 1..16 [8]", kSettings, [](const std::string& v) -> Step { return Precision{ParseWhole(v, 1, 16, "the precision is a whole number from 1 to 16")}; }},
-  {"--report", nullptr, "colour change: after each depth step print PSNR and mean Oklab difference (x 100) against the picture before it, as the console shows the result", kSettings, Always<Report{}>},
-  {"--shared-palette", nullptr, "colour change: one optimised palette fitted to all inputs together, the same in every output", kSettings, Always<SharedPalette{}>},
-  {"--form", "FORM", "export form: bitmap, texture or character [what the convert dialog preselects]", kSettings, MakeForm},
-  {"--binary", nullptr, "export output: binary data (the default)", kSettings, Always<Output{kOutputBinary}>},
-  {"--text", nullptr, "export output: BASIC text of DATA lines", kSettings, Always<Output{kOutputText}>},
-  {"--lzss", nullptr, "export compression: LZSS", kSettings, Always<Lzss{1}>},
-  {"--no-lzss", nullptr, "export compression: none (the default)", kSettings, Always<Lzss{0}>},
-  {"--palette", nullptr, "export palette: on (the default for pictures of 8 bits or fewer)", kSettings, Always<PaletteBox{1}>},
-  {"--no-palette", nullptr, "export palette: off", kSettings, Always<PaletteBox{0}>},
-  {"--resize", "WxH", "scale to W x H pixels (1..4096 each); clears transparency first", kSteps, MakeResize},
-  {"--depth", "BITS", "change to 1, 4, 8, 16 or 24 bits; clears transparency first", kSteps, MakeDepth},
-  {"--pick", "X,Y", "pick the colour of picture pixel (X, Y); outside: the key colour", kSteps, MakePick},
-  {"--pick-color", "RRGGBB", "set the picked colour", kSteps, [](const std::string& v) -> Step { return PickColour{ParseColour(v)}; }},
-  {"--transparent", nullptr, "make the picked colour transparent", kSteps, Always<Transparent{}>},
-  {"--save-bmp", "PATH", "save as a Windows bitmap", kSteps, WithPath<SaveBmp>},
-  {"--save-palette", "PATH", "save the palette of a picture of 8 bits or fewer (.gpl, .pal, .act, .hex); after --shared-palette a path without {name} or {n} is written once, for all inputs", kSteps, WithPath<SavePalette>},
-  {"--export", "PATH", "export console data with the current settings", kSteps, WithPath<Export>},
-  {"--info", nullptr, "print WIDTHxHEIGHTxBITS", kSteps, Always<Info{}>},
+    {"--dither", nullptr, "colour change: error diffusion (the default)", kSettings, Always<Dither{kDitherDiffusion}>},
+    {"--no-dither", nullptr, "colour change: no dithering", kSettings, Always<Dither{kDitherNone}>},
+    {"--ordered-dither", nullptr, "colour change: ordered dithering, an 8 x 8 Bayer pattern", kSettings,
+     Always<Dither{kDitherOrdered}>},
+    {"--optimized-palette", nullptr, "colour change: a palette fitted to the picture (the default)", kSettings,
+     Always<PaletteKindSetting{kPaletteOptimized}>},
+    {"--standard-palette", nullptr, "colour change: the fixed standard palette", kSettings,
+     Always<PaletteKindSetting{kPaletteStandard}>},
+    {"--quality-palette", nullptr,
+     "colour change: a palette fitted to every pixel as the console shows it, each pixel given the exact nearest "
+     "entry; slower, closer to the picture",
+     kSettings, Always<PaletteKindSetting{kPaletteQuality}>},
+    {"--palette-file", "FILE",
+     "colour change: the palette of FILE, in its order (.gpl, .pal, .act, .hex, .txt, or a picture with a palette); "
+     "entry 0 stays the transparent slot at 4 and 8 bits",
+     kSettings, [](const std::string& v) -> Step { return PaletteFile{ParsePath(v)}; }},
+    {"--precision", "N", "colour change: precision 1..16 [8]", kSettings,
+     [](const std::string& v) -> Step {
+       return Precision{ParseWhole(v, 1, 16, "the precision is a whole number from 1 to 16")};
+     }},
+    {"--report", nullptr,
+     "colour change: after each depth step print PSNR and mean Oklab difference (x 100) against the picture before it, "
+     "as the console shows the result",
+     kSettings, Always<Report{}>},
+    {"--shared-palette", nullptr,
+     "colour change: one optimised palette fitted to all inputs together, the same in every output", kSettings,
+     Always<SharedPalette{}>},
+    {"--form", "FORM", "export form: bitmap, texture or character [what the convert dialog preselects]", kSettings,
+     MakeForm},
+    {"--binary", nullptr, "export output: binary data (the default)", kSettings, Always<Output{kOutputBinary}>},
+    {"--text", nullptr, "export output: BASIC text of DATA lines", kSettings, Always<Output{kOutputText}>},
+    {"--lzss", nullptr, "export compression: LZSS", kSettings, Always<Lzss{1}>},
+    {"--no-lzss", nullptr, "export compression: none (the default)", kSettings, Always<Lzss{0}>},
+    {"--palette", nullptr, "export palette: on (the default for pictures of 8 bits or fewer)", kSettings,
+     Always<PaletteBox{1}>},
+    {"--no-palette", nullptr, "export palette: off", kSettings, Always<PaletteBox{0}>},
+    {"--resize", "WxH", "scale to W x H pixels (1..4096 each); clears transparency first", kSteps, MakeResize},
+    {"--depth", "BITS", "change to 1, 4, 8, 16 or 24 bits; clears transparency first", kSteps, MakeDepth},
+    {"--pick", "X,Y", "pick the colour of picture pixel (X, Y); outside: the key colour", kSteps, MakePick},
+    {"--pick-color", "RRGGBB", "set the picked colour", kSteps,
+     [](const std::string& v) -> Step { return PickColour{ParseColour(v)}; }},
+    {"--transparent", nullptr, "make the picked colour transparent", kSteps, Always<Transparent{}>},
+    {"--save-bmp", "PATH", "save as a Windows bitmap", kSteps, WithPath<SaveBmp>},
+    {"--save-palette", "PATH",
+     "save the palette of a picture of 8 bits or fewer (.gpl, .pal, .act, .hex); after --shared-palette a path without "
+     "{name} or {n} is written once, for all inputs",
+     kSteps, WithPath<SavePalette>},
+    {"--export", "PATH", "export console data with the current settings", kSteps, WithPath<Export>},
+    {"--info", nullptr, "print WIDTHxHEIGHTxBITS", kSteps, Always<Info{}>},
 };
 // clang-format on
 
@@ -184,46 +207,46 @@ const Declared* Find(const std::string& name) {
 
 }  // namespace
 
-Parser::Parser() : app_(kDescription, kName) {
-  app_.footer(kFooter);
-  app_.set_version_flag("--version", std::string(kName) + " " + kVersion, "print the version and exit");
-  app_.set_help_flag("-h,--help", "print this help and exit");
-  app_.add_option("INPUT", inputs_, "the pictures to load, each run through the same steps");
+Parser::Parser() : m_app(kDescription, kName) {
+  m_app.footer(kFooter);
+  m_app.set_version_flag("--version", std::string(kName) + " " + kVersion, "print the version and exit");
+  m_app.set_help_flag("-h,--help", "print this help and exit");
+  m_app.add_option("INPUT", m_inputs, "the pictures to load, each run through the same steps");
   auto value = [this](const std::string& name, const std::string& type, const std::string& help, const char* group) {
-    app_.add_option(name, help)->type_name(type)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->group(group);
+    m_app.add_option(name, help)->type_name(type)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->group(group);
   };
-  value("--key-color", "RRGGBB",
-        "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0", kOptions);
+  value("--key-color", "RRGGBB", "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0",
+        kOptions);
   value("-j,--jobs", "N", "run N inputs at a time [the number of processor cores]", kOptions);
   for (const Declared& d : kDeclared) {
     if (d.value != nullptr) {
       value(d.name, d.value, d.help, d.group);
     } else {
-      app_.add_flag(d.name, d.help)->disable_flag_override()->group(d.group);
+      m_app.add_flag(d.name, d.help)->disable_flag_override()->group(d.group);
     }
   }
-  lzss_ = app_.add_subcommand("lzss", "compress a file into an LZSS stream (encode) or expand one (decode)");
-  lzss_->add_option("VERB", lzssArgs_[0], "encode or decode")->required()->check(CLI::IsMember({"encode", "decode"}));
-  lzss_->add_option("IN", lzssArgs_[1], "the file to read")->required();
-  lzss_->add_option("OUT", lzssArgs_[2], "the file to write")->required();
+  m_lzss = m_app.add_subcommand("lzss", "compress a file into an LZSS stream (encode) or expand one (decode)");
+  m_lzss->add_option("VERB", m_lzssArgs[0], "encode or decode")->required()->check(CLI::IsMember({"encode", "decode"}));
+  m_lzss->add_option("IN", m_lzssArgs[1], "the file to read")->required();
+  m_lzss->add_option("OUT", m_lzssArgs[2], "the file to write")->required();
 }
 
 CommandLine Parser::Take() {
   CommandLine cl;
-  cl.keyColour = kButtonFaceColor;
+  cl.keyColour = kButtonFaceColour;
   bool optionAfterInputs = false;
   std::string firstStep;  // the name of the first setting or step
   auto beforeInput = [&firstStep] { return UsageError{firstStep + " comes before INPUT; give the input file first"}; };
   std::map<const CLI::Option*, size_t> used;  // values taken so far, per option
-  for (const CLI::Option* option : app_.parse_order()) {
+  for (const CLI::Option* option : m_app.parse_order()) {
     const size_t k = used[option]++;
     if (option->get_positional()) {
-      if (inputs_[k].empty()) throw UsageError{"an INPUT file name is empty"};
+      if (m_inputs[k].empty()) throw UsageError{"an INPUT file name is empty"};
       if (cl.inputs.empty() && !firstStep.empty()) throw beforeInput();
       if (!cl.actions.empty() || optionAfterInputs) {
-        throw UsageError{"unexpected argument " + inputs_[k] + " (inputs come before the first option)"};
+        throw UsageError{"unexpected argument " + m_inputs[k] + " (inputs come before the first option)"};
       }
-      cl.inputs.push_back(inputs_[k]);
+      cl.inputs.push_back(m_inputs[k]);
       continue;
     }
     optionAfterInputs = !cl.inputs.empty();
@@ -236,7 +259,8 @@ CommandLine Parser::Take() {
         if (!cl.inputs.empty()) throw UsageError{"--key-color is accepted only before INPUT"};
         cl.keyColour = colour;
       } else if (name == "--jobs") {
-        cl.jobs = static_cast<unsigned>(ParseWhole(value, 1, 1024, "the number of pictures at a time is from 1 to 1024"));
+        cl.jobs =
+            static_cast<unsigned>(ParseWhole(value, 1, 1024, "the number of pictures at a time is from 1 to 1024"));
       } else {
         cl.actions.push_back({Find(name)->make(value), given});
         if (firstStep.empty()) firstStep = name;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <array>
 #include <string>
 #include <vector>
@@ -19,23 +18,23 @@ class Parser {
   Parser();
 
   // Throws CLI11's errors for what it finds itself.
-  void Parse(int argc, char** argv) { app_.parse(argc, argv); }
-  int Exit(const CLI::Error& e) { return app_.exit(e); }
-  std::string Help() const { return app_.help(); }
+  void Parse(int argc, char** argv) { m_app.parse(argc, argv); }
+  int Exit(const CLI::Error& e) { return m_app.exit(e); }
+  std::string Help() const { return m_app.help(); }
 
   // The "lzss encode|decode IN OUT" form: its verb and files.
-  bool IsLzss() const { return lzss_->parsed(); }
-  const std::string& LzssArg(int i) const { return lzssArgs_[static_cast<size_t>(i)]; }
+  bool IsLzss() const { return m_lzss->parsed(); }
+  const std::string& LzssArg(int i) const { return m_lzssArgs[static_cast<size_t>(i)]; }
 
   // The inputs, settings and steps in the order given, their values
   // checked; throws UsageError.
   CommandLine Take();
 
  private:
-  CLI::App app_;
-  CLI::App* lzss_ = nullptr;
-  std::vector<std::string> inputs_;
-  std::array<std::string, 3> lzssArgs_;
+  CLI::App m_app;
+  CLI::App* m_lzss = nullptr;
+  std::vector<std::string> m_inputs;
+  std::array<std::string, 3> m_lzssArgs;
 };
 
 }  // namespace pixmill::cli

@@ -47,8 +47,8 @@ Plan PlanRun(const CommandLine& cl) {
     if (const auto* depth = std::get_if<Depth>(&a.step)) {
       const bool paletted = depth->bits <= 8;
       if (paletted && shared && kind == kPaletteQuality) {
-        throw UsageError{a.given +
-                         ": --shared-palette shares the optimised palette; the quality palette is fitted to each picture"};
+        throw UsageError{
+            a.given + ": --shared-palette shares the optimised palette; the quality palette is fitted to each picture"};
       }
       if (paletted && shared && kind == kPaletteOptimized) plan.sharedDepths.push_back(k);
       common = paletted && (kind != kPaletteOptimized || shared);
@@ -59,9 +59,10 @@ Plan PlanRun(const CommandLine& cl) {
     const bool palette = std::holds_alternative<SavePalette>(a.step);
     if (!palette || !shared) throw UsageError{a.given + ": with several inputs the path needs {name} or {n}"};
     if (!common) {
-      throw UsageError{a.given +
-                       ": the pictures' palettes are not one here (a --depth 1, 4 or 8 step with --shared-palette makes "
-                       "them one); give the path {name} or {n}"};
+      throw UsageError{
+          a.given +
+          ": the pictures' palettes are not one here (a --depth 1, 4 or 8 step with --shared-palette makes "
+          "them one); give the path {name} or {n}"};
     }
     plan.sharedSaves.insert(k);
   }
@@ -77,7 +78,8 @@ Plan PlanRun(const CommandLine& cl) {
       throw UsageError{writer + " would write over the input " + cl.inputs[input->second]};
     }
     const auto [other, fresh] = writers.emplace(at, writer);
-    if (!fresh && other->second != writer) throw UsageError{other->second + " and " + writer + " would both write " + path};
+    if (!fresh && other->second != writer)
+      throw UsageError{other->second + " and " + writer + " would both write " + path};
   };
   for (size_t k = 0; k < cl.actions.size(); ++k) {
     const std::string* path = OutputPath(cl.actions[k].step);

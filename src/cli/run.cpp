@@ -29,48 +29,48 @@ void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kName, text
 class TerminalProgress : public ProgressSink {
  public:
   void Begin(const std::string& step) {
-    step_ = step;
-    shown_ = false;
+    m_step = step;
+    m_shown = false;
   }
   void End() {
-    if (shown_) std::fprintf(stderr, "\r%*s\r", 60, "");
-    shown_ = false;
+    if (m_shown) std::fprintf(stderr, "\r%*s\r", 60, "");
+    m_shown = false;
   }
   void SetRange(int lo, int hi) override {
-    lo_ = lo;
-    hi_ = hi;
+    m_lo = lo;
+    m_hi = hi;
   }
   void SetPosition(int pos) override {
-    if (hi_ <= lo_) return;
-    const int percent = static_cast<int>(100LL * (pos - lo_) / (hi_ - lo_));
-    if (percent == last_ && shown_) return;
-    last_ = percent;
-    std::fprintf(stderr, "\r%s: %s %3d%%", kName, step_.c_str(), percent);
+    if (m_hi <= m_lo) return;
+    const int percent = static_cast<int>(100LL * (pos - m_lo) / (m_hi - m_lo));
+    if (percent == m_last && m_shown) return;
+    m_last = percent;
+    std::fprintf(stderr, "\r%s: %s %3d%%", kName, m_step.c_str(), percent);
     std::fflush(stderr);
-    shown_ = true;
+    m_shown = true;
   }
   void Count(size_t done, size_t total) {
-    std::fprintf(stderr, "\r%s: %s %zu/%zu", kName, step_.c_str(), done, total);
+    std::fprintf(stderr, "\r%s: %s %zu/%zu", kName, m_step.c_str(), done, total);
     std::fflush(stderr);
-    shown_ = true;
+    m_shown = true;
   }
 
  private:
-  std::string step_;
-  int lo_ = 0;
-  int hi_ = 0;
-  int last_ = -1;
-  bool shown_ = false;
+  std::string m_step;
+  int m_lo = 0;
+  int m_hi = 0;
+  int m_last = -1;
+  bool m_shown = false;
 };
 
 // A save dialog that answers with the path the command line gave.
 class FixedPath : public SavePathPrompt {
  public:
-  explicit FixedPath(std::string path) : path_(std::move(path)) {}
-  std::optional<std::string> AskSavePath(const SaveRequest&) override { return path_; }
+  explicit FixedPath(std::string path) : m_path(std::move(path)) {}
+  std::optional<std::string> AskSavePath(const SaveRequest&) override { return m_path; }
 
  private:
-  std::string path_;
+  std::string m_path;
 };
 
 // What one input's run leaves to report.
@@ -87,12 +87,12 @@ struct Outcome {
 // each line under the input's name, for its turn in a batch.
 class Reporter : public MessageSink {
  public:
-  Reporter(const std::string* name, Outcome& outcome) : name_(name), outcome_(outcome) {}
+  Reporter(const std::string* name, Outcome& outcome) : m_name(name), m_outcome(outcome) {}
   void ShowMessage(const std::string& text) override { Error(text); }
-  void Note(const std::string& text) { Error(name_ ? text : std::string(kName) + ": " + text); }
+  void Note(const std::string& text) { Error(m_name ? text : std::string(kName) + ": " + text); }
   void Info(const std::string& text) {
-    if (name_ != nullptr) {
-      outcome_.info += *name_ + ": " + text + "\n";
+    if (m_name != nullptr) {
+      m_outcome.info += *m_name + ": " + text + "\n";
       return;
     }
     std::printf("%s\n", text.c_str());
@@ -101,14 +101,14 @@ class Reporter : public MessageSink {
 
  private:
   void Error(const std::string& text) {
-    if (name_ != nullptr) {
-      outcome_.notes += *name_ + ": " + text + "\n";
+    if (m_name != nullptr) {
+      m_outcome.notes += *m_name + ": " + text + "\n";
     } else {
       std::fprintf(stderr, "%s\n", text.c_str());
     }
   }
-  const std::string* name_;
-  Outcome& outcome_;
+  const std::string* m_name;
+  Outcome& m_outcome;
 };
 
 // How a run of the steps goes: to the end, or, to fit a shared palette,
@@ -124,68 +124,69 @@ struct Pass {
 class Steps {
  public:
   Steps(const Plan& plan, const Pass& pass, Document& doc, Outcome& out, Reporter& report, TerminalProgress& progress)
-      : plan_(plan), pass_(pass), doc_(doc), out_(out), report_(report), progress_(progress) {}
+      : m_plan(plan), m_pass(pass), m_doc(doc), m_out(out), m_report(report), m_progress(progress) {}
 
   // Runs step k, whose output path (if any) is `path`.
   Result Run(const Step& step, size_t k, const std::string& path) {
-    k_ = k;
-    path_ = &path;
+    m_k = k;
+    m_path = &path;
     return std::visit(*this, step);
   }
 
-  Result operator()(const Dither& s) { return Set(colour_.dither, s.mode); }
-  Result operator()(const PaletteKindSetting& s) { return Set(colour_.paletteKind, s.kind); }
+  Result operator()(const Dither& s) { return Set(m_colour.dither, s.mode); }
+  Result operator()(const PaletteKindSetting& s) { return Set(m_colour.paletteKind, s.kind); }
   Result operator()(const PaletteFile& s) {
-    Result r = ReadPalette(s.file, colour_.palette);
-    if (r.ok()) colour_.paletteKind = kPaletteGiven;
+    Result r = ReadPalette(s.file, m_colour.palette);
+    if (r.ok()) m_colour.paletteKind = kPaletteGiven;
     return r;
   }
-  Result operator()(const Precision& s) { return Set(colour_.precision, s.value); }
-  Result operator()(const Report&) { return Set(measure_, true); }
+  Result operator()(const Precision& s) { return Set(m_colour.precision, s.value); }
+  Result operator()(const Report&) { return Set(m_measure, true); }
   Result operator()(const SharedPalette&) { return Result::Done(); }  // the plan's
-  Result operator()(const Form& s) { return Set(export_.form, s.form); }
-  Result operator()(const Output& s) { return Set(export_.output, s.output); }
-  Result operator()(const Lzss& s) { return Set(export_.lzss, s.on); }
-  Result operator()(const PaletteBox& s) { return Set(export_.palette, s.on); }
-  Result operator()(const Resize& s) { return ScaleCommand(doc_, s.width, s.height); }
+  Result operator()(const Form& s) { return Set(m_export.form, s.form); }
+  Result operator()(const Output& s) { return Set(m_export.output, s.output); }
+  Result operator()(const Lzss& s) { return Set(m_export.lzss, s.on); }
+  Result operator()(const PaletteBox& s) { return Set(m_export.palette, s.on); }
+  Result operator()(const Resize& s) { return ScaleCommand(m_doc, s.width, s.height); }
   Result operator()(const Depth& s) {
-    ColorSettings settings = colour_;
-    if (const auto shared = pass_.fitted->find(k_); shared != pass_.fitted->end()) settings.fitted = shared->second;
+    ColourSettings settings = m_colour;
+    if (const auto shared = m_pass.fitted->find(m_k); shared != m_pass.fitted->end()) settings.fitted = shared->second;
     ChangeReport measured{};
-    Result r = ColourCommand(doc_, settings, s.bits, measure_ ? &measured : nullptr);
-    if (measure_ && r.ok()) report_.Info(ReportLine(s.bits, measured));
+    Result r = ColourCommand(m_doc, settings, s.bits, m_measure ? &measured : nullptr);
+    if (m_measure && r.ok()) m_report.Info(ReportLine(s.bits, measured));
     return r;
   }
   Result operator()(const Pick& s) {
-    PickCommand(doc_, s.x, s.y);
+    PickCommand(m_doc, s.x, s.y);
     return Result::Done();
   }
-  Result operator()(const PickColour& s) { return Set(doc_.pickedColor, s.colour); }
-  Result operator()(const Transparent&) { return TransparentCommand(doc_); }
+  Result operator()(const PickColour& s) { return Set(m_doc.pickedColor, s.colour); }
+  Result operator()(const Transparent&) { return TransparentCommand(m_doc); }
   Result operator()(const SaveBmp&) {
-    FixedPath prompt(*path_);
-    return SaveCommand(doc_, prompt);
+    FixedPath prompt(*m_path);
+    return SaveCommand(m_doc, prompt);
   }
   Result operator()(const SavePalette&) {
-    if (plan_.sharedSaves.count(k_) != 0) return PaletteOf(doc_, out_.palettes[k_]);  // written once, after the batch
-    return SavePaletteCommand(doc_, *path_);
+    if (m_plan.sharedSaves.count(m_k) != 0)
+      return PaletteOf(m_doc, m_out.palettes[m_k]);  // written once, after the batch
+    return SavePaletteCommand(m_doc, *m_path);
   }
   Result operator()(const Export&) {
     ExportChoices choices;
-    if (Result r = ChooseExport(doc_.image, export_, choices); !r.ok()) return r;
-    FixedPath prompt(*path_);
-    progress_.End();
-    return ConvertCommand(doc_, choices, prompt, &report_);
+    if (Result r = ChooseExport(m_doc.image, m_export, choices); !r.ok()) return r;
+    FixedPath prompt(*m_path);
+    m_progress.End();
+    return ConvertCommand(m_doc, choices, prompt, &m_report);
   }
   Result operator()(const Info&) {
-    const ImageBuffer& image = doc_.image;
-    report_.Info(std::to_string(image.Width()) + "x" + std::to_string(image.Height()) + "x" +
-                 std::to_string(image.BitCount()));
+    const ImageBuffer& image = m_doc.image;
+    m_report.Info(std::to_string(image.Width()) + "x" + std::to_string(image.Height()) + "x" +
+                  std::to_string(image.BitCount()));
     return Result::Done();
   }
 
   // The colour settings met so far, for the samples of a shared palette.
-  const ColorSettings& Colour() const { return colour_; }
+  const ColourSettings& Colour() const { return m_colour; }
 
  private:
   template <typename T, typename V>
@@ -194,17 +195,17 @@ class Steps {
     return Result::Done();
   }
 
-  const Plan& plan_;
-  const Pass& pass_;
-  Document& doc_;
-  Outcome& out_;
-  Reporter& report_;
-  TerminalProgress& progress_;
-  ColorSettings colour_;  // dither 1, optimised, precision 8
-  ExportRequest export_;
-  bool measure_ = false;  // --report
-  size_t k_ = 0;
-  const std::string* path_ = nullptr;
+  const Plan& m_plan;
+  const Pass& m_pass;
+  Document& m_doc;
+  Outcome& m_out;
+  Reporter& m_report;
+  TerminalProgress& m_progress;
+  ColourSettings m_colour;  // dither 1, optimised, precision 8
+  ExportRequest m_export;
+  bool m_measure = false;  // --report
+  size_t m_k = 0;
+  const std::string* m_path = nullptr;
 };
 
 // Loads the input and runs the steps; `step` follows the step running.
@@ -339,7 +340,10 @@ int Run(const CommandLine& cl) {
   std::map<size_t, std::pair<size_t, std::vector<uint32_t>>> sharedPalettes;  // by step: first input, palette
   bar.Begin("pictures done");
   RunInOrder(
-      count, jobs, progress, [&](size_t n) { return RunInput(cl, plan, n, Pass{{}, nullptr, &fitted}); },
+      count, jobs, progress,
+      [&](size_t n) {
+        return RunInput(cl, plan, n, Pass{{}, nullptr, &fitted});
+      },
       [&](size_t n, Outcome out) {
         std::fputs(out.info.c_str(), stdout);
         std::fflush(stdout);

@@ -62,9 +62,9 @@ inline void SpreadError(Slot* current, Slot* below, int32_t i, Unit sixteenth) {
 template <typename Slot>
 class ErrorRows {
  public:
-  explicit ErrorRows(int32_t width) : slots_(static_cast<size_t>(width) + 2), rows_(6 * slots_, Slot{}) {}
-  Slot* Current(int channel) { return rows_.data() + (2 * static_cast<size_t>(channel) + swapped_) * slots_; }
-  Slot* Below(int channel) { return rows_.data() + (2 * static_cast<size_t>(channel) + !swapped_) * slots_; }
+  explicit ErrorRows(int32_t width) : m_slots(static_cast<size_t>(width) + 2), m_rows(6 * m_slots, Slot{}) {}
+  Slot* Current(int channel) { return m_rows.data() + (2 * static_cast<size_t>(channel) + m_swapped) * m_slots; }
+  Slot* Below(int channel) { return m_rows.data() + (2 * static_cast<size_t>(channel) + !m_swapped) * m_slots; }
   // Spreads a channel's error over the four neighbours of slot i;
   // `sixteenth` is the error divided by 16.
   template <typename Unit>
@@ -73,14 +73,14 @@ class ErrorRows {
   }
   // The rows below become the current rows; the new rows below start at 0.
   void NextRow() {
-    swapped_ = !swapped_;
-    for (int c = 0; c < 3; ++c) std::fill(Below(c), Below(c) + slots_, Slot{});
+    m_swapped = !m_swapped;
+    for (int c = 0; c < 3; ++c) std::fill(Below(c), Below(c) + m_slots, Slot{});
   }
 
  private:
-  size_t slots_;
-  std::vector<Slot> rows_;
-  size_t swapped_ = 0;
+  size_t m_slots;
+  std::vector<Slot> m_rows;
+  size_t m_swapped = 0;
 };
 
 }  // namespace pixmill

@@ -56,11 +56,11 @@ LuminanceBuckets SetUpBuckets(const ImageBuffer& source, const ImageBuffer& targ
 // a band's search is set up the first time a colour of it is met.
 class BandSearch {
  public:
-  explicit BandSearch(const LuminanceBuckets& buckets) : buckets_(buckets) {
+  explicit BandSearch(const LuminanceBuckets& buckets) : m_buckets(buckets) {
     for (int v = 0; v < 256; ++v) {
-      lumRed_[v] = 0.299 * static_cast<double>(v);
-      lumGreen_[v] = 0.587 * static_cast<double>(v);
-      lumBlue_[v] = 0.114 * static_cast<double>(v);
+      m_lumRed[v] = 0.299 * static_cast<double>(v);
+      m_lumGreen[v] = 0.587 * static_cast<double>(v);
+      m_lumBlue[v] = 0.114 * static_cast<double>(v);
     }
   }
 
@@ -68,33 +68,33 @@ class BandSearch {
 
   // The nearest entry as its palette index << 24 | its colour.
   uint32_t Nearest(uint32_t rgb) {
-    const int b = buckets_.bandOf[FastLuminance(rgb)];
-    NearestEntry& search = searches_[b];
+    const int b = m_buckets.bandOf[FastLuminance(rgb)];
+    NearestEntry& search = m_searches[b];
     if (search.Empty()) {
       std::vector<NearestEntry::Point> points;
-      for (const uint32_t e : buckets_.entries[b]) {
+      for (const uint32_t e : m_buckets.entries[b]) {
         points.push_back({static_cast<int32_t>((e >> 16) & 0xFF), static_cast<int32_t>((e >> 8) & 0xFF),
                           static_cast<int32_t>(e & 0xFF)});
       }
       search.Reset(points);
     }
     int32_t distance;
-    return buckets_.entries[b][static_cast<size_t>(search.Nearest(rgb, distance))];
+    return m_buckets.entries[b][static_cast<size_t>(search.Nearest(rgb, distance))];
   }
 
  private:
   // Luminance from tables of the three products: the same doubles, summed
   // in the same order, so the same result.
   int FastLuminance(uint32_t rgb) const {
-    const double sum = (lumRed_[(rgb >> 16) & 0xFF] + lumGreen_[(rgb >> 8) & 0xFF]) + lumBlue_[rgb & 0xFF];
+    const double sum = (m_lumRed[(rgb >> 16) & 0xFF] + m_lumGreen[(rgb >> 8) & 0xFF]) + m_lumBlue[rgb & 0xFF];
     return std::clamp(static_cast<int>(sum), 0, 255);
   }
 
-  const LuminanceBuckets& buckets_;
-  std::vector<NearestEntry> searches_ = std::vector<NearestEntry>(16, NearestEntry(1, false));
-  double lumRed_[256];
-  double lumGreen_[256];
-  double lumBlue_[256];
+  const LuminanceBuckets& m_buckets;
+  std::vector<NearestEntry> m_searches = std::vector<NearestEntry>(16, NearestEntry(1, false));
+  double m_lumRed[256];
+  double m_lumGreen[256];
+  double m_lumBlue[256];
 };
 
 // The mapping of every kind: the nearest entry of each pixel's band, of the

@@ -12,26 +12,26 @@ constexpr int kShift[3] = {2, 1, 0};  // the boxes of each level: 4, 2 and 1 cel
 
 }  // namespace
 
-NearestEntry::NearestEntry(int32_t scale, bool continuous) : scale_(scale), reach_(continuous ? 8 : 7) {
-  for (int level = 0; level < kLevels; ++level) at_[level].assign(size_t{1} << (3 * (5 - kShift[level])), kUnknown);
+NearestEntry::NearestEntry(int32_t scale, bool continuous) : m_scale(scale), m_reach(continuous ? 8 : 7) {
+  for (int level = 0; level < kLevels; ++level) m_at[level].assign(size_t{1} << (3 * (5 - kShift[level])), kUnknown);
 }
 
 void NearestEntry::Reset(const std::vector<Point>& entries) {
-  points_ = entries;
-  for (auto& at : at_) std::fill(at.begin(), at.end(), kUnknown);
-  lists_.clear();
+  m_points = entries;
+  for (auto& at : m_at) std::fill(at.begin(), at.end(), kUnknown);
+  m_lists.clear();
 }
 
 std::span<const NearestEntry::Candidate> NearestEntry::Candidates(uint32_t cell) {
   const uint32_t at =
       Find(kLevels - 1, static_cast<int>(cell >> 10), static_cast<int>((cell >> 5) & 31), static_cast<int>(cell & 31));
-  return {lists_.data() + at + 1, lists_[at].position};
+  return {m_lists.data() + at + 1, m_lists[at].position};
 }
 
 int NearestEntry::Nearest(const double level[3]) {
   auto cell = [](double v) { return static_cast<uint32_t>(std::min(static_cast<int>(v / 8), 31)); };
   const std::span<const Candidate> list = Candidates(cell(level[0]) << 10 | cell(level[1]) << 5 | cell(level[2]));
-  const double r = scale_ * level[0], g = scale_ * level[1], b = scale_ * level[2];
+  const double r = m_scale * level[0], g = m_scale * level[1], b = m_scale * level[2];
   double least = std::numeric_limits<double>::infinity();
   int chosen = 0;
   for (const Candidate& e : list) {
@@ -47,7 +47,7 @@ int NearestEntry::Nearest(const double level[3]) {
 uint32_t NearestEntry::Find(int level, int r, int g, int b) {
   const int shift = kShift[level];
   const int bits = 5 - shift;
-  uint32_t& at = at_[level][static_cast<size_t>((((r >> shift) << bits | (g >> shift)) << bits) | (b >> shift))];
+  uint32_t& at = m_at[level][static_cast<size_t>((((r >> shift) << bits | (g >> shift)) << bits) | (b >> shift))];
   if (at == kUnknown) {
     const uint32_t from = level == 0 ? kUnknown : Find(level - 1, r, g, b);
     at = Build(r >> shift, g >> shift, b >> shift, 1 << shift, from);
@@ -62,24 +62,24 @@ uint32_t NearestEntry::Build(int ir, int ig, int ib, int size, uint32_t from) {
   int32_t lo[3], hi[3];
   const int index[3] = {ir, ig, ib};
   for (int c = 0; c < 3; ++c) {
-    lo[c] = scale_ * 8 * size * index[c];
-    hi[c] = scale_ * std::min(8 * size * (index[c] + 1) - 8 + reach_, 255);
+    lo[c] = m_scale * 8 * size * index[c];
+    hi[c] = m_scale * std::min(8 * size * (index[c] + 1) - 8 + m_reach, 255);
   }
-  from_.clear();
+  m_from.clear();
   if (from == kUnknown) {
-    for (size_t k = 0; k < points_.size(); ++k) {
-      const Point& p = points_[k];
-      from_.push_back(
+    for (size_t k = 0; k < m_points.size(); ++k) {
+      const Point& p = m_points[k];
+      m_from.push_back(
           {static_cast<int16_t>(p.r), static_cast<int16_t>(p.g), static_cast<int16_t>(p.b), static_cast<uint16_t>(k)});
     }
   } else {
-    from_.assign(lists_.begin() + from + 1, lists_.begin() + from + 1 + lists_[from].position);
+    m_from.assign(m_lists.begin() + from + 1, m_lists.begin() + from + 1 + m_lists[from].position);
   }
   // Squares of at most 7905 and their sums of three fit in 32 bits.
-  near_.resize(from_.size());
+  m_near.resize(m_from.size());
   int32_t bound = std::numeric_limits<int32_t>::max();
-  for (size_t k = 0; k < from_.size(); ++k) {
-    const int32_t x[3] = {from_[k].r, from_[k].g, from_[k].b};
+  for (size_t k = 0; k < m_from.size(); ++k) {
+    const int32_t x[3] = {m_from[k].r, m_from[k].g, m_from[k].b};
     int32_t nearest = 0, farthest = 0;
     for (int c = 0; c < 3; ++c) {
       const int32_t out = std::max({lo[c] - x[c], 0, x[c] - hi[c]});
@@ -87,15 +87,15 @@ uint32_t NearestEntry::Build(int ir, int ig, int ib, int size, uint32_t from) {
       nearest += out * out;
       farthest += far * far;
     }
-    near_[k] = nearest;
+    m_near[k] = nearest;
     bound = std::min(bound, farthest);
   }
-  const auto at = static_cast<uint32_t>(lists_.size());
-  lists_.push_back({0, 0, 0, 0});
-  for (size_t k = 0; k < from_.size(); ++k) {
-    if (near_[k] <= bound) lists_.push_back(from_[k]);
+  const auto at = static_cast<uint32_t>(m_lists.size());
+  m_lists.push_back({0, 0, 0, 0});
+  for (size_t k = 0; k < m_from.size(); ++k) {
+    if (m_near[k] <= bound) m_lists.push_back(m_from[k]);
   }
-  lists_[at].position = static_cast<uint16_t>(lists_.size() - at - 1);
+  m_lists[at].position = static_cast<uint16_t>(m_lists.size() - at - 1);
   return at;
 }
 

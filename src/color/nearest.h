@@ -45,7 +45,7 @@ class NearestEntry {
 
   // The entries, in the order that breaks ties; at most 65535.
   void Reset(const std::vector<Point>& entries);
-  bool Empty() const { return points_.empty(); }
+  bool Empty() const { return m_points.empty(); }
 
   // The candidates of a cell, named by its colours' top 5 bits: red << 10 |
   // green << 5 | blue.
@@ -59,9 +59,9 @@ class NearestEntry {
   int Nearest(uint32_t rgb, int32_t& distance) { return Nearest(Candidates(CellOf(rgb)), rgb, distance); }
   // The same among `candidates`, the ones of the colour's cell.
   int Nearest(std::span<const Candidate> candidates, uint32_t rgb, int32_t& distance) const {
-    const int32_t r = scale_ * static_cast<int32_t>((rgb >> 16) & 0xFF);
-    const int32_t g = scale_ * static_cast<int32_t>((rgb >> 8) & 0xFF);
-    const int32_t b = scale_ * static_cast<int32_t>(rgb & 0xFF);
+    const int32_t r = m_scale * static_cast<int32_t>((rgb >> 16) & 0xFF);
+    const int32_t g = m_scale * static_cast<int32_t>((rgb >> 8) & 0xFF);
+    const int32_t b = m_scale * static_cast<int32_t>(rgb & 0xFF);
     int chosen = candidates[0].position;
     distance = Distance(r, g, b, candidates[0]);
     for (size_t k = 1; k < candidates.size(); ++k) {
@@ -89,15 +89,15 @@ class NearestEntry {
   static constexpr uint32_t kUnknown = 0xFFFFFFFF;
   static constexpr int kLevels = 3;  // boxes of 4, 2 and 1 cells a side
 
-  int32_t scale_;
-  int reach_;
-  std::vector<Point> points_;
-  std::vector<uint32_t> at_[kLevels];  // per box of each level: where its list starts, or kUnknown
+  int32_t m_scale;
+  int m_reach;
+  std::vector<Point> m_points;
+  std::vector<uint32_t> m_at[kLevels];  // per box of each level: where its list starts, or kUnknown
   // Per box met: a candidate whose position is the count, then the
   // candidates in list order.
-  std::vector<Candidate> lists_;
-  std::vector<Candidate> from_;  // scratch
-  std::vector<int32_t> near_;
+  std::vector<Candidate> m_lists;
+  std::vector<Candidate> m_from;  // scratch
+  std::vector<int32_t> m_near;
 };
 
 }  // namespace pixmill

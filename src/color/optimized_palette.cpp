@@ -9,7 +9,7 @@ namespace pixmill {
 
 namespace {
 
-// One partition sort, `along` swapped together with the values. The order
+// One partition sort of the counts, each colour swapped with its count. The order
 // it leaves equal counts in is part of the palette, so it stays this sort.
 void SortByCount(uint64_t counts[], uint32_t colours[], int lo, int hi) {
   while (lo < hi) {

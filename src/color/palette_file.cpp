@@ -140,17 +140,17 @@ bool HasControlBytes(std::string_view bytes) {
 // Builds the refusals of one file: "name: what" or "name, line N: what".
 class Refusals {
  public:
-  explicit Refusals(const std::string& name) : base_(BaseName(name)) {}
-  Result Whole(const std::string& what) const { return Result::Refused(base_ + ": " + what); }
+  explicit Refusals(const std::string& name) : m_base(BaseName(name)) {}
+  Result Whole(const std::string& what) const { return Result::Refused(m_base + ": " + what); }
   Result At(int line, const std::string& what) const {
-    return Result::Refused(base_ + ", line " + std::to_string(line) + ": " + what);
+    return Result::Refused(m_base + ", line " + std::to_string(line) + ": " + what);
   }
   Result NotAColour(int line, std::string_view text, const char* form) const {
     return At(line, Quote(text) + " is not a colour (" + form + ")");
   }
 
  private:
-  std::string base_;
+  std::string m_base;
 };
 
 constexpr const char* kDecimalForm = "three numbers 0 to 255";

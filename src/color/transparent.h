@@ -16,7 +16,7 @@ namespace pixmill {
 
 // The transparent key colour, which is also the colour the preview shows
 // transparent pixels in.
-inline constexpr uint32_t kKeyColor = kButtonFaceColor;
+inline constexpr uint32_t kKeyColour = kButtonFaceColour;
 
 void InitTransparentColor(ImageBuffer& image, uint32_t colour);
 

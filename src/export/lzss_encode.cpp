@@ -147,67 +147,67 @@ class MatchIndex {
     const size_t shortHeads = size_t{1} << kShortBits;
     const size_t longHeads = size_t{1} << kLongBits;
     const size_t words = shortHeads + longHeads + 3 * slots;
-    storage_.reset(new std::byte[words * sizeof(int32_t) + slots * sizeof(uint16_t)]);
-    auto* word = reinterpret_cast<int32_t*>(storage_.get());
+    m_storage.reset(new std::byte[words * sizeof(int32_t) + slots * sizeof(uint16_t)]);
+    auto* word = reinterpret_cast<int32_t*>(m_storage.get());
     auto take = [&word](size_t count) {
       int32_t* p = word;
       word += count;
       return p;
     };
-    short_ = {take(shortHeads), shortHeads, take(slots)};
-    long_ = {take(longHeads), longHeads, take(slots), take(slots), nullptr};
-    long_.hash = reinterpret_cast<uint16_t*>(word);
+    m_short = {take(shortHeads), shortHeads, take(slots)};
+    m_long = {take(longHeads), longHeads, take(slots), take(slots), nullptr};
+    m_long.hash = reinterpret_cast<uint16_t*>(word);
   }
 
   // `from` is 2047 before the first position to be searched (or 0); the
   // search may then look at positions up to `to`. Kept out of line: inlined,
   // its loops take registers the token loop needs.
   [[gnu::noinline]] void Build(const uint8_t* src, int32_t n, int32_t from, int32_t to) {
-    base_ = from;
+    m_base = from;
     const uint8_t* s = src + from;
     const int32_t m = n - from;                                        // bytes from s on
     const int32_t shortTo = std::min(to, n - (kShortKey - 1)) - from;  // the key's bytes exist
     const int32_t longTo = std::min(to, n - (kLongKey - 1)) - from;
-    std::fill(short_.last, short_.last + short_.heads, -1);
-    std::fill(long_.head, long_.head + long_.heads, kNone);
+    std::fill(m_short.last, m_short.last + m_short.heads, -1);
+    std::fill(m_long.head, m_long.head + m_long.heads, kNone);
     int32_t at = longTo - 1;
-    for (; at >= 0 && at + 8 > m; --at) long_.Link(at, LongHash(Bytes8(s, at, m)));
+    for (; at >= 0 && at + 8 > m; --at) m_long.Link(at, LongHash(Bytes8(s, at, m)));
 #pragma GCC unroll 4
-    for (; at >= 0; --at) long_.Link(at, LongHash(Load64(s + at)));
+    for (; at >= 0; --at) m_long.Link(at, LongHash(Load64(s + at)));
 
     constexpr int32_t full = LzssCodec::kMaxDistance + 1;  // the first position whose window drops one
     const int32_t loaded = std::min(longTo, m - 8);        // 8 bytes can be read at `at`
     for (at = 0; at < std::min(loaded, full); ++at) {
-      short_.Link(at, ShortHash(Load64(s + at)));
-      long_.Open(at);
+      m_short.Link(at, ShortHash(Load64(s + at)));
+      m_long.Open(at);
     }
 #pragma GCC unroll 4
     for (; at < loaded; ++at) {
-      short_.Link(at, ShortHash(Load64(s + at)));
-      long_.Step(at);
+      m_short.Link(at, ShortHash(Load64(s + at)));
+      m_long.Step(at);
     }
     for (; at < shortTo; ++at) {
-      short_.Link(at, ShortHash(Bytes8(s, at, m)));
+      m_short.Link(at, ShortHash(Bytes8(s, at, m)));
       if (at >= longTo) continue;
       if (at < full) {
-        long_.Open(at);
+        m_long.Open(at);
       } else {
-        long_.Step(at);
+        m_long.Step(at);
       }
     }
   }
 
   // Where the index counts positions from.
-  int32_t Base() const { return base_; }
-  int32_t ShortPrev(int32_t at) const { return short_.prev[static_cast<uint32_t>(at)]; }
-  int32_t LongFirst(int32_t at) const { return long_.first[static_cast<uint32_t>(at)]; }
-  int32_t LongNext(int32_t at) const { return long_.next[static_cast<uint32_t>(at)]; }
+  int32_t Base() const { return m_base; }
+  int32_t ShortPrev(int32_t at) const { return m_short.prev[static_cast<uint32_t>(at)]; }
+  int32_t LongFirst(int32_t at) const { return m_long.first[static_cast<uint32_t>(at)]; }
+  int32_t LongNext(int32_t at) const { return m_long.next[static_cast<uint32_t>(at)]; }
 
  private:
-  std::unique_ptr<std::byte[]> storage_;
-  BackwardLists short_;
-  ForwardLists long_;
-  int32_t base_ = 0;
+  std::unique_ptr<std::byte[]> m_storage;
+  BackwardLists m_short;
+  ForwardLists m_long;
+  int32_t m_base = 0;
 };
 
 struct Match {
@@ -285,19 +285,19 @@ Match ShortSearch(const MatchIndex& index, const uint8_t* src, int32_t n, int32_
 // Collects flag bits most significant first, without a branch per bit.
 class FlagWriter {
  public:
-  explicit FlagWriter(size_t maxTokens) : bytes_(maxTokens / 8 + 1, 0) {}
+  explicit FlagWriter(size_t maxTokens) : m_bytes(maxTokens / 8 + 1, 0) {}
   void Push(int bit) {
-    bytes_[tokens_ >> 3] = static_cast<uint8_t>(bytes_[tokens_ >> 3] | (bit << (7 - (tokens_ & 7))));
-    ++tokens_;
+    m_bytes[m_tokens >> 3] = static_cast<uint8_t>(m_bytes[m_tokens >> 3] | (bit << (7 - (m_tokens & 7))));
+    ++m_tokens;
   }
   // The flag bytes: the number of tokens divided by 8, rounded up.
-  void Finish() { bytes_.resize((tokens_ + 7) / 8); }
-  const std::vector<uint8_t>& Bytes() const { return bytes_; }
-  size_t Tokens() const { return tokens_; }
+  void Finish() { m_bytes.resize((m_tokens + 7) / 8); }
+  const std::vector<uint8_t>& Bytes() const { return m_bytes; }
+  size_t Tokens() const { return m_tokens; }
 
  private:
-  std::vector<uint8_t> bytes_;
-  size_t tokens_ = 0;
+  std::vector<uint8_t> m_bytes;
+  size_t m_tokens = 0;
 };
 
 Result TooManyFlags(const std::string& flagBytes) {

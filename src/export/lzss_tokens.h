@@ -24,26 +24,26 @@ class LzssTokens {
   // The stream's header (6 bytes, the flag bytes within the stream) is
   // checked by the caller.
   LzssTokens(const uint8_t* stream, int64_t size)
-      : s_(stream),
-        size_(size),
-        flags_(stream + LzssCodec::kHeaderSize),
-        flagBits_(8 * static_cast<int64_t>(ReadBe16(stream + 4))),
-        at_(LzssCodec::kHeaderSize + static_cast<int64_t>(ReadBe16(stream + 4))) {}
+      : m_s(stream),
+        m_size(size),
+        m_flags(stream + LzssCodec::kHeaderSize),
+        m_flagBits(8 * static_cast<int64_t>(ReadBe16(stream + 4))),
+        m_at(LzssCodec::kHeaderSize + static_cast<int64_t>(ReadBe16(stream + 4))) {}
 
   Kind Next() {
-    offset = at_;
-    if (at_ >= size_) return Kind::kEnd;
-    if (token_ >= flagBits_) return Kind::kNoFlag;
-    const bool match = (flags_[token_ >> 3] >> (7 - (token_ & 7))) & 1;
-    ++token_;
+    offset = m_at;
+    if (m_at >= m_size) return Kind::kEnd;
+    if (m_token >= m_flagBits) return Kind::kNoFlag;
+    const bool match = (m_flags[m_token >> 3] >> (7 - (m_token & 7))) & 1;
+    ++m_token;
     if (!match) {
-      literal = s_[at_++];
+      literal = m_s[m_at++];
       return Kind::kLiteral;
     }
-    if (at_ + 1 >= size_) return Kind::kHalfMatch;
-    distance = static_cast<int64_t>(s_[at_]) * 8 + (s_[at_ + 1] >> 5);
-    length = (s_[at_ + 1] & 31) + LzssCodec::kMinMatch;
-    at_ += 2;
+    if (m_at + 1 >= m_size) return Kind::kHalfMatch;
+    distance = static_cast<int64_t>(m_s[m_at]) * 8 + (m_s[m_at + 1] >> 5);
+    length = (m_s[m_at + 1] & 31) + LzssCodec::kMinMatch;
+    m_at += 2;
     return Kind::kMatch;
   }
 
@@ -52,15 +52,15 @@ class LzssTokens {
   int64_t distance = 0;
   int64_t length = 0;
   int64_t offset = 0;
-  int64_t FlagBits() const { return flagBits_; }
+  int64_t FlagBits() const { return m_flagBits; }
 
  private:
-  const uint8_t* s_;
-  int64_t size_;
-  const uint8_t* flags_;
-  int64_t flagBits_;
-  int64_t at_;
-  int64_t token_ = 0;
+  const uint8_t* m_s;
+  int64_t m_size;
+  const uint8_t* m_flags;
+  int64_t m_flagBits;
+  int64_t m_at;
+  int64_t m_token = 0;
 };
 
 }  // namespace pixmill

@@ -218,18 +218,18 @@ class ImageBuffer {
 
   // Colour settings (filled in by the colour command) and state that the
   // operations of the colour and export code read.
-  int32_t m_ditherMode = 0;      // 0 none, 1 error diffusion, 2 ordered
+  int32_t m_ditherMode = 0;      // a DitherMode (image/choices.h)
   int32_t m_sampleColumns = 64;  // sampling grid of the optimised palette
   int32_t m_sampleRows = 64;
-  int32_t m_paletteKind = 0;  // 0 optimised, 1 standard
+  int32_t m_paletteKind = 0;  // a PaletteKind: optimised, standard, given or quality
   int32_t m_precision = 8;    // 1..16
   std::string m_title = "image";
   // What the last transparent-colour change applied (a COLORREF, or a palette
   // index in paletted pictures) and the transparent key colour (COLORREF).
   // Both start as the key colour, so a picture used without the program's
   // start-up behaves as if it had been through it.
-  uint32_t m_lastTransparent = kButtonFaceColor;
-  uint32_t m_transparentColor = kButtonFaceColor;
+  uint32_t m_lastTransparent = kButtonFaceColour;
+  uint32_t m_transparentColor = kButtonFaceColour;
 
  private:
   int32_t m_width = 0;

@@ -72,19 +72,19 @@ uint32_t AverageSpan(const Span& s, double ratio, At at) {
 class ColumnProgress {
  public:
   ColumnProgress(ProgressSink* sink, int32_t columns, int32_t rows, int32_t base)
-      : sink_(sink), columns_(columns), rows_(rows), base_(base) {}
+      : m_sink(sink), m_columns(columns), m_rows(rows), m_base(base) {}
   void RowDone(int32_t row) {
-    if (!sink_) return;
-    const int64_t upTo = row + 1 == rows_ ? columns_ : int64_t{columns_} * (row + 1) / rows_;
-    for (; emitted_ < upTo; ++emitted_) sink_->SetPosition(static_cast<int>(emitted_ + base_));
+    if (!m_sink) return;
+    const int64_t upTo = row + 1 == m_rows ? m_columns : int64_t{m_columns} * (row + 1) / m_rows;
+    for (; m_emitted < upTo; ++m_emitted) m_sink->SetPosition(static_cast<int>(m_emitted + m_base));
   }
 
  private:
-  ProgressSink* sink_;
-  int32_t columns_;
-  int32_t rows_;
-  int32_t base_;
-  int64_t emitted_ = 0;
+  ProgressSink* m_sink;
+  int32_t m_columns;
+  int32_t m_rows;
+  int32_t m_base;
+  int64_t m_emitted = 0;
 };
 
 void ShrinkHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W, ProgressSink* progress) {
@@ -180,19 +180,19 @@ void EnlargeVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, 
 class WeightedLine {
  public:
   void Add(uint32_t colour, double weight) {
-    AccumulateWeighted(colour, sums_, weight);
-    weight_ += weight;
+    AccumulateWeighted(colour, m_sums, weight);
+    m_weight += weight;
   }
   uint32_t Colour() const {
-    if (weight_ <= 0) return 0;
-    const auto channel = [&](int c) { return static_cast<uint32_t>(static_cast<int>(sums_[c] / weight_)); };
+    if (m_weight <= 0) return 0;
+    const auto channel = [&](int c) { return static_cast<uint32_t>(static_cast<int>(m_sums[c] / m_weight)); };
     return channel(0) << 16 | channel(1) << 8 | channel(2);
   }
-  double Weight() const { return weight_; }
+  double Weight() const { return m_weight; }
 
  private:
-  double sums_[3] = {0, 0, 0};
-  double weight_ = 0;
+  double m_sums[3] = {0, 0, 0};
+  double m_weight = 0;
 };
 
 // One pass along lines of `from` pixels to `to` pixels. `at(line, k)` gives

@@ -64,20 +64,20 @@ std::string FolderOf(const std::string& path) {
 
 class FileCloser {
  public:
-  explicit FileCloser(int fd) : fd_(fd) {}
+  explicit FileCloser(int fd) : m_fd(fd) {}
   ~FileCloser() {
-    if (fd_ >= 0) ::close(fd_);
+    if (m_fd >= 0) ::close(m_fd);
   }
   FileCloser(const FileCloser&) = delete;
   FileCloser& operator=(const FileCloser&) = delete;
   int Release() {
-    const int fd = fd_;
-    fd_ = -1;
+    const int fd = m_fd;
+    m_fd = -1;
     return fd;
   }
 
  private:
-  int fd_;
+  int m_fd;
 };
 
 // Writes every piece; 0 or the errno of the failure.
@@ -149,8 +149,8 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
     if (n == 0) break;  // the file shrank while we read it
     done += static_cast<size_t>(n);
   }
-  out.data_ = std::move(bytes);
-  out.size_ = done;
+  out.m_data = std::move(bytes);
+  out.m_size = done;
   return Result::Done();
 }
 

@@ -19,13 +19,13 @@ inline constexpr int64_t kMaxReadableFileSize = int64_t{1} << 30;
 // The bytes of a whole file, in one block that is filled by the read alone.
 class FileBytes {
  public:
-  const uint8_t* data() const { return data_.get(); }
-  size_t size() const { return size_; }
+  const uint8_t* data() const { return m_data.get(); }
+  size_t size() const { return m_size; }
 
  private:
   friend Result ReadWholeFile(const std::string& path, FileBytes& out);
-  Block data_;
-  size_t size_ = 0;
+  Block m_data;
+  size_t m_size = 0;
 };
 
 // Reads the whole file into `out` (replacing its contents only on success).

@@ -28,33 +28,33 @@ class Spares {
   }
   // A kept mapping of at least `length` bytes, or none (base null).
   BlockDeleter Take(size_t length) {
-    std::lock_guard lock(mutex_);
-    auto best = kept_.end();
-    for (auto it = kept_.begin(); it != kept_.end(); ++it) {
-      if (it->mapped >= length && it->mapped <= 2 * length && (best == kept_.end() || it->mapped < best->mapped))
+    std::lock_guard lock(m_mutex);
+    auto best = m_kept.end();
+    for (auto it = m_kept.begin(); it != m_kept.end(); ++it) {
+      if (it->mapped >= length && it->mapped <= 2 * length && (best == m_kept.end() || it->mapped < best->mapped))
         best = it;
     }
-    if (best == kept_.end()) return {};
+    if (best == m_kept.end()) return {};
     const BlockDeleter found = *best;
-    kept_.erase(best);
-    bytes_ -= found.mapped;
+    m_kept.erase(best);
+    m_bytes -= found.mapped;
     return found;
   }
   // False when there is no room: the caller unmaps it.
   bool Keep(const BlockDeleter& mapping) {
-    std::lock_guard lock(mutex_);
-    if (bytes_ + mapping.mapped > kKeepAtMost || kept_.size() >= kKeepCount) return false;
-    kept_.push_back(mapping);
-    bytes_ += mapping.mapped;
+    std::lock_guard lock(m_mutex);
+    if (m_bytes + mapping.mapped > kKeepAtMost || m_kept.size() >= kKeepCount) return false;
+    m_kept.push_back(mapping);
+    m_bytes += mapping.mapped;
     return true;
   }
 
  private:
   static constexpr size_t kKeepAtMost = size_t{160} << 20;
   static constexpr size_t kKeepCount = 8;
-  std::mutex mutex_;
-  std::vector<BlockDeleter> kept_;
-  size_t bytes_ = 0;
+  std::mutex m_mutex;
+  std::vector<BlockDeleter> m_kept;
+  size_t m_bytes = 0;
 };
 
 uint8_t* Aligned(void* base) {

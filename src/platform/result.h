@@ -46,30 +46,30 @@ class [[nodiscard]] Result {
   }
 
   // 0 done, 1 not done.
-  int code() const { return kind_ == Kind::kDone ? 0 : 1; }
-  bool ok() const { return kind_ == Kind::kDone; }
-  Kind kind() const { return kind_; }
-  Cause cause() const { return cause_; }
-  const std::string& reason() const { return reason_; }
+  int code() const { return m_kind == Kind::kDone ? 0 : 1; }
+  bool ok() const { return m_kind == Kind::kDone; }
+  Kind kind() const { return m_kind; }
+  Cause cause() const { return m_cause; }
+  const std::string& reason() const { return m_reason; }
 
   // Puts a context in front of the reason ("header: " + reason).
   Result WithContext(const std::string& context) && {
-    if (!ok() && !context.empty()) reason_ = context + ": " + reason_;
+    if (!ok() && !context.empty()) m_reason = context + ": " + m_reason;
     return std::move(*this);
   }
   // Gives a failure whose cause is not known yet this one.
   Result WithCause(Cause cause) && {
-    if (!ok() && cause_ == Cause::kUnknown) cause_ = cause;
+    if (!ok() && m_cause == Cause::kUnknown) m_cause = cause;
     return std::move(*this);
   }
 
  private:
   Result(Kind kind, std::string reason, Cause cause = Cause::kUnknown)
-      : kind_(kind), cause_(cause), reason_(std::move(reason)) {}
+      : m_kind(kind), m_cause(cause), m_reason(std::move(reason)) {}
 
-  Kind kind_ = Kind::kDone;
-  Cause cause_ = Cause::kUnknown;
-  std::string reason_;
+  Kind m_kind = Kind::kDone;
+  Cause m_cause = Cause::kUnknown;
+  std::string m_reason;
 };
 
 }  // namespace pixmill

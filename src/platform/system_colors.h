@@ -9,6 +9,6 @@
 namespace pixmill {
 
 // COLORREF order (red in the low byte): red, green and blue all 0xC0.
-inline constexpr uint32_t kButtonFaceColor = 0x00C0C0C0;
+inline constexpr uint32_t kButtonFaceColour = 0x00C0C0C0;
 
 }  // namespace pixmill

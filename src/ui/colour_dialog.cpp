@@ -19,7 +19,7 @@ class ArrowsOnlySpin : public QSpinBox {
 
 }  // namespace
 
-ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(parent), messages_(messages) {
+ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(parent), m_messages(messages) {
   PrepareDialog(this, tr("色数変更"));
   QVBoxLayout* depthLayout = nullptr;
   QVBoxLayout* ditherLayout = nullptr;
@@ -30,15 +30,15 @@ ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
   QGroupBox* paletteBox = Group(tr("パレット"), paletteLayout);
   QGroupBox* precisionBox = Group(tr("精度"), precisionLayout);
   const char* depths[] = {"1bit", "4bit", "8bit", "16bit", "24bit"};
-  for (int i = 0; i < 5; ++i) depthRadios[static_cast<size_t>(i)] = AddRadio(depthGroup_, depthLayout, depths[i], i);
-  noneRadio = AddRadio(ditherGroup_, ditherLayout, tr("なし"), 0);
-  diffusionRadio = AddRadio(ditherGroup_, ditherLayout, tr("誤差拡散"), 1);
-  orderedRadio = AddRadio(ditherGroup_, ditherLayout, tr("組織的"), 2);
-  optimizedRadio = AddRadio(paletteGroup_, paletteLayout, tr("最適化"), 0);
-  standardRadio = AddRadio(paletteGroup_, paletteLayout, tr("標準"), 1);
-  qualityRadio = AddRadio(paletteGroup_, paletteLayout, tr("高品質"), 3);
+  for (int i = 0; i < 5; ++i) depthRadios[static_cast<size_t>(i)] = AddRadio(m_depthGroup, depthLayout, depths[i], i);
+  noneRadio = AddRadio(m_ditherGroup, ditherLayout, tr("なし"), 0);
+  diffusionRadio = AddRadio(m_ditherGroup, ditherLayout, tr("誤差拡散"), 1);
+  orderedRadio = AddRadio(m_ditherGroup, ditherLayout, tr("組織的"), 2);
+  optimizedRadio = AddRadio(m_paletteGroup, paletteLayout, tr("最適化"), 0);
+  standardRadio = AddRadio(m_paletteGroup, paletteLayout, tr("標準"), 1);
+  qualityRadio = AddRadio(m_paletteGroup, paletteLayout, tr("高品質"), 3);
   qualityRadio->setToolTip(tr("画素ごとに最も近い色を選ぶ、時間のかかる最適化"));
-  fileRadio = AddRadio(paletteGroup_, paletteLayout, tr("指定"), 2);
+  fileRadio = AddRadio(m_paletteGroup, paletteLayout, tr("指定"), 2);
   paletteFileButton = new QPushButton(tr("ファイル..."));
   paletteFileButton->setToolTip(tr("パレットファイル (.gpl .pal .act .hex .txt) か、パレットのある画像"));
   paletteLayout->addWidget(paletteFileButton);
@@ -81,15 +81,15 @@ ColorDialog::ColorDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
 
 bool ColorDialog::Transfer(bool toControls) {
   if (toControls) {
-    SelectRadio(depthGroup_, m_depthChoice);
-    SelectRadio(ditherGroup_, m_dither);
-    SelectRadio(paletteGroup_, m_paletteType);
+    SelectRadio(m_depthGroup, m_depthChoice);
+    SelectRadio(m_ditherGroup, m_dither);
+    SelectRadio(m_paletteGroup, m_paletteType);
     precisionSpin->setValue(m_precisionValue);
     return true;
   }
-  m_depthChoice = SelectedRadio(depthGroup_);
-  m_dither = SelectedRadio(ditherGroup_);
-  m_paletteType = SelectedRadio(paletteGroup_);
+  m_depthChoice = SelectedRadio(m_depthGroup);
+  m_dither = SelectedRadio(m_ditherGroup);
+  m_paletteType = SelectedRadio(m_paletteGroup);
   bool ok = false;
   const int value = precisionEdit->text().trimmed().toInt(&ok);
   if (!ok || value < 1 || value > 16) return false;
@@ -108,17 +108,17 @@ void ColorDialog::OnInitDialog() {
   precisionSpin->setRange(1, 16);
   precisionSpin->setWrapping(true);
   precisionSpin->setValue(8);
-  FocusGroup(depthGroup_);
+  FocusGroup(m_depthGroup);
 }
 
 void ColorDialog::accept() {
   if (fileRadio->isChecked() && m_paletteFile.isEmpty()) {
-    if (messages_) messages_->ShowMessage(tr("パレットファイルを指定してください").toStdString());
+    if (m_messages) m_messages->ShowMessage(tr("パレットファイルを指定してください").toStdString());
     paletteFileButton->setFocus();
     return;
   }
   if (!Transfer(false)) {
-    if (messages_) messages_->ShowMessage(tr("精度には 1 から 16 までの整数を入力してください").toStdString());
+    if (m_messages) m_messages->ShowMessage(tr("精度には 1 から 16 までの整数を入力してください").toStdString());
     precisionEdit->setFocus();
     return;
   }

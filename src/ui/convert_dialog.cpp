@@ -12,11 +12,11 @@ ConvertDialog::ConvertDialog(QWidget* parent) : ModalDialog(parent) {
   QVBoxLayout* outputLayout = nullptr;
   QGroupBox* formBox = Group(tr("コンバート形式"), formLayout);
   QGroupBox* outputBox = Group(tr("出力形式"), outputLayout);
-  bitmapRadio = AddRadio(formGroup_, formLayout, tr("ビットマップ形式"), kFormBitmap);
-  textureRadio = AddRadio(formGroup_, formLayout, tr("テクスチャ形式"), kFormTexture);
-  characterRadio = AddRadio(formGroup_, formLayout, tr("キャラクタ形式"), kFormCharacter);
-  binaryRadio = AddRadio(outputGroup_, outputLayout, tr("バイナリ形式"), kOutputBinary);
-  textRadio = AddRadio(outputGroup_, outputLayout, tr("テキスト形式"), kOutputText);
+  bitmapRadio = AddRadio(m_formGroup, formLayout, tr("ビットマップ形式"), kFormBitmap);
+  textureRadio = AddRadio(m_formGroup, formLayout, tr("テクスチャ形式"), kFormTexture);
+  characterRadio = AddRadio(m_formGroup, formLayout, tr("キャラクタ形式"), kFormCharacter);
+  binaryRadio = AddRadio(m_outputGroup, outputLayout, tr("バイナリ形式"), kOutputBinary);
+  textRadio = AddRadio(m_outputGroup, outputLayout, tr("テキスト形式"), kOutputText);
   lzssBox = new QCheckBox(tr("LZSS圧縮"));
   paletteBox = new QCheckBox(tr("パレット"));
   okButton = new QPushButton(QStringLiteral("OK"));
@@ -48,13 +48,13 @@ ConvertDialog::ConvertDialog(QWidget* parent) : ModalDialog(parent) {
 
 void ConvertDialog::Transfer(bool toControls) {
   if (toControls) {
-    SelectRadio(formGroup_, m_form);
-    SelectRadio(outputGroup_, m_output);
+    SelectRadio(m_formGroup, m_form);
+    SelectRadio(m_outputGroup, m_output);
     lzssBox->setChecked(m_lzss != 0);
     paletteBox->setChecked(m_palette != 0);
   } else {
-    m_form = SelectedRadio(formGroup_);
-    m_output = SelectedRadio(outputGroup_);
+    m_form = SelectedRadio(m_formGroup);
+    m_output = SelectedRadio(m_outputGroup);
     m_lzss = lzssBox->isChecked() ? 1 : 0;
     m_palette = paletteBox->isChecked() ? 1 : 0;
   }
@@ -74,15 +74,15 @@ void ConvertDialog::OnInitDialog() {
   m_form = m_output = -1;  // the fields at their construction values: nothing selected
   m_lzss = m_palette = 0;
   Transfer(true);
-  state_ = StartConvertDialog(m_bitCount, m_width, m_height);
-  m_form = state_.fields.form;
-  m_output = state_.fields.output;
-  m_lzss = state_.fields.lzss;
-  m_palette = state_.fields.palette;
-  Enable(state_.enabled);
+  m_state = StartConvertDialog(m_bitCount, m_width, m_height);
+  m_form = m_state.fields.form;
+  m_output = m_state.fields.output;
+  m_lzss = m_state.fields.lzss;
+  m_palette = m_state.fields.palette;
+  Enable(m_state.enabled);
   Transfer(true);
   // The first enabled control in tab order takes the focus.
-  if (!FocusGroup(formGroup_) && !FocusGroup(outputGroup_)) {
+  if (!FocusGroup(m_formGroup) && !FocusGroup(m_outputGroup)) {
     for (QWidget* w :
          {static_cast<QWidget*>(lzssBox), static_cast<QWidget*>(paletteBox), static_cast<QWidget*>(okButton)}) {
       if (w->isEnabled()) {
@@ -94,12 +94,12 @@ void ConvertDialog::OnInitDialog() {
 }
 
 void ConvertDialog::OnFormClicked(int form) {
-  state_.fields = {m_form, m_output, m_lzss, m_palette};
-  ClickForm(state_, form);
-  m_form = state_.fields.form;
-  m_output = state_.fields.output;
-  m_lzss = state_.fields.lzss;
-  Enable(state_.enabled);
+  m_state.fields = {m_form, m_output, m_lzss, m_palette};
+  ClickForm(m_state, form);
+  m_form = m_state.fields.form;
+  m_output = m_state.fields.output;
+  m_lzss = m_state.fields.lzss;
+  Enable(m_state.enabled);
   Transfer(true);
 }
 

@@ -12,15 +12,15 @@ class DialogUnits {
   explicit DialogUnits(const QFont& font) {
     const QFontMetrics m(font);
     static const QString kLetters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    baseX_ = (m.horizontalAdvance(kLetters) / 26 + 1) / 2;
-    baseY_ = m.height();
+    m_baseX = (m.horizontalAdvance(kLetters) / 26 + 1) / 2;
+    m_baseY = m.height();
   }
-  int X(int units) const { return units * baseX_ / 4; }
-  int Y(int units) const { return units * baseY_ / 8; }
+  int X(int units) const { return units * m_baseX / 4; }
+  int Y(int units) const { return units * m_baseY / 8; }
 
  private:
-  int baseX_ = 6;
-  int baseY_ = 12;
+  int m_baseX = 6;
+  int m_baseY = 12;
 };
 
 // The font of the program's windows: 9 point, a Japanese face.

@@ -81,9 +81,9 @@ class ConvertDialog : public ModalDialog {
   void OnFormClicked(int form);
   void Enable(const ConvertOffer& offer);
 
-  QButtonGroup formGroup_;
-  QButtonGroup outputGroup_;
-  ConvertDialogState state_;
+  QButtonGroup m_formGroup;
+  QButtonGroup m_outputGroup;
+  ConvertDialogState m_state;
 };
 
 class ColorDialog : public ModalDialog {
@@ -122,10 +122,10 @@ class ColorDialog : public ModalDialog {
  private:
   void ShowPaletteFile();
 
-  MessageSink* messages_;
-  QButtonGroup depthGroup_;
-  QButtonGroup ditherGroup_;
-  QButtonGroup paletteGroup_;
+  MessageSink* m_messages;
+  QButtonGroup m_depthGroup;
+  QButtonGroup m_ditherGroup;
+  QButtonGroup m_paletteGroup;
 };
 
 class ScaleDialog : public ModalDialog {
@@ -165,8 +165,8 @@ class ScaleDialog : public ModalDialog {
   void OnHeightUnit();
   void OnAspectClicked();
 
-  MessageSink* messages_;
-  bool started_ = false;
+  MessageSink* m_messages;
+  bool m_started = false;
 };
 
 // The leading number of a text as atof reads it (blanks, sign, digits,

@@ -70,18 +70,18 @@ QString CauseText(Result::Cause cause, bool writing) {
 // lets the window settle once the dialog has gone.
 class AnsweredPrompt : public SavePathPrompt {
  public:
-  AnsweredPrompt(SavePathPrompt& inner, std::function<void()> settle) : inner_(inner), settle_(std::move(settle)) {}
+  AnsweredPrompt(SavePathPrompt& inner, std::function<void()> settle) : m_inner(inner), m_settle(std::move(settle)) {}
   std::optional<std::string> AskSavePath(const SaveRequest& request) override {
-    const std::optional<std::string> answer = inner_.AskSavePath(request);
+    const std::optional<std::string> answer = m_inner.AskSavePath(request);
     if (answer) path = *answer;
-    settle_();
+    m_settle();
     return answer;
   }
   std::string path;
 
  private:
-  SavePathPrompt& inner_;
-  std::function<void()> settle_;
+  SavePathPrompt& m_inner;
+  std::function<void()> m_settle;
 };
 
 }  // namespace
@@ -164,12 +164,12 @@ void MainDialog::Report(const QString& what, const Result& r, bool writing) {
   const QString cause = CauseText(r.cause(), writing);
   if (!cause.isEmpty()) text += QStringLiteral("\n") + cause;
   text += QStringLiteral("\n(") + FromUtf8(r.reason()) + QStringLiteral(")");
-  messages_->ShowFailure(text.toStdString());
+  m_messages->ShowFailure(text.toStdString());
 }
 
 void MainDialog::OnSave() {
   if (m_doc.image.GetBits() == nullptr) return;
-  AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
+  AnsweredPrompt prompt(*m_savePrompt, [this] { Settle(); });
   const Result r = SaveCommand(m_doc, prompt);
   Report(tr("%1 に保存できませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
 }
@@ -183,8 +183,8 @@ void MainDialog::OnTransparent() {
 void MainDialog::OnConvert() {
   if (m_doc.image.GetBits() == nullptr) return;
   // Built once and shown again for every export: it opens as new each time.
-  if (convertDialog_ == nullptr) convertDialog_ = new ConvertDialog(this);
-  ConvertDialog& dialog = *convertDialog_;
+  if (m_convertDialog == nullptr) m_convertDialog = new ConvertDialog(this);
+  ConvertDialog& dialog = *m_convertDialog;
   dialog.m_width = m_doc.image.Width();
   dialog.m_height = m_doc.image.Height();
   dialog.m_bitCount = m_doc.image.BitCount();
@@ -194,11 +194,11 @@ void MainDialog::OnConvert() {
       Report(tr("この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。"),
              Result::Refused(NoFormReason(m_doc.image.BitCount(), m_doc.image.Width())), true);
     } else {
-      AnsweredPrompt prompt(*savePrompt_, [this] { Settle(); });
+      AnsweredPrompt prompt(*m_savePrompt, [this] { Settle(); });
       Result r;
       {
         WaitCursor wait;
-        r = ConvertCommand(m_doc, choices, prompt, messages_);
+        r = ConvertCommand(m_doc, choices, prompt, m_messages);
       }
       Report(tr("%1 にコンバートできませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
     }
@@ -208,7 +208,7 @@ void MainDialog::OnConvert() {
 
 void MainDialog::OnScale() {
   if (m_doc.image.GetBits() == nullptr) return;
-  ScaleDialog dialog(this, messages_);
+  ScaleDialog dialog(this, m_messages);
   dialog.m_widthText = QString::number(m_doc.image.Width());
   dialog.m_heightText = QString::number(m_doc.image.Height());
   dialog.m_keepAspectBox = m_keepAspect;
@@ -225,7 +225,7 @@ void MainDialog::OnScale() {
 
 void MainDialog::OnColor() {
   if (m_doc.image.GetBits() == nullptr) return;
-  ColorDialog dialog(this, messages_);
+  ColorDialog dialog(this, m_messages);
   dialog.m_depthChoice = DepthChoiceOf(m_doc.image.BitCount());
   dialog.m_dither = m_ditherChoice;
   dialog.m_paletteType = m_paletteChoice;
@@ -236,7 +236,7 @@ void MainDialog::OnColor() {
   m_ditherChoice = dialog.m_dither;
   m_paletteChoice = dialog.m_paletteType;
   m_paletteFile = dialog.m_paletteFile;
-  ColorSettings settings{m_ditherChoice, m_paletteChoice, dialog.m_precisionValue, {}};
+  ColourSettings settings{m_ditherChoice, m_paletteChoice, dialog.m_precisionValue, {}};
   if (m_paletteChoice == kPaletteGiven) {
     // Read afresh each time: the file may have changed since it was chosen.
     if (Result r = ReadPalette(ToPath(m_paletteFile), settings.palette); !r.ok()) {
@@ -259,18 +259,18 @@ void MainDialog::OnColor() {
   if (previous == nullptr || !before->CopyPictureFrom(*previous).ok() || !after->CopyPictureFrom(m_doc.image).ok()) {
     return;
   }
-  measuredSerial_ = pictureSerial_;
-  measuredDepth_ = depth;
-  measuring_.setFuture(
+  m_measuredSerial = m_pictureSerial;
+  m_measuredDepth = depth;
+  m_measuring.setFuture(
       QtConcurrent::run([before, after] { return MeasureChange(*before, *after, after->TransparentMask()); }));
 }
 
 void MainDialog::ShowMeasuredChange() {
-  if (measuredSerial_ != pictureSerial_) return;  // the picture has changed since
-  const ChangeReport change = measuring_.result();
-  changeReport_ =
-      tr("%1bit: PSNR %2 dB, ΔE %3").arg(measuredDepth_).arg(change.psnr, 0, 'f', 2).arg(change.meanDeltaE, 0, 'f', 2);
-  if (!preview->underMouse()) pixelStatus->setText(changeReport_);
+  if (m_measuredSerial != m_pictureSerial) return;  // the picture has changed since
+  const ChangeReport change = m_measuring.result();
+  m_changeReport =
+      tr("%1bit: PSNR %2 dB, ΔE %3").arg(m_measuredDepth).arg(change.psnr, 0, 'f', 2).arg(change.meanDeltaE, 0, 'f', 2);
+  if (!preview->underMouse()) pixelStatus->setText(m_changeReport);
 }
 
 void MainDialog::OnUndo() {

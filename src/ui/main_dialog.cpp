@@ -80,7 +80,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   zoomBox = new QComboBox;
   zoomBox->addItem(tr("全体"));
   for (size_t i = 1; i < std::size(kZooms); ++i) zoomBox->addItem(ZoomText(kZooms[i]));
-  zoomBox->setCurrentIndex(zoomLevel_);
+  zoomBox->setCurrentIndex(m_zoomLevel);
   zoomBox->setToolTip(tr("表示倍率 (Ctrl+ホイール、Ctrl++、Ctrl+-、Ctrl+0)"));
   gridBox = new QCheckBox(tr("グリッド"));
   gridBox->setChecked(true);
@@ -161,7 +161,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   grid->setRowStretch(0, 1);
 
   connect(openButton, &QPushButton::clicked, this, &MainDialog::OnOpen);
-  connect(&measuring_, &QFutureWatcher<ChangeReport>::finished, this, &MainDialog::ShowMeasuredChange);
+  connect(&m_measuring, &QFutureWatcher<ChangeReport>::finished, this, &MainDialog::ShowMeasuredChange);
   connect(saveButton, &QPushButton::clicked, this, &MainDialog::OnSave);
   connect(convertButton, &QPushButton::clicked, this, &MainDialog::OnConvert);
   connect(scaleButton, &QPushButton::clicked, this, &MainDialog::OnScale);
@@ -180,10 +180,10 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { OnRedo(); }},
       {QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { OnRedo(); }},
       {QKeySequence(Qt::CTRL | Qt::Key_Plus),
-       [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
+       [this] { SetZoomLevel(std::min<int>(m_zoomLevel + 1, std::size(kZooms) - 1)); }},
       {QKeySequence(Qt::CTRL | Qt::Key_Equal),
-       [this] { SetZoomLevel(std::min<int>(zoomLevel_ + 1, std::size(kZooms) - 1)); }},
-      {QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoomLevel(std::max(zoomLevel_ - 1, 1)); }},
+       [this] { SetZoomLevel(std::min<int>(m_zoomLevel + 1, std::size(kZooms) - 1)); }},
+      {QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { SetZoomLevel(std::max(m_zoomLevel - 1, 1)); }},
       {QKeySequence(Qt::CTRL | Qt::Key_0), [this] { SetZoomLevel(3); }},
       {QKeySequence(Qt::CTRL | Qt::Key_G), [this] { gridBox->toggle(); }},
       {QKeySequence(Qt::CTRL | Qt::Key_P), [this] { OnSavePalette(); }},
@@ -198,11 +198,11 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   connect(preview, &PreviewView::Hovered, this, &MainDialog::Hover);
   connect(preview, &PreviewView::ScrollRequested, this, &MainDialog::ScrollBy);
   connect(preview, &PreviewView::ZoomRequested, this, [this](int steps, QPointF around) {
-    const int from = zoomLevel_ == 0 ? 3 : zoomLevel_;
+    const int from = m_zoomLevel == 0 ? 3 : m_zoomLevel;
     SetZoomLevel(std::clamp<int>(from + steps, 1, std::size(kZooms) - 1), around);
   });
   connect(preview, &PreviewView::Resized, this, [this] {
-    if (zoomLevel_ == 0) ApplyFit();
+    if (m_zoomLevel == 0) ApplyFit();
     UpdateScrollRanges();
   });
   for (QScrollBar* bar : {hScroll, vScroll}) bar->setRange(0, 0);
@@ -226,9 +226,9 @@ void MainDialog::OnInitDialog() {
   m_keepAspect = 1;
   m_ditherChoice = 1;
   m_paletteChoice = 0;
-  progress_ = std::make_unique<BarProgress>(progressBar);
-  m_doc.image.SetProgressBar(progress_.get());
-  m_doc.InitKeyColour(kButtonFaceColor);
+  m_progress = std::make_unique<BarProgress>(progressBar);
+  m_doc.image.SetProgressBar(m_progress.get());
+  m_doc.InitKeyColour(kButtonFaceColour);
   PaintSwatch();
   if (!m_cmdLine.isEmpty()) {
     QString path = m_cmdLine;
@@ -258,20 +258,20 @@ void MainDialog::UpdateScrollRanges() {
 }
 
 void MainDialog::PictureChanged() {
-  ++pictureSerial_;
-  changeReport_.clear();
+  ++m_pictureSerial;
+  m_changeReport.clear();
   if (!preview->underMouse()) pixelStatus->clear();
-  if (zoomLevel_ == 0) ApplyFit();
+  if (m_zoomLevel == 0) ApplyFit();
   UpdateTitle();
   PaintSwatch();
   update();
   preview->PictureChanged();
   // The colours in use are counted once the window has been repainted.
-  coloursInUse_ = -1;
+  m_coloursInUse = -1;
   ShowPictureStatus();
   QTimer::singleShot(0, this, [this] {
-    if (coloursInUse_ >= 0) return;
-    coloursInUse_ = ColoursInUse(m_doc.image);
+    if (m_coloursInUse >= 0) return;
+    m_coloursInUse = ColoursInUse(m_doc.image);
     ShowPictureStatus();
   });
 }
@@ -280,13 +280,13 @@ void MainDialog::ShowPictureStatus() {
   const ImageBuffer& image = m_doc.image;
   // At fit, the zoom it comes to as well.
   QString zoom = tr("倍率 %1").arg(zoomBox->currentText());
-  if (zoomLevel_ == 0 && image.IsValid())
+  if (m_zoomLevel == 0 && image.IsValid())
     zoom += QStringLiteral(" (") + ZoomText(preview->Zoom()) + QStringLiteral(")");
   if (!image.IsValid()) {
     pictureStatus->setText(zoom);
     return;
   }
-  const QString colours = coloursInUse_ < 0 ? QStringLiteral("…") : QString::number(coloursInUse_);
+  const QString colours = m_coloursInUse < 0 ? QStringLiteral("…") : QString::number(m_coloursInUse);
   pictureStatus->setText(
       tr("%1×%2×%3  色数 %4  %5").arg(image.Width()).arg(image.Height()).arg(image.BitCount()).arg(colours, zoom));
 }
@@ -294,7 +294,7 @@ void MainDialog::ShowPictureStatus() {
 void MainDialog::Hover(std::optional<QPoint> pixel) {
   if (!pixel) {
     // Away from the picture: how far the last colour change moved it.
-    pixelStatus->setText(changeReport_);
+    pixelStatus->setText(m_changeReport);
     return;
   }
   const ImageBuffer& image = m_doc.image;
@@ -318,7 +318,7 @@ void MainDialog::SetZoomLevel(int level, std::optional<QPointF> around) {
   const int dy = std::max(0, static_cast<int>(std::floor(at.y() * dpr)) - border);
   const int x = hScroll->value() + dx / preview->Cell() * preview->Step();
   const int y = vScroll->value() + dy / preview->Cell() * preview->Step();
-  zoomLevel_ = level;
+  m_zoomLevel = level;
   zoomBox->setCurrentIndex(level);
   if (level == 0) {
     ApplyFit();
@@ -416,14 +416,14 @@ void MainDialog::Settle() {
   // Only what the closed dialogs covered needs painting again: repainting
   // the whole window costs a long command's small cases a good part of
   // their time.
-  if (uncoveredAll_) {
+  if (m_uncoveredAll) {
     repaint();
   } else {
-    const QRegion covered = uncovered_.translated(-mapToGlobal(QPoint(0, 0))) & rect();
+    const QRegion covered = m_uncovered.translated(-mapToGlobal(QPoint(0, 0))) & rect();
     if (!covered.isEmpty()) repaint(covered);
   }
-  uncovered_ = QRegion();
-  uncoveredAll_ = false;
+  m_uncovered = QRegion();
+  m_uncoveredAll = false;
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -431,10 +431,10 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
     const auto* window = static_cast<QWidget*>(watched);
     if (window->isWindow()) {
       if (window->testAttribute(Qt::WA_DontShowOnScreen)) {
-        uncoveredAll_ = true;
+        m_uncoveredAll = true;
       } else {
-        uncovered_ += window->frameGeometry();
-        if (uncovered_.rectCount() > 16) uncovered_ = uncovered_.boundingRect();
+        m_uncovered += window->frameGeometry();
+        if (m_uncovered.rectCount() > 16) m_uncovered = m_uncovered.boundingRect();
       }
     }
   }

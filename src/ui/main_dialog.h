@@ -64,7 +64,7 @@ class MainDialog : public QDialog {
   // Zooms to a level, keeping the picture pixel under `around` (preview
   // coordinates; its middle when none) where it is.
   void SetZoomLevel(int level, std::optional<QPointF> around = std::nullopt);
-  int ZoomLevel() const { return zoomLevel_; }
+  int ZoomLevel() const { return m_zoomLevel; }
 
   // Picks the colour of a picture pixel, or the key colour for none.
   void Pick(std::optional<QPoint> pixel);
@@ -72,9 +72,9 @@ class MainDialog : public QDialog {
   void Hover(std::optional<QPoint> pixel);
 
   // The platform prompts; tests replace them with fakes.
-  void SetSavePrompt(SavePathPrompt* prompt) { savePrompt_ = prompt; }
-  void SetMessages(MessageSink* messages) { messages_ = messages; }
-  BarProgress& Progress() { return *progress_; }
+  void SetSavePrompt(SavePathPrompt* prompt) { m_savePrompt = prompt; }
+  void SetMessages(MessageSink* messages) { m_messages = messages; }
+  BarProgress& Progress() { return *m_progress; }
 
   Document m_doc;  // the picture, its file name and the picked colour
   History m_history;
@@ -148,24 +148,24 @@ class MainDialog : public QDialog {
   void PaintSwatch();
   void ShowPictureStatus();
 
-  std::unique_ptr<BarProgress> progress_;
-  DialogSavePrompt dialogSave_{this};
-  BoxMessages boxMessages_{this};
-  SavePathPrompt* savePrompt_ = &dialogSave_;
-  MessageSink* messages_ = &boxMessages_;
-  int zoomLevel_ = 3;  // 1x
-  int coloursInUse_ = 0;
-  int pictureSerial_ = 0;
+  std::unique_ptr<BarProgress> m_progress;
+  DialogSavePrompt m_dialogSave{this};
+  BoxMessages m_boxMessages{this};
+  SavePathPrompt* m_savePrompt = &m_dialogSave;
+  MessageSink* m_messages = &m_boxMessages;
+  int m_zoomLevel = 3;  // 1x
+  int m_coloursInUse = 0;
+  int m_pictureSerial = 0;
   // Where windows of this program (dialogs) left the screen since the last
   // Settle, in screen coordinates; all of it when one of them was shown by
   // the desktop itself (a native file dialog), whose place is not known.
-  QRegion uncovered_;
-  bool uncoveredAll_ = false;
-  ConvertDialog* convertDialog_ = nullptr;  // a child of the window  // counts the changes of the picture
-  QString changeReport_;                    // how far the last colour change moved it
-  QFutureWatcher<ChangeReport> measuring_;  // the measuring of the last colour change
-  int measuredSerial_ = -1;
-  int measuredDepth_ = 0;
+  QRegion m_uncovered;
+  bool m_uncoveredAll = false;
+  ConvertDialog* m_convertDialog = nullptr;  // a child of the window  // counts the changes of the picture
+  QString m_changeReport;                    // how far the last colour change moved it
+  QFutureWatcher<ChangeReport> m_measuring;  // the measuring of the last colour change
+  int m_measuredSerial = -1;
+  int m_measuredDepth = 0;
 };
 
 }  // namespace pixmill::ui

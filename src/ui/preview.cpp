@@ -22,42 +22,42 @@ constexpr double kGridFrom = 8;
 
 }  // namespace
 
-PreviewView::PreviewView(const ImageBuffer& image, QWidget* parent) : QWidget(parent), image_(image) {
+PreviewView::PreviewView(const ImageBuffer& image, QWidget* parent) : QWidget(parent), m_image(image) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setFocusPolicy(Qt::ClickFocus);
 }
 
 void PreviewView::SetPosition(int hpos, int vpos) {
-  if (hpos == hpos_ && vpos == vpos_) return;
-  hpos_ = hpos;
-  vpos_ = vpos;
+  if (hpos == m_hpos && vpos == m_vpos) return;
+  m_hpos = hpos;
+  m_vpos = vpos;
   update();
 }
 
 void PreviewView::SetZoom(double zoom) {
-  zoom_ = zoom;
+  m_zoom = zoom;
   update();
 }
 
 void PreviewView::PictureChanged() {
-  cells_ = QImage();
+  m_cells = QImage();
   update();
 }
 
 void PreviewView::SetGrid(bool on) {
-  grid_ = on;
+  m_grid = on;
   update();
 }
 
 void PreviewView::SetConsoleView(bool on) {
-  console_ = on;
+  m_console = on;
   update();
 }
 
 int PreviewView::Border() const { return std::max(1, static_cast<int>(std::lround(devicePixelRatioF()))); }
 
-double PreviewView::Scale() const { return zoom_ * devicePixelRatioF(); }
+double PreviewView::Scale() const { return m_zoom * devicePixelRatioF(); }
 
 int PreviewView::Cell() const {
   const double s = Scale();
@@ -87,24 +87,24 @@ std::optional<QPoint> PreviewView::PixelAt(const QPointF& pos) const {
   const int insideW = static_cast<int>(std::floor(width() * dpr)) - 2 * border;
   const int insideH = static_cast<int>(std::floor(height() * dpr)) - 2 * border;
   if (dx < 0 || dy < 0 || dx >= insideW || dy >= insideH) return std::nullopt;
-  const int x = hpos_ + dx / Cell() * Step();
-  const int y = vpos_ + dy / Cell() * Step();
-  if (!image_.IsValid() || !image_.Inside(x, y)) return std::nullopt;
+  const int x = m_hpos + dx / Cell() * Step();
+  const int y = m_vpos + dy / Cell() * Step();
+  if (!m_image.IsValid() || !m_image.Inside(x, y)) return std::nullopt;
   return QPoint(x, y);
 }
 
 QPointF PreviewView::PointOf(int x, int y) const {
   const double dpr = devicePixelRatioF();
-  const double cellsX = static_cast<double>(x - hpos_) / Step();
-  const double cellsY = static_cast<double>(y - vpos_) / Step();
+  const double cellsX = static_cast<double>(x - m_hpos) / Step();
+  const double cellsY = static_cast<double>(y - m_vpos) / Step();
   return QPointF((Border() + cellsX * Cell()) / dpr, (Border() + cellsY * Cell()) / dpr);
 }
 
 uint32_t PreviewView::Shown(int x, int y) const {
-  if (!console_) return 0xFF000000u | (image_.GetPixel(x, y) & 0xFFFFFF);
+  if (!m_console) return 0xFF000000u | (m_image.GetPixel(x, y) & 0xFFFFFF);
   // As the console shows it: the colour word the export writes, and no
   // colour at all where the console sees a transparent pixel.
-  return ConsoleTransparent(image_, x, y) ? 0u : 0xFF000000u | Colour16ToRgb(ConsoleWord(image_, x, y));
+  return ConsoleTransparent(m_image, x, y) ? 0u : 0xFF000000u | Colour16ToRgb(ConsoleWord(m_image, x, y));
 }
 
 void PreviewView::paintEvent(QPaintEvent*) {
@@ -116,27 +116,27 @@ void PreviewView::paintEvent(QPaintEvent*) {
   const int border = Border();
   const QRect inside(border, border, std::max(0, w - 2 * border), std::max(0, h - 2 * border));
   painter.fillRect(inside, ButtonFace());
-  if (image_.IsValid()) {
+  if (m_image.IsValid()) {
     const int cell = Cell(), step = Step();
     // The cells that meet the inside, the last ones cut by the border.
-    const int cols = std::min((inside.width() + cell - 1) / cell, (image_.Width() - hpos_ + step - 1) / step);
-    const int rows = std::min((inside.height() + cell - 1) / cell, (image_.Height() - vpos_ + step - 1) / step);
+    const int cols = std::min((inside.width() + cell - 1) / cell, (m_image.Width() - m_hpos + step - 1) / step);
+    const int rows = std::min((inside.height() + cell - 1) / cell, (m_image.Height() - m_vpos + step - 1) / step);
     if (cols > 0 && rows > 0) {
-      const QRect wanted(hpos_, vpos_, cols, rows);
-      if (cells_.isNull() || cellsFor_ != wanted || cellsStep_ != step || cellsConsole_ != console_) {
-        cells_ = QImage(cols, rows, QImage::Format_ARGB32_Premultiplied);  // drawn without conversion
+      const QRect wanted(m_hpos, m_vpos, cols, rows);
+      if (m_cells.isNull() || m_cellsFor != wanted || m_cellsStep != step || m_cellsConsole != m_console) {
+        m_cells = QImage(cols, rows, QImage::Format_ARGB32_Premultiplied);  // drawn without conversion
         for (int r = 0; r < rows; ++r) {
-          auto* line = reinterpret_cast<QRgb*>(cells_.scanLine(r));
-          for (int c = 0; c < cols; ++c) line[c] = Shown(hpos_ + c * step, vpos_ + r * step);
+          auto* line = reinterpret_cast<QRgb*>(m_cells.scanLine(r));
+          for (int c = 0; c < cols; ++c) line[c] = Shown(m_hpos + c * step, m_vpos + r * step);
         }
-        cellsFor_ = wanted;
-        cellsStep_ = step;
-        cellsConsole_ = console_;
+        m_cellsFor = wanted;
+        m_cellsStep = step;
+        m_cellsConsole = m_console;
       }
-      const QImage& block = cells_;
+      const QImage& block = m_cells;
       painter.setClipRect(inside);
       const QRect area(border, border, cols * cell, rows * cell);
-      if (console_) {
+      if (m_console) {
         // A grey checkerboard behind, showing through transparent pixels.
         const int square = 4 * border;
         for (int y = area.top(); y < area.bottom(); y += square) {
@@ -147,7 +147,7 @@ void PreviewView::paintEvent(QPaintEvent*) {
         }
       }
       painter.drawImage(area, block);  // whole device pixels per picture pixel: nearest neighbour
-      if (grid_ && zoom_ >= kGridFrom) {
+      if (m_grid && m_zoom >= kGridFrom) {
         painter.setPen(QColor(0x80, 0x80, 0x80, 0x70));
         for (int c = 1; c < cols; ++c)
           painter.drawLine(area.left() + c * cell, area.top(), area.left() + c * cell, area.bottom());

@@ -22,13 +22,13 @@ class PreviewView : public QWidget {
   // What is shown: the scroll position in picture pixels and the zoom.
   void SetPosition(int hpos, int vpos);
   void SetZoom(double zoom);
-  double Zoom() const { return zoom_; }
+  double Zoom() const { return m_zoom; }
   void SetGrid(bool on);
   void SetConsoleView(bool on);
   // The picture changed: what is drawn of it is made afresh.
   void PictureChanged();
-  bool Grid() const { return grid_; }
-  bool ConsoleView() const { return console_; }
+  bool Grid() const { return m_grid; }
+  bool ConsoleView() const { return m_console; }
 
   // Device pixels per picture pixel (1 or more), or 0 when each device
   // pixel shows one picture pixel in Step() along each side.
@@ -68,17 +68,17 @@ class PreviewView : public QWidget {
   double Scale() const;  // device pixels per picture pixel
   uint32_t Shown(int x, int y) const;
 
-  const ImageBuffer& image_;
+  const ImageBuffer& m_image;
   // The picture's cells last drawn, and what they were drawn for.
-  QImage cells_;
-  QRect cellsFor_;  // hpos, vpos, columns, rows
-  int cellsStep_ = 0;
-  bool cellsConsole_ = false;
-  int hpos_ = 0;
-  int vpos_ = 0;
-  double zoom_ = 1;
-  bool grid_ = true;
-  bool console_ = false;
+  QImage m_cells;
+  QRect m_cellsFor;  // hpos, vpos, columns, rows
+  int m_cellsStep = 0;
+  bool m_cellsConsole = false;
+  int m_hpos = 0;
+  int m_vpos = 0;
+  double m_zoom = 1;
+  bool m_grid = true;
+  bool m_console = false;
 };
 
 }  // namespace pixmill::ui

@@ -9,22 +9,22 @@ namespace pixmill::ui {
 
 void BarProgress::SetRange(int lo, int hi) {
   // Any int range: a long compression counts far more than 65535 steps.
-  bar_->setRange(lo, std::max(lo, hi));
-  gate_ = std::max(1, (bar_->maximum() - lo) / 2000);
+  m_bar->setRange(lo, std::max(lo, hi));
+  m_gate = std::max(1, (m_bar->maximum() - lo) / 2000);
   Show(lo);
 }
 
 void BarProgress::SetPosition(int pos) {
-  if (pos == bar_->minimum()) return Show(pos);
-  if (pos - lastRead_ < gate_ && pos >= lastRead_) return;
-  lastRead_ = pos;
-  if (shown_.elapsed() >= kInterval) Show(pos);
+  if (pos == m_bar->minimum()) return Show(pos);
+  if (pos - m_lastRead < m_gate && pos >= m_lastRead) return;
+  m_lastRead = pos;
+  if (m_shown.elapsed() >= kInterval) Show(pos);
 }
 
 void BarProgress::Show(int pos) {
-  lastRead_ = pos;
-  bar_->setValue(std::clamp(pos, bar_->minimum(), bar_->maximum()));
-  shown_.restart();
+  m_lastRead = pos;
+  m_bar->setValue(std::clamp(pos, m_bar->minimum(), m_bar->maximum()));
+  m_shown.restart();
 }
 
 // The file types' labels the program's dialogs show, for the translation
@@ -83,19 +83,19 @@ void ConfigureSaveDialog(QFileDialog& dialog, const SaveRequest& request) {
 }
 
 std::optional<std::string> DialogSavePrompt::AskSavePath(const SaveRequest& request) {
-  QFileDialog dialog(parent_);
+  QFileDialog dialog(m_parent);
   ConfigureSaveDialog(dialog, request);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ToPath(dialog.selectedFiles().front());
 }
 
 void BoxMessages::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::Information, QStringLiteral("Pixmill"), FromUtf8(text), QMessageBox::Ok, parent_);
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Pixmill"), FromUtf8(text), QMessageBox::Ok, m_parent);
   box.exec();
 }
 
 void BoxMessages::ShowFailure(const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Pixmill"), FromUtf8(text), QMessageBox::Ok, parent_);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Pixmill"), FromUtf8(text), QMessageBox::Ok, m_parent);
   box.exec();
 }
 

@@ -24,7 +24,7 @@ namespace pixmill::ui {
 // back to its start.
 class BarProgress : public ProgressSink {
  public:
-  explicit BarProgress(QProgressBar* bar) : bar_(bar) { shown_.start(); }
+  explicit BarProgress(QProgressBar* bar) : m_bar(bar) { m_shown.start(); }
   void SetRange(int lo, int hi) override;
   void SetPosition(int pos) override;
 
@@ -32,12 +32,12 @@ class BarProgress : public ProgressSink {
   void Show(int pos);
   static constexpr qint64 kInterval = 33;  // milliseconds between new values
 
-  QProgressBar* bar_;
-  QElapsedTimer shown_;
+  QProgressBar* m_bar;
+  QElapsedTimer m_shown;
   // The clock is read only once the position has moved on by a step of
   // about a two-thousandth of the range since it was last read.
-  int gate_ = 1;
-  int lastRead_ = 0;
+  int m_gate = 1;
+  int m_lastRead = 0;
 };
 
 // Sets a file dialog up for a save request: its file types with the
@@ -48,21 +48,21 @@ void ConfigureSaveDialog(QFileDialog& dialog, const SaveRequest& request);
 
 class DialogSavePrompt : public SavePathPrompt {
  public:
-  explicit DialogSavePrompt(QWidget* parent) : parent_(parent) {}
+  explicit DialogSavePrompt(QWidget* parent) : m_parent(parent) {}
   std::optional<std::string> AskSavePath(const SaveRequest& request) override;
 
  private:
-  QWidget* parent_;
+  QWidget* m_parent;
 };
 
 class BoxMessages : public MessageSink {
  public:
-  explicit BoxMessages(QWidget* parent) : parent_(parent) {}
+  explicit BoxMessages(QWidget* parent) : m_parent(parent) {}
   void ShowMessage(const std::string& text) override;
   void ShowFailure(const std::string& text) override;
 
  private:
-  QWidget* parent_;
+  QWidget* m_parent;
 };
 
 // Qt's name filters for classic filter entries. Each label already ends in
@@ -82,7 +82,7 @@ class WaitCursor {
 // The colour of button faces, which is the transparent key colour: the
 // window's background and what the preview shows beyond the picture.
 inline QColor ButtonFace() {
-  return QColor(kButtonFaceColor & 0xFF, (kButtonFaceColor >> 8) & 0xFF, (kButtonFaceColor >> 16) & 0xFF);
+  return QColor(kButtonFaceColour & 0xFF, (kButtonFaceColour >> 8) & 0xFF, (kButtonFaceColour >> 16) & 0xFF);
 }
 
 inline QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }

@@ -56,7 +56,7 @@ QString WholeText(double value) {
   return QString::number(static_cast<int>(t));
 }
 
-ScaleDialog::ScaleDialog(QWidget* parent, MessageSink* messages) : ModalDialog(parent), messages_(messages) {
+ScaleDialog::ScaleDialog(QWidget* parent, MessageSink* messages) : ModalDialog(parent), m_messages(messages) {
   PrepareDialog(this, tr("拡大縮小"));
   const DialogUnits du(font());
   widthEdit = new QLineEdit;
@@ -95,10 +95,10 @@ ScaleDialog::ScaleDialog(QWidget* parent, MessageSink* messages) : ModalDialog(p
   connect(widthEdit, &QLineEdit::textEdited, this, &ScaleDialog::OnWidthEdited);
   connect(heightEdit, &QLineEdit::textEdited, this, &ScaleDialog::OnHeightEdited);
   connect(widthUnit, &QComboBox::currentIndexChanged, this, [this] {
-    if (started_) OnWidthUnit();
+    if (m_started) OnWidthUnit();
   });
   connect(heightUnit, &QComboBox::currentIndexChanged, this, [this] {
-    if (started_) OnHeightUnit();
+    if (m_started) OnHeightUnit();
   });
   connect(aspectBox, &QCheckBox::clicked, this, &ScaleDialog::OnAspectClicked);
   connect(okButton, &QPushButton::clicked, this, &ScaleDialog::accept);
@@ -119,7 +119,7 @@ void ScaleDialog::Transfer(bool toControls) {
 }
 
 void ScaleDialog::OnInitDialog() {
-  started_ = false;
+  m_started = false;
   Transfer(true);
   m_newWidth = LeadingNumber(m_widthText);
   m_newHeight = LeadingNumber(m_heightText);
@@ -132,7 +132,7 @@ void ScaleDialog::OnInitDialog() {
     unit->addItem(QStringLiteral("%"));
     unit->setCurrentIndex(0);
   }
-  started_ = true;
+  m_started = true;
   widthEdit->setFocus();
   if (m_keepAspectBox == 1) m_linked = 1;  // the focus is in the width edit from the start
 }
@@ -188,7 +188,7 @@ void ScaleDialog::accept() {
   if (widthUnit->currentIndex() == 1) m_newWidth = m_newWidth * m_baseWidth / 100;
   if (heightUnit->currentIndex() == 1) m_newHeight = m_newHeight * m_baseHeight / 100;
   if (!(m_newWidth > 0) || m_newWidth > kMaxSide || !(m_newHeight > 0) || m_newHeight > kMaxSide) {
-    if (messages_) messages_->ShowMessage(tr("1から4096までの数を入力してください").toStdString());
+    if (m_messages) m_messages->ShowMessage(tr("1から4096までの数を入力してください").toStdString());
     return;
   }
   Transfer(false);
