@@ -22,12 +22,6 @@ void NearestEntry::Reset(const std::vector<Point>& entries) {
   m_lists.clear();
 }
 
-std::span<const NearestEntry::Candidate> NearestEntry::Candidates(uint32_t cell) {
-  const uint32_t at =
-      Find(kLevels - 1, static_cast<int>(cell >> 10), static_cast<int>((cell >> 5) & 31), static_cast<int>(cell & 31));
-  return {m_lists.data() + at + 1, m_lists[at].position};
-}
-
 int NearestEntry::Nearest(const double level[3]) {
   auto cell = [](double v) { return static_cast<uint32_t>(std::min(static_cast<int>(v / 8), 31)); };
   const std::span<const Candidate> list = Candidates(cell(level[0]) << 10 | cell(level[1]) << 5 | cell(level[2]));

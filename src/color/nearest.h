@@ -49,7 +49,14 @@ class NearestEntry {
 
   // The candidates of a cell, named by its colours' top 5 bits: red << 10 |
   // green << 5 | blue.
-  std::span<const Candidate> Candidates(uint32_t cell);
+  std::span<const Candidate> Candidates(uint32_t cell) {
+    uint32_t at = m_at[kLevels - 1][cell];  // the cells' own level is indexed by the cell
+    if (at == kUnknown) [[unlikely]] {
+      at = Find(kLevels - 1, static_cast<int>(cell >> 10), static_cast<int>((cell >> 5) & 31),
+                static_cast<int>(cell & 31));
+    }
+    return {m_lists.data() + at + 1, m_lists[at].position};
+  }
   static constexpr uint32_t CellOf(uint32_t rgb) {
     return ((rgb >> 19) & 31) << 10 | ((rgb >> 11) & 31) << 5 | ((rgb >> 3) & 31);
   }
