@@ -1,26 +1,17 @@
 #include "export/export_writer.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <new>
 
 #include "export/lzss.h"
+#include "platform/bytes.h"
 #include "platform/file_io.h"
 
 namespace pixmill {
 
 namespace {
-
-// The export image before any compression, in its parts: the 4-byte header
-// (bitmap and texture forms), the palette words the palette rule gives, and
-// the pixel data (rows, colour words or 8 x 8 blocks).
-struct ExportImage {
-  bool character = false;
-  std::vector<uint8_t> header;
-  std::vector<uint8_t> palette;
-  std::vector<uint8_t> pixels;
-  // The bytes of the binary file (and what LZSS compresses).
-  std::vector<uint8_t> Joined() const;
-};
 
 constexpr int kDataBytesPerLine = 32;
 constexpr int kMaxHeaderValue = 65535;
@@ -29,32 +20,20 @@ constexpr size_t kCharacterPaletteArea = 512;
 // "×" in Shift-JIS, the encoding of the exported text.
 constexpr const char* kTimesShiftJis = "\x81\x7E";
 
-std::string Bytes2Text(const std::string& comment, const std::vector<uint8_t>& bytes) {
-  return comment + FormatDataLines(bytes.data(), bytes.size(), kDataBytesPerLine);
-}
-
 std::string Comment(const char* format, long long value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, format, value);
   return buffer;
 }
 
-std::vector<uint8_t> ExportImage::Joined() const {
-  std::vector<uint8_t> all;
-  if (character) {
-    // The binary character form always starts with the 512-byte palette
-    // area; without a 256-entry palette it holds zero bytes, so the blocks
-    // start at 512 in every file.
-    all = palette.size() == kCharacterPaletteArea ? palette : std::vector<uint8_t>(kCharacterPaletteArea, 0);
-    all.insert(all.end(), pixels.begin(), pixels.end());
-    return all;
-  }
-  all.reserve(header.size() + palette.size() + pixels.size());
-  all.insert(all.end(), header.begin(), header.end());
-  all.insert(all.end(), palette.begin(), palette.end());
-  all.insert(all.end(), pixels.begin(), pixels.end());
-  return all;
+// A comment of "NAME data %dbyte" (twice the bytes: the hex digits that
+// follow) and the bytes' DATA lines.
+std::string Section(const char* name, const std::vector<uint8_t>& bytes) {
+  return "'/*" + std::string(name) + " data " + std::to_string(2 * bytes.size()) + "byte*/\r\n" +
+         FormatDataLines(bytes.data(), bytes.size(), kDataBytesPerLine);
 }
+
+size_t DataLines(size_t bytes) { return (bytes + kDataBytesPerLine - 1) / kDataBytesPerLine; }
 
 // True when the export carries a palette: 8 bits or fewer, and the bitmap
 // form or the palette box.
@@ -62,8 +41,70 @@ bool WritesPalette(const ImageBuffer& image, const ExportChoices& choices) {
   return image.BitCount() <= 8 && (choices.form == kFormBitmap || choices.palette != 0);
 }
 
-// Lays the picture out in the chosen form. Refused for a picture wider or
-// taller than the 16-bit header fields can hold.
+void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
+  to.insert(to.end(), bytes.begin(), bytes.end());
+}
+
+// The binary character form always starts with the 512-byte palette area;
+// without a 256-entry palette it holds zero bytes, so the blocks start at
+// 512 in every file.
+std::vector<uint8_t> PaletteArea(const ExportImage& e) {
+  return e.palette.size() == kCharacterPaletteArea ? e.palette : std::vector<uint8_t>(kCharacterPaletteArea, 0);
+}
+
+// The bytes of the binary file, before compression.
+std::vector<uint8_t> Joined(const std::vector<ExportImage>& images, bool frames) {
+  std::vector<uint8_t> all;
+  const ExportImage& first = images.front();
+  if (first.character) {
+    all = PaletteArea(first);
+  } else if (frames) {
+    all = first.palette;
+  }
+  for (const ExportImage& e : images) {
+    Append(all, e.header);
+    if (!frames && !e.character) Append(all, e.palette);
+    Append(all, e.pixels);
+  }
+  return all;
+}
+
+// The text of an uncompressed export.
+std::string Text(const std::vector<ExportImage>& images, bool frames) {
+  std::string text;
+  const ExportImage& first = images.front();
+  if (frames && !first.palette.empty()) text += Section("palette", first.palette);
+  for (const ExportImage& e : images) {
+    if (e.character) {
+      text += Comment("'/*character data %lldbrock*/\r\n", static_cast<long long>(e.pixels.size() / 64));
+    } else {
+      text += "'/*header " + std::to_string(e.width) + kTimesShiftJis + std::to_string(e.height) + kTimesShiftJis +
+              std::to_string(e.depth) + "*/\r\n";
+      text += FormatDataLines(e.header.data(), e.header.size(), kDataBytesPerLine);
+    }
+    if (!frames && !e.palette.empty()) text += Section("palette", e.palette);
+    text += Section(e.character ? "brock" : "image", e.pixels);
+  }
+  return text;
+}
+
+size_t TextLines(const std::vector<ExportImage>& images, bool frames) {
+  size_t lines = frames ? DataLines(images.front().palette.size()) : 0;
+  for (const ExportImage& e : images) {
+    lines += DataLines(e.header.size()) + (frames ? 0 : DataLines(e.palette.size())) + DataLines(e.pixels.size());
+  }
+  return lines;
+}
+
+bool EndsWithBas(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string end = path.substr(path.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".bas";
+}
+
+}  // namespace
+
 Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, ExportImage& out) {
   if (!image.IsValid()) return Result::Refused("there is no picture to export");
   const int32_t w = image.Width();
@@ -79,18 +120,18 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
   }
 
   ExportImage e;
-  std::vector<uint8_t> palette;
+  e.width = w;
+  e.height = h;
+  e.depth = depth;
   if (WritesPalette(image, c)) {
     const int entries = 1 << depth;
-    palette.reserve(static_cast<size_t>(2 * entries));
-    for (int i = 0; i < entries; ++i) {
-      AppendBe16(palette, OpaqueWord(image.GetPaletteColor(static_cast<uint32_t>(i))));
-    }
+    e.palette.reserve(static_cast<size_t>(2 * entries));
+    for (int i = 0; i < entries; ++i)
+      AppendBe16(e.palette, OpaqueWord(image.GetPaletteColor(static_cast<uint32_t>(i))));
   }
 
   if (c.form == kFormCharacter) {
     e.character = true;
-    e.palette = palette;
     const int32_t bw = w / 8;
     const int32_t bh = h / 8;
     e.pixels.resize(static_cast<size_t>(bw) * static_cast<size_t>(bh) * 64);
@@ -105,7 +146,6 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
   } else {
     AppendBe16(e.header, static_cast<uint32_t>(w) & 0xFFFF);
     AppendBe16(e.header, static_cast<uint32_t>(h) & 0xFFFF);
-    e.palette = palette;
     if (depth > 8) {
       e.pixels.resize(2 * static_cast<size_t>(w) * static_cast<size_t>(h));
       uint8_t* o = e.pixels.data();
@@ -129,16 +169,12 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
   return Result::Done();
 }
 
-// The text the user is shown after a compressed export: "圧縮率 " then the
-// percentage and the stream size, each formatted like printf's "% d".
 std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes) {
   const long long percent = uncompressedBytes == 0 ? 0 : static_cast<long long>(streamBytes * 100 / uncompressedBytes);
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, "圧縮率 % lld%%% lldbyte ", percent, static_cast<long long>(streamBytes));
   return buffer;
 }
-
-}  // namespace
 
 std::string FormatDataLines(const uint8_t* data, size_t count, int perLine) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -164,61 +200,99 @@ std::string FormatDataLines(const uint8_t* data, size_t count, int perLine) {
   return out;
 }
 
+Result ExportFileBytes(const ExportChoices& c, const std::vector<ExportImage>& images, bool frames,
+                       std::vector<uint8_t>& file, ExportSummary* summary, ProgressSink* progress) {
+  try {
+    if (images.empty()) return Result::Refused("there is nothing to export");
+    ExportSummary s;
+    for (const ExportImage& e : images) s.characters += e.character ? e.pixels.size() / 64 : 0;
+    if (c.lzss) {
+      const std::vector<uint8_t> joined = Joined(images, frames);
+      LzssCodec codec(progress);
+      if (Result r = codec.Encode(joined.data(), static_cast<int64_t>(joined.size())); !r.ok()) return r;
+      s.uncompressed = joined.size();
+      s.stream = codec.Bytes().size();
+      if (c.output == kOutputText) {
+        const std::string text = Section("lzss", codec.Bytes());
+        file.assign(text.begin(), text.end());
+        s.dataLines = DataLines(s.stream);
+      } else {
+        file = codec.TakeBytes();
+      }
+    } else if (c.output == kOutputText) {
+      const std::string text = Text(images, frames);
+      file.assign(text.begin(), text.end());
+      s.dataLines = TextLines(images, frames);
+    } else {
+      file = Joined(images, frames);
+    }
+    s.bytes = file.size();
+    if (summary) {
+      s.budgetNote = summary->budgetNote;
+      *summary = s;
+    }
+    return Result::Done();
+  } catch (const std::bad_alloc&) {
+    return Result::Refused("not enough memory to export the picture", Result::Cause::kNoMemory);
+  }
+}
+
+Result MapFileBytes(const std::vector<uint8_t>& map, bool text, bool lzss, std::vector<uint8_t>& file) {
+  std::vector<uint8_t> bytes = map;
+  if (lzss) {
+    LzssCodec codec;
+    if (Result r = codec.Encode(map.data(), static_cast<int64_t>(map.size())); !r.ok()) return r;
+    bytes = codec.TakeBytes();
+  }
+  if (!text) {
+    file = std::move(bytes);
+    return Result::Done();
+  }
+  const std::string lines = Section(lzss ? "lzss" : "map", bytes);
+  file.assign(lines.begin(), lines.end());
+  return Result::Done();
+}
+
+Result WriteExportFiles(const std::string& path, const std::vector<uint8_t>& file, const std::string& mapPath,
+                        const std::vector<uint8_t>& map) {
+  PendingFile exported, mapped;
+  if (Result r = exported.Write(path, {Piece{file.data(), file.size()}}); !r.ok()) return r;
+  if (!mapPath.empty()) {
+    if (Result r = mapped.Write(mapPath, {Piece{map.data(), map.size()}}); !r.ok()) return r;
+  }
+  if (Result r = exported.Commit(); !r.ok()) return r;
+  return mapPath.empty() ? Result::Done() : mapped.Commit();
+}
+
 Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, const ExportChoices& c,
-                          MessageSink* messages) {
+                          MessageSink* messages, const CharacterExport& characters, ExportSummary* summary) {
   try {
     ExportImage e;
     if (Result r = BuildExportImage(image, c, e); !r.ok()) return r;
-
-    const bool character = c.form == kFormCharacter;
-    std::vector<uint8_t> binary;  // the export image, or the stream in its place
-    size_t uncompressed = 0;
-    size_t streamBytes = 0;
-    if (c.lzss) {
-      const std::vector<uint8_t> joined = e.Joined();
-      uncompressed = joined.size();
-      LzssCodec codec(image.GetProgressBar());
-      if (Result r = codec.Encode(joined.data(), static_cast<int64_t>(joined.size())); !r.ok()) return r;
-      binary = codec.TakeBytes();
-      streamBytes = binary.size();
-    }
-
-    std::vector<uint8_t> file;
-    if (c.output == kOutputText) {
-      std::string text;
-      if (c.lzss) {
-        text = Bytes2Text(Comment("'/*lzss data %lldbyte*/\r\n", 2 * static_cast<long long>(binary.size())), binary);
-      } else if (!character) {
-        text = "'/*header " + std::to_string(image.Width()) + kTimesShiftJis + std::to_string(image.Height()) +
-               kTimesShiftJis + std::to_string(image.BitCount()) + "*/\r\n";
-        text += FormatDataLines(e.header.data(), e.header.size(), kDataBytesPerLine);
-        if (!e.palette.empty()) {
-          text += Bytes2Text(Comment("'/*palette data %lldbyte*/\r\n", 2 * static_cast<long long>(e.palette.size())),
-                             e.palette);
-        }
-        text +=
-            Bytes2Text(Comment("'/*image data %lldbyte*/\r\n", 2 * static_cast<long long>(e.pixels.size())), e.pixels);
-      } else {
-        text = Comment("'/*character data %lldbrock*/\r\n", static_cast<long long>(e.pixels.size() / 64));
-        if (!e.palette.empty()) {
-          text += Bytes2Text(Comment("'/*palette data %lldbyte*/\r\n", 2 * static_cast<long long>(e.palette.size())),
-                             e.palette);
-        }
-        text +=
-            Bytes2Text(Comment("'/*brock data %lldbyte*/\r\n", 2 * static_cast<long long>(e.pixels.size())), e.pixels);
+    ExportSummary s;
+    std::vector<uint8_t> map;
+    const bool set = e.character && !characters.Plain();
+    if (set) {
+      CharacterSet blocks(characters.options);
+      if (Result r = blocks.Add(image); !r.ok()) return r;
+      if (characters.options.maxCharacters != 0) {
+        if (Result r = blocks.ApplyBudget(&s.budgetNote); !r.ok()) return r;
       }
-      file.assign(text.begin(), text.end());
-    } else if (c.lzss) {
-      file = std::move(binary);
-    } else {
-      file = e.Joined();
+      e.pixels = blocks.Blocks();
+      if (!characters.mapPath.empty()) {
+        std::vector<uint8_t> words;
+        if (Result r = blocks.MapBytes(0, words); !r.ok()) return r;
+        if (Result r = MapFileBytes(words, EndsWithBas(characters.mapPath), c.lzss != 0, map); !r.ok()) return r;
+      }
     }
-
-    if (Result r = WriteFileAtomic(path, file.data(), file.size()); !r.ok()) return r;
-    if (c.lzss && messages) messages->ShowMessage(CompressionMessage(uncompressed, streamBytes));
+    std::vector<uint8_t> file;
+    if (Result r = ExportFileBytes(c, {e}, false, file, &s, image.GetProgressBar()); !r.ok()) return r;
+    if (Result r = WriteExportFiles(path, file, set ? characters.mapPath : std::string(), map); !r.ok()) return r;
+    if (c.lzss && messages) messages->ShowMessage(CompressionMessage(s.uncompressed, s.stream));
+    if (summary) *summary = s;
     return Result::Done();
   } catch (const std::bad_alloc&) {
-    return Result::Refused("not enough memory to export the picture");
+    return Result::Refused("not enough memory to export the picture", Result::Cause::kNoMemory);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "export/characters.h"
 #include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/prompts.h"
@@ -19,10 +20,74 @@ namespace pixmill {
 // for every `perLine` bytes; no line for no bytes.
 std::string FormatDataLines(const uint8_t* data, size_t count, int perLine);
 
+// The export image of a picture before any compression, in its parts: the
+// 4-byte header (bitmap and texture forms), the palette words the palette
+// rule gives, and the pixel data (rows, colour words or 8 x 8 blocks).
+struct ExportImage {
+  bool character = false;
+  int32_t width = 0;
+  int32_t height = 0;
+  int depth = 0;
+  std::vector<uint8_t> header;
+  std::vector<uint8_t> palette;
+  std::vector<uint8_t> pixels;
+};
+
+// Lays the picture out in the chosen form. Refused for no form, or a picture
+// wider or taller than the 16-bit header fields can hold.
+Result BuildExportImage(const ImageBuffer& image, const ExportChoices& choices, ExportImage& out);
+
+// What an export came to.
+struct ExportSummary {
+  size_t bytes = 0;         // of the file
+  size_t dataLines = 0;     // text: its DATA lines
+  size_t uncompressed = 0;  // LZSS: the export image's bytes, and the stream's
+  size_t stream = 0;
+  size_t characters = 0;   // the character form: the blocks written
+  std::string budgetNote;  // the character budget's figures, when it merged blocks
+};
+
+// The bytes of an export file: the export images, of one form, as the
+// choices lay them out. One image gives the file of that picture alone.
+// Frames (the cells of a sheet) come one after the other, each as it would
+// stand alone but for its palette, which comes once, in front of them all:
+// the palette words (the 512-byte palette area in the character form), then
+// the header and pixels of each (the blocks of each), so that image k
+// starts at a fixed step k times its size. LZSS then compresses all of it;
+// text gives each part its comment and DATA lines.
+// `frames` lays the images out as the frames of a sheet, however many.
+Result ExportFileBytes(const ExportChoices& choices, const std::vector<ExportImage>& images, bool frames,
+                       std::vector<uint8_t>& file, ExportSummary* summary, ProgressSink* progress = nullptr);
+
+// The bytes of a map file (characters.h tells the layout): as it is, or as
+// text when `text` (a comment naming it and its size, then DATA lines), and
+// LZSS-compressed first when `lzss`.
+Result MapFileBytes(const std::vector<uint8_t>& map, bool text, bool lzss, std::vector<uint8_t>& file);
+
+// The character form's choices beyond the convert dialog's: the set of
+// blocks (distinct ones, mirrored ones, a budget) and where its map goes
+// (a name ending in .bas is written as text; none: no map).
+struct CharacterExport {
+  CharacterOptions options;
+  std::string mapPath;
+  bool Plain() const { return !options.unique && !options.flips && options.maxCharacters == 0 && mapPath.empty(); }
+};
+
+// The message after a compressed export: "圧縮率 " then the percentage and
+// the stream size, each as printf's "% d" formats it.
+std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes);
+
 // Writes the export to `path` (atomically: a failure leaves no partial file
-// and keeps the file that was there) and, for a compressed export, shows the
-// compression message through `messages` when given.
+// and keeps the file that was there), with its map when the character
+// export asks for one (both or neither), and, for a compressed export,
+// shows the compression message through `messages` when given. `summary`
+// gets what was written.
 Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, const ExportChoices& choices,
-                          MessageSink* messages);
+                          MessageSink* messages, const CharacterExport& characters = {},
+                          ExportSummary* summary = nullptr);
+
+// Writes an export and, when `mapPath` is not empty, a map, both or neither.
+Result WriteExportFiles(const std::string& path, const std::vector<uint8_t>& file, const std::string& mapPath,
+                        const std::vector<uint8_t>& map);
 
 }  // namespace pixmill

@@ -1,10 +1,13 @@
 #include "export/loader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
 
+#include "export/characters.h"
 #include "export/lzss.h"
+#include "export/text_reader.h"
 #include "image/bmp.h"
 #include "image/png.h"
 #include "image/standard_palette.h"
@@ -14,35 +17,46 @@ namespace pixmill {
 
 namespace {
 
-// What exported data hold: 0 a colour word per pixel, 1 a byte per pixel,
-// 2 two pixels per byte, 3 eight pixels per byte; and whether a palette
+// What exported bitmap and texture data hold: colour words (24), a byte
+// (8), two pixels (4) or eight pixels (1) per byte; and whether a palette
 // follows the header.
-struct ExportedLayout {
-  int kind;
-  int palette;
+struct DataLayout {
+  int depth;
+  bool palette;
 };
 
 // The first of the seven exported-data sizes that equals `size`, computed in
 // 64 bits from the width and height in the first four bytes.
-std::optional<ExportedLayout> DetectExportedData(const uint8_t* d, size_t size) {
+std::optional<DataLayout> DetectExportedData(const uint8_t* d, size_t size) {
   if (size < 4) return std::nullopt;
   const uint64_t w = ReadBe16(d);
   const uint64_t h = ReadBe16(d + 2);
   const uint64_t p = w * h;
   const uint64_t n = size;
-  if (n == 2 * p + 4) return ExportedLayout{0, 0};
-  if (n == p + 516) return ExportedLayout{1, 1};
-  if (n == p + 4) return ExportedLayout{1, 0};
-  if (n == p / 2 + 36) return ExportedLayout{2, 1};
-  if (n == p / 2 + 4) return ExportedLayout{2, 0};
-  if (n == p / 8 + 8) return ExportedLayout{3, 1};
-  if (n == p / 8 + 4) return ExportedLayout{3, 0};
+  if (n == 2 * p + 4) return DataLayout{24, false};
+  if (n == p + 516) return DataLayout{8, true};
+  if (n == p + 4) return DataLayout{8, false};
+  if (n == p / 2 + 36) return DataLayout{4, true};
+  if (n == p / 2 + 4) return DataLayout{4, false};
+  if (n == p / 8 + 8) return DataLayout{1, true};
+  if (n == p / 8 + 4) return DataLayout{1, false};
   return std::nullopt;
+}
+
+void FillPalette(ImageBuffer& image, const uint8_t* words, int entries) {
+  if (words != nullptr) {
+    for (int i = 0; i < entries; ++i)
+      image.SetPaletteColor(static_cast<uint32_t>(i), Colour16ToRgb(ReadBe16(words + 2 * i)));
+    return;
+  }
+  uint32_t palette[256];
+  FillStandardPalette(palette, entries);
+  for (int i = 0; i < entries; ++i) image.SetPaletteColor(static_cast<uint32_t>(i), palette[i]);
 }
 
 // Rebuilds the picture from exported data of the given layout. 1- and 4-bit
 // rows are read as the writer cuts them (width x depth / 8 bytes each).
-Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, const ExportedLayout& layout) {
+Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, const DataLayout& layout) {
   if (size < 4) return Result::Refused("exported data need a 4-byte header");
   const int32_t w = static_cast<int32_t>(ReadBe16(d));
   const int32_t h = static_cast<int32_t>(ReadBe16(d + 2));
@@ -50,10 +64,8 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
     return Result::Refused("exported data of " + std::to_string(w) + " x " + std::to_string(h) +
                            " pixels hold no picture");
   }
-  static constexpr int kDepth[4] = {24, 8, 4, 1};
-  if (layout.kind < 0 || layout.kind > 3) return Result::Refused("unknown kind of exported data");
-  const int depth = kDepth[layout.kind];
-  const int entries = depth < 16 ? (1 << depth) : 0;
+  const int depth = layout.depth;
+  const int entries = PaletteEntriesFor(depth);
   const size_t paletteBytes = layout.palette && entries ? 2 * static_cast<size_t>(entries) : 0;
   const size_t pixelStart = 4 + paletteBytes;
   const size_t rowBytes = depth == 24 ? 2 * static_cast<size_t>(w) : static_cast<size_t>(w) * depth / 8;
@@ -62,29 +74,96 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
                            " pixels need");
   }
 
-  if (Result r = image.Create(w, h, depth); !r.ok()) return r;
-
+  ImageBuffer picture;
+  if (Result r = picture.Create(w, h, depth); !r.ok()) return r;
   if (depth == 24) {
     const uint8_t* src = d + 4;
     for (int32_t y = 0; y < h; ++y) {
-      uint8_t* row = image.Row(y);
+      uint8_t* row = picture.Row(y);
       for (int32_t x = 0; x < w; ++x, src += 2) WriteRgb24(row + 3 * x, Colour16ToRgb(ReadBe16(src)));
     }
+  } else {
+    FillPalette(picture, layout.palette ? d + 4 : nullptr, entries);
+    const uint8_t* pixels = d + pixelStart;
+    for (int32_t y = 0; y < h; ++y) {
+      std::memcpy(picture.Row(y), pixels + rowBytes * static_cast<size_t>(y), rowBytes);
+    }
+  }
+  image.TakeBlocksFrom(picture);
+  return Result::Done();
+}
+
+std::vector<uint8_t> Concatenated(const std::vector<TextSection>& sections) {
+  std::vector<uint8_t> bytes;
+  for (const TextSection& s : sections) bytes.insert(bytes.end(), s.bytes.begin(), s.bytes.end());
+  return bytes;
+}
+
+// The bytes a text export stands for, as the binary export of the same
+// choice holds them; a bitmap or texture export also says its layout.
+Result FromText(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, std::optional<DataLayout>& layout,
+                bool& character, bool& map) {
+  std::vector<TextSection> sections;
+  if (Result r = ReadExportText(data, size, sections); !r.ok()) return r;
+  using Kind = TextSection::Kind;
+  const TextSection& first = sections.front();
+  character = first.kind == Kind::kCharacters;
+  map = first.kind == Kind::kMap;
+  if (first.kind == Kind::kPalette) {
+    return Result::Refused(
+        "the file holds the cells of a sheet, one after the other; they are not read back as one picture");
+  }
+  if (first.kind == Kind::kHeader) {
+    const long depth = first.numbers[2];
+    if (!IsPictureDepth(static_cast<int>(depth))) {
+      return Result::Refused("the header on line " + std::to_string(first.line) + " gives a depth of " +
+                             std::to_string(depth) + " bits");
+    }
+    const bool palette = sections.size() == 3;
+    layout = DataLayout{depth > 8 ? 24 : static_cast<int>(depth), palette};
+    const long w = first.numbers[0], h = first.numbers[1];
+    const size_t pixels = sections.back().bytes.size();
+    const size_t want = depth > 8 ? 2 * static_cast<size_t>(w * h) : static_cast<size_t>(w * depth / 8 * h);
+    const size_t paletteWords = palette ? sections[1].bytes.size() : 0;
+    if (ReadBe16(first.bytes.data()) != static_cast<uint32_t>(w) ||
+        ReadBe16(first.bytes.data() + 2) != static_cast<uint32_t>(h) || pixels != want ||
+        (palette &&
+         (depth > 8 || paletteWords != 2 * static_cast<size_t>(PaletteEntriesFor(static_cast<int>(depth)))))) {
+      return Result::Refused("the DATA lines do not hold the " + std::to_string(w) + " x " + std::to_string(h) + " x " +
+                             std::to_string(depth) + " picture the header on line " + std::to_string(first.line) +
+                             " names");
+    }
+  }
+  if (character) {
+    // As the binary form: the 512-byte palette area, then the blocks.
+    bytes.assign(512, 0);
+    if (sections.size() == 3) {
+      if (sections[1].bytes.size() != 512) return Result::Refused("the palette of a character export has 256 words");
+      bytes = sections[1].bytes;
+    }
+    bytes.insert(bytes.end(), sections.back().bytes.begin(), sections.back().bytes.end());
     return Result::Done();
   }
+  bytes = Concatenated(sections);
+  return Result::Done();
+}
 
-  if (layout.palette) {
-    for (int i = 0; i < entries; ++i) {
-      image.SetPaletteColor(static_cast<uint32_t>(i), Colour16ToRgb(ReadBe16(d + 4 + 2 * i)));
-    }
+// The bytes of a file as the binary form holds them: a text export's DATA,
+// an LZSS stream expanded. `layout`: the one a text export names.
+Result Unpack(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, std::optional<DataLayout>& layout,
+              bool& character, bool& map) {
+  character = map = false;
+  if (LooksLikeExportText(data, size)) {
+    if (Result r = FromText(data, size, bytes, layout, character, map); !r.ok()) return r;
   } else {
-    uint32_t palette[256];
-    FillStandardPalette(palette, entries);
-    for (int i = 0; i < entries; ++i) image.SetPaletteColor(static_cast<uint32_t>(i), palette[i]);
+    bytes.assign(data, data + size);
   }
-  const uint8_t* pixels = d + pixelStart;
-  for (int32_t y = 0; y < h; ++y) {
-    std::memcpy(image.Row(y), pixels + rowBytes * static_cast<size_t>(y), rowBytes);
+  if (!layout && HasLzssMagic(bytes.data(), bytes.size())) {
+    LzssCodec codec;
+    if (Result r = codec.Decode(bytes.data(), static_cast<int64_t>(bytes.size())); !r.ok()) {
+      return std::move(r).WithCause(Result::Cause::kDamaged);
+    }
+    bytes = codec.TakeBytes();
   }
   return Result::Done();
 }
@@ -93,18 +172,18 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
 
 Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
   try {
-    std::vector<uint8_t> expanded;
-    if (HasLzssMagic(data, size)) {
-      LzssCodec codec;
-      if (Result r = codec.Decode(data, static_cast<int64_t>(size)); !r.ok())
-        return std::move(r).WithCause(Result::Cause::kDamaged);
-      expanded = codec.TakeBytes();
-      data = expanded.data();
-      size = expanded.size();
+    std::vector<uint8_t> bytes;
+    std::optional<DataLayout> layout;
+    bool character = false, map = false;
+    if (Result r = Unpack(data, size, bytes, layout, character, map); !r.ok()) return r;
+    if (character) {
+      return Result::Refused("a character export is read back with its map (--char-map MAP before it)");
     }
-    if (const std::optional<ExportedLayout> layout = DetectExportedData(data, size)) {
-      return LoadConvertedData(image, data, size, *layout).WithCause(Result::Cause::kDamaged);
-    }
+    if (map) return Result::Refused("a map is read back with its character file (--char-map MAP CHARACTERS)");
+    data = bytes.data();
+    size = bytes.size();
+    if (!layout) layout = DetectExportedData(data, size);
+    if (layout) return LoadConvertedData(image, data, size, *layout).WithCause(Result::Cause::kDamaged);
     if (HasPngSignature(data, size)) return ParsePng(image, data, size).WithCause(Result::Cause::kDamaged);
     // A bitmap file starts with "BM" or at least carries its own length;
     // with neither, the bytes are no kind of file this program reads.
@@ -125,6 +204,78 @@ Result LoadFile(ImageBuffer& image, const std::string& path) {
   FileBytes bytes;
   if (Result r = ReadWholeFile(path, bytes); !r.ok()) return r;
   return LoadBytes(image, bytes.data(), bytes.size()).WithContext(BaseName(path));
+}
+
+Result LoadCharacterBytes(ImageBuffer& image, const uint8_t* chars, size_t charsSize, const std::string& charsName,
+                          const uint8_t* map, size_t mapSize, const std::string& mapName) {
+  try {
+    std::vector<uint8_t> blocks, words;
+    std::optional<DataLayout> layout;
+    bool character = false, isMap = false;
+    if (Result r = Unpack(chars, charsSize, blocks, layout, character, isMap); !r.ok()) {
+      return std::move(r).WithContext(charsName);
+    }
+    if (layout || isMap || blocks.size() < 512 || (blocks.size() - 512) % kBlockBytes != 0) {
+      return Result::Refused(
+          charsName + ": not a character export (the 512-byte palette area, then blocks of 64 bytes)",
+          Result::Cause::kNotAPicture);
+    }
+    layout.reset();
+    if (Result r = Unpack(map, mapSize, words, layout, character, isMap); !r.ok())
+      return std::move(r).WithContext(mapName);
+    if (layout || character || words.size() < 4) {
+      return Result::Refused(mapName + ": not a map (its width and height in cells, then a word per cell)",
+                             Result::Cause::kNotAPicture);
+    }
+    const uint32_t columns = ReadBe16(words.data()), rows = ReadBe16(words.data() + 2);
+    const size_t want = 4 + 2 * static_cast<size_t>(columns) * rows;
+    if (words.size() != want) {
+      return Result::Refused(mapName + ": a map of " + std::to_string(columns) + " x " + std::to_string(rows) +
+                                 " cells is " + std::to_string(want) + " bytes long, not " +
+                                 std::to_string(words.size()),
+                             Result::Cause::kDamaged);
+    }
+    if (columns == 0 || rows == 0 || columns * 8 > static_cast<uint32_t>(kMaxSide) ||
+        rows * 8 > static_cast<uint32_t>(kMaxSide)) {
+      return Result::Refused(mapName + ": a map of " + std::to_string(columns) + " x " + std::to_string(rows) +
+                                 " cells makes no picture of 1 to " + std::to_string(kMaxSide) + " pixels a side",
+                             Result::Cause::kTooLarge);
+    }
+    const size_t count = (blocks.size() - 512) / kBlockBytes;
+    ImageBuffer picture;
+    if (Result r = picture.Create(static_cast<int32_t>(columns * 8), static_cast<int32_t>(rows * 8), 8); !r.ok())
+      return r;
+    const bool palette = std::any_of(blocks.begin(), blocks.begin() + 512, [](uint8_t b) { return b != 0; });
+    FillPalette(picture, palette ? blocks.data() : nullptr, 256);
+    for (uint32_t cell = 0; cell < columns * rows; ++cell) {
+      const uint32_t word = ReadBe16(words.data() + 4 + 2 * cell);
+      const uint32_t block = word & (kMapMirrorX - 1);
+      if (block >= count) {
+        return Result::Refused(mapName + ": cell (" + std::to_string(cell % columns) + ", " +
+                                   std::to_string(cell / columns) + ") names character " + std::to_string(block) +
+                                   ", and " + charsName + " holds " + std::to_string(count),
+                               Result::Cause::kDamaged);
+      }
+      const uint8_t* b = blocks.data() + 512 + block * kBlockBytes;
+      const int32_t x0 = static_cast<int32_t>(cell % columns) * 8, y0 = static_cast<int32_t>(cell / columns) * 8;
+      for (int y = 0; y < 8; ++y) {
+        const int from = (word & kMapMirrorY) ? 7 - y : y;
+        for (int x = 0; x < 8; ++x) picture.Row(y0 + y)[x0 + x] = b[from * 8 + ((word & kMapMirrorX) ? 7 - x : x)];
+      }
+    }
+    image.TakeBlocksFrom(picture);
+    return Result::Done();
+  } catch (const std::bad_alloc&) {
+    return Result::Refused("not enough memory to load the picture", Result::Cause::kNoMemory);
+  }
+}
+
+Result LoadCharacterFiles(ImageBuffer& image, const std::string& charsPath, const std::string& mapPath) {
+  FileBytes chars, map;
+  if (Result r = ReadWholeFile(charsPath, chars); !r.ok()) return r;
+  if (Result r = ReadWholeFile(mapPath, map); !r.ok()) return r;
+  return LoadCharacterBytes(image, chars.data(), chars.size(), BaseName(charsPath), map.data(), map.size(),
+                            BaseName(mapPath));
 }
 
 }  // namespace pixmill

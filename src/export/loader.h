@@ -1,6 +1,7 @@
 // Loading any supported file into the picture: LZSS streams are expanded
-// first; exported bitmap and texture data are recognised by their size;
-// PNG by its signature; everything else goes to the bitmap reader.
+// first; exported bitmap and texture data are recognised by their size, or
+// as text by their comment lines; PNG by its signature; everything else goes
+// to the bitmap reader. A character export is read back with its map.
 #pragma once
 
 #include <cstddef>
@@ -21,5 +22,15 @@ inline Result LoadBytes(ImageBuffer& image, const std::vector<uint8_t>& bytes) {
 
 // Reads the file and loads it. The picture is unchanged on failure.
 Result LoadFile(ImageBuffer& image, const std::string& path);
+
+// The picture that a character export and its map describe: 8 bits, 8 x 8
+// pixels a cell, each cell the block its map word names, mirrored as the
+// word says. Either file binary or text, compressed or not; the palette is
+// the character file's, or the standard one when it carries none. Refused,
+// naming the file and what is wrong, for a map that does not fit the
+// character file. `charsName` and `mapName` name them in messages.
+Result LoadCharacterBytes(ImageBuffer& image, const uint8_t* chars, size_t charsSize, const std::string& charsName,
+                          const uint8_t* map, size_t mapSize, const std::string& mapName);
+Result LoadCharacterFiles(ImageBuffer& image, const std::string& charsPath, const std::string& mapPath);
 
 }  // namespace pixmill

@@ -154,8 +154,13 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
   return Result::Done();
 }
 
-Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pieces) {
+PendingFile::~PendingFile() {
+  if (!m_temp.empty()) ::unlink(m_temp.c_str());
+}
+
+Result PendingFile::Write(const std::string& path, std::initializer_list<Piece> pieces) {
   if (path.empty()) return Result::IoError("no file name given");
+  m_path = path;
 
   struct stat target {};
   const bool exists = ::stat(path.c_str(), &target) == 0;
@@ -166,11 +171,13 @@ Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pie
   std::string temp = folder + "/." + BaseName(path) + ".pixmill-XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Failed("cannot create a file in " + folder, errno);
+  m_temp = temp;
   FileCloser closer(fd);
 
   auto fail = [&](const std::string& what, int err) {
     ::close(closer.Release());
-    ::unlink(temp.c_str());
+    ::unlink(m_temp.c_str());
+    m_temp.clear();
     return Failed(what + " " + path, err);
   };
 
@@ -192,15 +199,29 @@ Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pie
   if (exists && ::fsync(fd) != 0) return fail("cannot write", errno);
   if (::close(closer.Release()) != 0) {
     const int err = errno;
-    ::unlink(temp.c_str());
+    ::unlink(m_temp.c_str());
+    m_temp.clear();
     return Failed("cannot write " + path, err);
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    return Failed("cannot replace " + path, err);
-  }
   return Result::Done();
+}
+
+Result PendingFile::Commit() {
+  if (m_temp.empty()) return Result::Done();  // written in place
+  if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(m_temp.c_str());
+    m_temp.clear();
+    return Failed("cannot replace " + m_path, err);
+  }
+  m_temp.clear();
+  return Result::Done();
+}
+
+Result WriteFileAtomic(const std::string& path, std::initializer_list<Piece> pieces) {
+  PendingFile file;
+  if (Result r = file.Write(path, pieces); !r.ok()) return r;
+  return file.Commit();
 }
 
 }  // namespace pixmill

@@ -37,6 +37,24 @@ struct Piece {
   size_t size;
 };
 
+// A file written in two steps, so that several can be written together:
+// Write puts the pieces into a temporary file beside the target (a device
+// or pipe, which cannot be replaced, is written into directly), Commit puts
+// it in the target's place. A file never committed leaves nothing behind.
+class PendingFile {
+ public:
+  PendingFile() = default;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile();
+  Result Write(const std::string& path, std::initializer_list<Piece> pieces);
+  Result Commit();
+
+ private:
+  std::string m_path;
+  std::string m_temp;  // while not committed
+};
+
 // Writes the pieces, one after the other, to `path` through a temporary file
 // in the same folder and a rename. On failure the file that was at `path`,
 // if any, is left as it was and no temporary file remains. A file that
