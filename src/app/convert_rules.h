@@ -53,6 +53,11 @@ struct ExportRequest {
 // not offer.
 Result ChooseExport(const ImageBuffer& image, const ExportRequest& request, ExportChoices& out);
 
+// Refused, naming the rule, for character choices the export cannot take:
+// any but the plain ones with another form than the character form, and a
+// negative budget.
+Result CheckCharacterChoices(const ExportChoices& choices, const CharacterChoices& characters);
+
 // The export's save dialog: its file types, the name it proposes after
 // `count` exports, and the type it preselects (1-based; 0 for none).
 inline constexpr const char* kExportSaveFilter =

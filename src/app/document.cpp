@@ -1,6 +1,7 @@
 #include "app/document.h"
 
 #include <cstdio>
+#include <unordered_set>
 #include <vector>
 
 #include "app/convert_rules.h"
@@ -58,7 +59,8 @@ Result SaveCommand(Document& doc, SavePathPrompt& prompt) {
   return SaveBmpAs(doc.image, prompt);
 }
 
-Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& prompt, MessageSink* messages) {
+Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& prompt, MessageSink* messages,
+                      const CharacterChoices& characters, ExportSummary* summary) {
   if (c.form < 0) return Result::Refused("no export form is chosen");
   if (!doc.image.IsValid()) return Result::Refused("there is no picture to export");
   SaveRequest request;
@@ -69,9 +71,74 @@ Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& pro
   request.confirmOverwrite = true;
   const std::optional<std::string> path = prompt.AskSavePath(request);
   if (!path) return Result::Cancelled();
-  if (Result r = WriteConvertedFile(doc.image, *path, c, messages); !r.ok()) return r;
+  if (Result r = WriteConvertedFile(doc.image, *path, c, messages, characters, summary); !r.ok()) return r;
   ++doc.exportCount;
   return Result::Done();
+}
+
+Result ExportFramesCommand(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                           const std::string& path, MessageSink* messages, ExportSummary* summary) {
+  return WriteFrames(pictures, choices, path, messages, summary);
+}
+
+Result ExportCharacterSetCommand(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                                 const CharacterChoices& characters, const std::string& path,
+                                 const std::vector<std::string>& mapPaths, MessageSink* messages,
+                                 ExportSummary* summary) {
+  return WriteCharacterSet(pictures, choices, characters, path, mapPaths, messages, summary);
+}
+
+Result LoadCharacterCommand(Document& doc, const std::string& charsPath, const std::string& mapPath) {
+  if (Result r = LoadCharacterFiles(doc.image, charsPath, mapPath); !r.ok()) return r;
+  doc.fileName = BaseName(charsPath);
+  return Result::Done();
+}
+
+Result CutCommand(const Document& sheet, const CellGrid& grid, bool skipEmpty, std::vector<SheetCell>& cells,
+                  size_t& cutOff, size_t& skipped) {
+  const ImageBuffer& image = sheet.image;
+  if (!image.IsValid()) return Result::Refused("there is no picture");
+  const std::vector<CellPlace> places = CellPlaces(image.Width(), image.Height(), grid, cutOff);
+  if (places.empty()) {
+    return Result::Refused("a cell of " + std::to_string(grid.width) + " x " + std::to_string(grid.height) +
+                           " pixels is larger than the " + std::to_string(image.Width()) + " x " +
+                           std::to_string(image.Height()) + " picture" + (grid.margin > 0 ? " less its margin" : ""));
+  }
+  skipped = 0;
+  std::vector<SheetCell> out;
+  for (const CellPlace& place : places) {
+    SheetCell cell{Document(sheet.KeyColour()), place};
+    if (Result r = CutCell(image, place, grid, cell.doc.image); !r.ok()) return r;
+    if (skipEmpty && AllTransparent(cell.doc.image)) {
+      ++skipped;
+      continue;
+    }
+    cell.doc.fileName = sheet.fileName;
+    cell.doc.pickedColor = sheet.pickedColor;
+    out.push_back(std::move(cell));
+  }
+  cells = std::move(out);
+  return Result::Done();
+}
+
+size_t DistinctBlocks(const ImageBuffer& image) {
+  if (!image.IsValid()) return 0;
+  std::unordered_set<std::string> seen;
+  const int bytes = image.BitCount() <= 8 ? 1 : 3;
+  std::string block(static_cast<size_t>(64 * bytes), '\0');
+  for (int32_t by = 0; by + 8 <= image.Height(); by += 8) {
+    for (int32_t bx = 0; bx + 8 <= image.Width(); bx += 8) {
+      size_t at = 0;
+      for (int32_t y = by; y < by + 8; ++y) {
+        for (int32_t x = bx; x < bx + 8; ++x) {
+          const uint32_t v = bytes == 1 ? image.GetIndex(x, y) : image.GetPixel(x, y);
+          for (int k = 0; k < bytes; ++k) block[at++] = static_cast<char>(v >> (8 * k));
+        }
+      }
+      seen.insert(block);
+    }
+  }
+  return seen.size();
 }
 
 Result TransparentCommand(Document& doc) {

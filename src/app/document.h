@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/report.h"
+#include "image/cells.h"
 #include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/prompts.h"
@@ -62,8 +63,44 @@ Result SaveCommand(Document& doc, SavePathPrompt& prompt);
 
 // Convert, after its dialog: asks for a path (proposing "image" and the
 // count of exports so far, with the file type the choices suggest), writes
-// the export and counts it.
-Result ConvertCommand(Document& doc, const ExportChoices& choices, SavePathPrompt& prompt, MessageSink* messages);
+// the export (with the character form's set and map, when asked for) and
+// counts it; `summary` gets what was written.
+Result ConvertCommand(Document& doc, const ExportChoices& choices, SavePathPrompt& prompt, MessageSink* messages,
+                      const CharacterChoices& characters = {}, ExportSummary* summary = nullptr);
+
+// Exports the pictures (the cells of a sheet, of one size and palette) into
+// one file, each laid out as it would be alone but for its palette, which
+// comes once, in front.
+Result ExportFramesCommand(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                           const std::string& path, MessageSink* messages, ExportSummary* summary = nullptr);
+
+// One character set over several 8-bit pictures of one palette, written
+// once to `path`, and the map of each picture to `mapPaths` (the maps are
+// left out when there are no paths). All the files are written, or none.
+Result ExportCharacterSetCommand(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                                 const CharacterChoices& characters, const std::string& path,
+                                 const std::vector<std::string>& mapPaths, MessageSink* messages,
+                                 ExportSummary* summary = nullptr);
+
+// The picture a character export and its map describe, loaded as Open
+// loads a file; the file name is the character file's.
+Result LoadCharacterCommand(Document& doc, const std::string& charsPath, const std::string& mapPath);
+
+// The cells of a sheet, each a document of its own (the sheet's picked
+// colour and file name), with where it lay. Leaves out the cells the
+// picture's edge cuts (counted in `cutOff`) and, with `skipEmpty`, those
+// the console sees as wholly transparent (counted in `skipped`). Refused
+// when the cell is larger than the picture less its margin.
+struct SheetCell {
+  Document doc;
+  CellPlace place;
+};
+Result CutCommand(const Document& sheet, const CellGrid& grid, bool skipEmpty, std::vector<SheetCell>& cells,
+                  size_t& cutOff, size_t& skipped);
+
+// How many distinct 8 x 8 blocks the picture has (its partial blocks at the
+// right and bottom left out); 0 without a picture.
+size_t DistinctBlocks(const ImageBuffer& image);
 
 // Transparent: the picked colour's palette index at 4 and 8 bits, the
 // colour itself at 16 and 24 bits; nothing for a 1-bit picture.

@@ -38,8 +38,29 @@ struct Lzss {
 struct PaletteBox {
   int on;
 };
+struct CellMargin {
+  int32_t pixels;
+};
+struct CellSpacing {
+  int32_t pixels;
+};
+struct SkipEmpty {};
+struct Unique {};
+struct Flips {};
+struct MaxCharacters {
+  int count;
+};
+struct SharedCharacters {};
+// The map goes with the next character export; its path is an output path.
+struct MapFile {
+  std::string path;
+};
 
 // Steps. Those that write a file have a `path`, which may hold placeholders.
+struct Cells {
+  int32_t width;
+  int32_t height;
+};
 struct Resize {
   int32_t width;
   int32_t height;
@@ -66,8 +87,10 @@ struct Export {
 };
 struct Info {};
 
-using Step = std::variant<Dither, PaletteKindSetting, PaletteFile, Precision, Report, SharedPalette, Form, Output, Lzss,
-                          PaletteBox, Resize, Depth, Pick, PickColour, Transparent, SaveBmp, SavePalette, Export, Info>;
+using Step =
+    std::variant<Dither, PaletteKindSetting, PaletteFile, Precision, Report, SharedPalette, Form, Output, Lzss,
+                 PaletteBox, CellMargin, CellSpacing, SkipEmpty, Unique, Flips, MaxCharacters, SharedCharacters,
+                 MapFile, Cells, Resize, Depth, Pick, PickColour, Transparent, SaveBmp, SavePalette, Export, Info>;
 
 // A step with the words it was given by, for messages ("--resize 320x240").
 struct Action {
@@ -90,6 +113,7 @@ inline const std::string* OutputPath(const Step& step) {
 
 struct CommandLine {
   uint32_t keyColour = 0;
+  std::string charMap;  // the map of a character export given as the input
   std::vector<std::string> inputs;
   std::vector<Action> actions;
   unsigned jobs = 0;  // 0: one per processor core

@@ -19,10 +19,12 @@ namespace {
 constexpr const char* kDescription = R"(pixmill-cli: prepares pictures for the console, as the desktop program does.
 
   pixmill-cli [--key-color RRGGBB] INPUT... [SETTING | STEP]...
+  pixmill-cli [--char-map MAP] CHARACTERS [SETTING | STEP]...
   pixmill-cli lzss encode|decode IN OUT
 
-INPUT is loaded like the program's Open: data Pixmill exported (plain or
-LZSS-compressed), a PNG file, or a Windows bitmap. Then the steps run from
+INPUT is loaded like the program's Open: data Pixmill exported (binary or
+text, plain or LZSS-compressed), a PNG file, or a Windows bitmap; with
+--char-map, a character export and its map. Then the steps run from
 left to right; the run stops at the first step that fails. Settings apply to
 every later step.
 
@@ -31,7 +33,19 @@ steps as its own picture, and ends with a line "INPUT: done" or "INPUT: failed
 at STEP: REASON"; a failed input does not stop the others. Output paths may
 hold {name} (the input's file name without its extension), {ext} (its
 extension), {dir} (its folder) and {n} (its position, from 0); with several
-inputs each output path needs {name} or {n}. Folders are not created.)";
+inputs each output path needs {name} or {n}. Folders are not created.
+
+After --cells every later step runs on each cell as its own picture, and
+output paths take {cell} (its index from 0 among the cells kept), {col} and
+{row}; each needs {cell} (or {col} and {row}), but for --export without them,
+which writes all the cells in one file, one after another, each laid out as
+it would be alone but for the palette, which comes once in front (so cell k
+starts at k times a cell's size after it), and --save-palette when the cells'
+palette is one.
+
+A map (--map) is big-endian 16-bit words: the width and height in cells,
+then one word per cell, rows from the top: the character's number in bits
+0-13, bit 14 set when the cell is it mirrored left-right, bit 15 top-bottom.)";
 
 constexpr const char* kFooter = R"(Options that take a value also accept --option=value. Export choices follow
 the convert dialog: a choice it would not offer for the picture is refused.
@@ -100,13 +114,23 @@ Step MakeForm(const std::string& v) {
   return Form{form->second};
 }
 
-Step MakeResize(const std::string& v) {
+std::pair<int32_t, int32_t> ParseSize(const std::string& v) {
   const auto size = ParsePair(v, 'x');
   if (!size) throw BadValue{"the size is WxH, for example 320x240"};
   if (size->first < 1 || size->first > kMaxSide || size->second < 1 || size->second > kMaxSide) {
     throw BadValue{"each side must be from 1 to 4096 pixels"};
   }
-  return Resize{static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
+  return {static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
+}
+
+Step MakeResize(const std::string& v) {
+  const auto [w, h] = ParseSize(v);
+  return Resize{w, h};
+}
+
+Step MakeCells(const std::string& v) {
+  const auto [w, h] = ParseSize(v);
+  return Cells{w, h};
 }
 
 Step MakeDepth(const std::string& v) {
@@ -182,6 +206,36 @@ const Declared kDeclared[] = {
     {"--palette", nullptr, "export palette: on (the default for pictures of 8 bits or fewer)", kSettings,
      Always<PaletteBox{1}>},
     {"--no-palette", nullptr, "export palette: off", kSettings, Always<PaletteBox{0}>},
+    {"--unique", nullptr, "character export: only the distinct 8 x 8 blocks, in the order they first appear", kSettings,
+     Always<Unique{}>},
+    {"--flips", nullptr,
+     "character export: with --unique, a block mirrored left-right, top-bottom or both counts as that block", kSettings,
+     Always<Flips{}>},
+    {"--max-characters", "N", "character export: at most N blocks, the closest ones merged (with --unique)", kSettings,
+     [](const std::string& v) -> Step {
+       return MaxCharacters{ParseWhole(v, 0, 65535, "the budget is a whole number of characters")};
+     }},
+    {"--map", "PATH",
+     "character export: the map of the cells to the blocks, written with the next character export (a .bas name: as "
+     "text)",
+     kSettings, WithPath<MapFile>},
+    {"--shared-characters", nullptr,
+     "character export: with --unique, one set over all inputs (or cells), written once, and a map for each", kSettings,
+     Always<SharedCharacters{}>},
+    {"--cell-margin", "PX", "cells: the border around the whole grid [0]", kSettings,
+     [](const std::string& v) -> Step {
+       return CellMargin{ParseWhole(v, 0, kMaxSide, "the margin is 0 to 4096 pixels")};
+     }},
+    {"--cell-spacing", "PX", "cells: the gap between cells [0]", kSettings,
+     [](const std::string& v) -> Step {
+       return CellSpacing{ParseWhole(v, 0, kMaxSide, "the spacing is 0 to 4096 pixels")};
+     }},
+    {"--skip-empty", nullptr, "cells: leave out the cells whose pixels are all transparent", kSettings,
+     Always<SkipEmpty{}>},
+    {"--cells", "WxH",
+     "cut the picture into cells of W x H pixels (1..4096 each), rows from the top left; every later step runs on each "
+     "cell as its own picture",
+     kSteps, MakeCells},
     {"--resize", "WxH", "scale to W x H pixels (1..4096 each); clears transparency first", kSteps, MakeResize},
     {"--depth", "BITS", "change to 1, 4, 8, 16 or 24 bits; clears transparency first", kSteps, MakeDepth},
     {"--pick", "X,Y", "pick the colour of picture pixel (X, Y); outside: the key colour", kSteps, MakePick},
@@ -218,6 +272,7 @@ Parser::Parser() : m_app(kDescription, kName) {
   value("--key-color", "RRGGBB", "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0",
         kOptions);
   value("-j,--jobs", "N", "run N inputs at a time [the number of processor cores]", kOptions);
+  value("--char-map", "MAP", "read INPUT as a character export whose map is MAP; only before INPUT", kOptions);
   for (const Declared& d : kDeclared) {
     if (d.value != nullptr) {
       value(d.name, d.value, d.help, d.group);
@@ -258,6 +313,9 @@ CommandLine Parser::Take() {
         const uint32_t colour = ParseColour(value);
         if (!cl.inputs.empty()) throw UsageError{"--key-color is accepted only before INPUT"};
         cl.keyColour = colour;
+      } else if (name == "--char-map") {
+        if (!cl.inputs.empty()) throw UsageError{"--char-map is accepted only before INPUT"};
+        cl.charMap = ParsePath(value);
       } else if (name == "--jobs") {
         cl.jobs =
             static_cast<unsigned>(ParseWhole(value, 1, 1024, "the number of pictures at a time is from 1 to 1024"));
@@ -272,6 +330,9 @@ CommandLine Parser::Take() {
   if (cl.inputs.empty()) {
     if (!firstStep.empty()) throw beforeInput();
     throw UsageError{"no INPUT file given"};
+  }
+  if (!cl.charMap.empty() && cl.inputs.size() > 1) {
+    throw UsageError{"--char-map " + cl.charMap + " is the map of one character export; give one INPUT"};
   }
   return cl;
 }

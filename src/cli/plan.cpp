@@ -10,20 +10,36 @@
 
 namespace pixmill::cli {
 
-std::string Expand(const std::string& pattern, const std::string& input, size_t n) {
+namespace {
+
+bool Holds(const std::string& path, const char* field) { return path.find(field) != std::string::npos; }
+bool NamesInput(const std::string& path) { return Holds(path, "{name}") || Holds(path, "{n}"); }
+bool NamesCell(const std::string& path) {
+  return Holds(path, "{cell}") || (Holds(path, "{col}") && Holds(path, "{row}"));
+}
+
+}  // namespace
+
+std::string Expand(const std::string& pattern, const std::string& input, size_t n,
+                   const std::optional<CellName>& cell) {
   const std::filesystem::path path(input);
   std::string ext = path.extension().string();
   if (!ext.empty()) ext.erase(0, 1);
-  const std::pair<std::string, std::string> fields[] = {
+  std::vector<std::pair<std::string, std::string>> fields = {
       {"{name}", FileStem(input)},
       {"{ext}", ext},
       {"{dir}", path.has_parent_path() ? path.parent_path().string() : "."},
       {"{n}", std::to_string(n)}};
+  if (cell) {
+    fields.push_back({"{cell}", std::to_string(cell->index)});
+    fields.push_back({"{col}", std::to_string(cell->place.column)});
+    fields.push_back({"{row}", std::to_string(cell->place.row)});
+  }
   std::string out;
   for (size_t i = 0; i < pattern.size();) {
-    const auto* field = std::find_if(std::begin(fields), std::end(fields),
-                                     [&](const auto& f) { return pattern.compare(i, f.first.size(), f.first) == 0; });
-    if (field == std::end(fields)) {
+    const auto field = std::find_if(fields.begin(), fields.end(),
+                                    [&](const auto& f) { return pattern.compare(i, f.first.size(), f.first) == 0; });
+    if (field == fields.end()) {
       out += pattern[i++];
     } else {
       out += field->second;
@@ -36,33 +52,65 @@ std::string Expand(const std::string& pattern, const std::string& input, size_t 
 Plan PlanRun(const CommandLine& cl) {
   Plan plan;
   const bool batch = cl.inputs.size() > 1;
-  bool shared = false;
+  bool shared = false, unique = false, sharedCharacters = false;
   int kind = kPaletteOptimized;
   bool common = false;  // every picture has the same palette, from a depth step
   for (size_t k = 0; k < cl.actions.size(); ++k) {
     const Action& a = cl.actions[k];
+    const bool cells = plan.cellsAt.has_value();
     if (std::holds_alternative<SharedPalette>(a.step)) shared = true;
+    if (std::holds_alternative<Unique>(a.step) || std::holds_alternative<MaxCharacters>(a.step)) unique = true;
+    if (std::holds_alternative<SharedCharacters>(a.step)) sharedCharacters = true;
     if (const auto* s = std::get_if<PaletteKindSetting>(&a.step)) kind = s->kind;
     if (std::holds_alternative<PaletteFile>(a.step)) kind = kPaletteGiven;
+    if (std::holds_alternative<Cells>(a.step)) {
+      if (cells) throw UsageError{a.given + ": the picture is cut into cells once; this is the second --cells"};
+      plan.cellsAt = k;
+    }
     if (const auto* depth = std::get_if<Depth>(&a.step)) {
       const bool paletted = depth->bits <= 8;
       if (paletted && shared && kind == kPaletteQuality) {
         throw UsageError{
             a.given + ": --shared-palette shares the optimised palette; the quality palette is fitted to each picture"};
       }
-      if (paletted && shared && kind == kPaletteOptimized) plan.sharedDepths.push_back(k);
+      if (paletted && shared && kind == kPaletteOptimized && (batch || cells)) plan.sharedDepths.push_back(k);
       common = paletted && (kind != kPaletteOptimized || shared);
     }
     const std::string* path = OutputPath(a.step);
-    if (!batch || path == nullptr) continue;
-    if (path->find("{name}") != std::string::npos || path->find("{n}") != std::string::npos) continue;
+    if (path == nullptr) continue;
+    const bool several = batch || cells;  // more than one picture writes here
+    const bool named = (!batch || NamesInput(*path)) && (!cells || NamesCell(*path));
+    if (std::holds_alternative<Export>(a.step) && sharedCharacters && unique && several) {
+      if (NamesInput(*path) || NamesCell(*path)) {
+        throw UsageError{a.given +
+                         ": --shared-characters writes one set for all; give a path without {name}, {n} or {cell}"};
+      }
+      plan.sharedCharacters.insert(k);
+      continue;
+    }
+    if (named) continue;
+    if (std::holds_alternative<Export>(a.step) && cells && (!batch || NamesInput(*path))) {
+      if (unique) {
+        throw UsageError{a.given +
+                         ": the cells in one file are written as they are; for one set of distinct characters over "
+                         "them add --shared-characters"};
+      }
+      plan.frames.insert(k);
+      continue;
+    }
     const bool palette = std::holds_alternative<SavePalette>(a.step);
-    if (!palette || !shared) throw UsageError{a.given + ": with several inputs the path needs {name} or {n}"};
+    const std::string needs = batch && cells ? "{name} or {n}, and {cell} (or {col} and {row})"
+                              : cells        ? "{cell} (or {col} and {row})"
+                                             : "{name} or {n}";
+    if (!palette || !(shared || (cells && common))) {
+      throw UsageError{a.given + ": with " + (cells ? "cells" : "several inputs") + " the path needs " + needs};
+    }
     if (!common) {
       throw UsageError{
           a.given +
           ": the pictures' palettes are not one here (a --depth 1, 4 or 8 step with --shared-palette makes "
-          "them one); give the path {name} or {n}"};
+          "them one); give the path " +
+          needs};
     }
     plan.sharedSaves.insert(k);
   }
@@ -84,8 +132,8 @@ Plan PlanRun(const CommandLine& cl) {
   for (size_t k = 0; k < cl.actions.size(); ++k) {
     const std::string* path = OutputPath(cl.actions[k].step);
     if (path == nullptr) continue;
-    if (plan.sharedSaves.count(k) != 0) {
-      claim(Expand(*path, cl.inputs[0], 0), "the shared palette");
+    if (plan.sharedSaves.count(k) != 0 || plan.sharedCharacters.count(k) != 0) {
+      claim(Expand(*path, cl.inputs[0], 0), plan.sharedSaves.count(k) ? "the shared palette" : "the shared characters");
       continue;
     }
     for (size_t n = 0; n < cl.inputs.size(); ++n) claim(Expand(*path, cl.inputs[n], n), cl.inputs[n]);

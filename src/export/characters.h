@@ -16,17 +16,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/result.h"
 
 namespace pixmill {
-
-struct CharacterOptions {
-  bool unique = false;    // only the distinct blocks, in the order they first appear
-  bool flips = false;     // with unique: a mirrored block counts as the block
-  int maxCharacters = 0;  // more distinct blocks than this are merged down to it; 0 for no budget
-  bool operator==(const CharacterOptions&) const = default;
-};
 
 inline constexpr size_t kBlockBytes = 64;
 // Block numbers a map word holds.
@@ -39,7 +33,7 @@ inline constexpr uint32_t kMapMirrorY = 0x8000;
 // bottom are left out, as the character form leaves them out.
 class CharacterSet {
  public:
-  explicit CharacterSet(const CharacterOptions& options) : m_options(options) {}
+  explicit CharacterSet(const CharacterChoices& choices) : m_options(choices) {}
 
   // Adds the blocks of an 8-bit picture; its map is MapOf(the number of
   // pictures added before it). Refused for another depth, or for a palette
@@ -73,7 +67,7 @@ class CharacterSet {
   };
   uint32_t Place(const uint8_t* block);
 
-  CharacterOptions m_options;
+  CharacterChoices m_options;
   std::vector<uint8_t> m_blocks;
   std::vector<uint32_t> m_palette;
   std::vector<Map> m_maps;

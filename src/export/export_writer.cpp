@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <deque>
 #include <new>
+#include <utility>
 
 #include "export/lzss.h"
 #include "platform/bytes.h"
@@ -253,19 +255,104 @@ Result MapFileBytes(const std::vector<uint8_t>& map, bool text, bool lzss, std::
   return Result::Done();
 }
 
+namespace {
+
+// Writes the files all or none: each to its temporary file first, then all
+// put in place.
+Result WriteTogether(const std::vector<std::pair<std::string, const std::vector<uint8_t>*>>& files) {
+  std::deque<PendingFile> pending;
+  for (const auto& [path, bytes] : files) {
+    if (Result r = pending.emplace_back().Write(path, {Piece{bytes->data(), bytes->size()}}); !r.ok()) return r;
+  }
+  for (PendingFile& file : pending) {
+    if (Result r = file.Commit(); !r.ok()) return r;
+  }
+  return Result::Done();
+}
+
+// Builds the export image of every picture, all of one size and palette.
+Result BuildAll(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                std::vector<ExportImage>& images) {
+  if (pictures.empty()) return Result::Refused("there is nothing to export");
+  for (const ImageBuffer* picture : pictures) {
+    ExportImage e;
+    if (Result r = BuildExportImage(*picture, choices, e); !r.ok()) return r;
+    if (!images.empty() && (e.palette != images.front().palette || e.width != images.front().width ||
+                            e.height != images.front().height || e.depth != images.front().depth)) {
+      return Result::Refused("the pictures differ in size or palette, so they cannot share one file");
+    }
+    images.push_back(std::move(e));
+  }
+  return Result::Done();
+}
+
+void ShowCompression(const ExportChoices& c, const ExportSummary& s, MessageSink* messages) {
+  if (c.lzss && messages) messages->ShowMessage(CompressionMessage(s.uncompressed, s.stream));
+}
+
+}  // namespace
+
 Result WriteExportFiles(const std::string& path, const std::vector<uint8_t>& file, const std::string& mapPath,
                         const std::vector<uint8_t>& map) {
-  PendingFile exported, mapped;
-  if (Result r = exported.Write(path, {Piece{file.data(), file.size()}}); !r.ok()) return r;
-  if (!mapPath.empty()) {
-    if (Result r = mapped.Write(mapPath, {Piece{map.data(), map.size()}}); !r.ok()) return r;
+  if (mapPath.empty()) return WriteTogether({{path, &file}});
+  return WriteTogether({{path, &file}, {mapPath, &map}});
+}
+
+Result WriteFrames(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                   const std::string& path, MessageSink* messages, ExportSummary* summary) {
+  try {
+    std::vector<ExportImage> images;
+    if (Result r = BuildAll(pictures, choices, images); !r.ok()) return r;
+    ExportSummary s;
+    std::vector<uint8_t> file;
+    if (Result r = ExportFileBytes(choices, images, true, file, &s); !r.ok()) return r;
+    if (Result r = WriteTogether({{path, &file}}); !r.ok()) return r;
+    ShowCompression(choices, s, messages);
+    if (summary) *summary = s;
+    return Result::Done();
+  } catch (const std::bad_alloc&) {
+    return Result::Refused("not enough memory to export the pictures", Result::Cause::kNoMemory);
   }
-  if (Result r = exported.Commit(); !r.ok()) return r;
-  return mapPath.empty() ? Result::Done() : mapped.Commit();
+}
+
+Result WriteCharacterSet(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                         const CharacterChoices& characters, const std::string& path,
+                         const std::vector<std::string>& mapPaths, MessageSink* messages, ExportSummary* summary) {
+  try {
+    if (pictures.empty()) return Result::Refused("there is nothing to export");
+    CharacterSet set(characters);
+    for (const ImageBuffer* picture : pictures) {
+      if (Result r = set.Add(*picture); !r.ok()) return r;
+    }
+    ExportSummary s;
+    if (characters.maxCharacters != 0) {
+      if (Result r = set.ApplyBudget(&s.budgetNote); !r.ok()) return r;
+    }
+    ExportImage e;
+    if (Result r = BuildExportImage(*pictures.front(), choices, e); !r.ok()) return r;
+    e.pixels = set.Blocks();
+    std::vector<uint8_t> file;
+    if (Result r = ExportFileBytes(choices, {e}, false, file, &s); !r.ok()) return r;
+    std::vector<std::vector<uint8_t>> maps(mapPaths.size());
+    std::vector<std::pair<std::string, const std::vector<uint8_t>*>> files = {{path, &file}};
+    for (size_t p = 0; p < mapPaths.size(); ++p) {
+      if (mapPaths[p].empty()) continue;
+      std::vector<uint8_t> words;
+      if (Result r = set.MapBytes(p, words); !r.ok()) return r;
+      if (Result r = MapFileBytes(words, EndsWithBas(mapPaths[p]), choices.lzss != 0, maps[p]); !r.ok()) return r;
+      files.emplace_back(mapPaths[p], &maps[p]);
+    }
+    if (Result r = WriteTogether(files); !r.ok()) return r;
+    ShowCompression(choices, s, messages);
+    if (summary) *summary = s;
+    return Result::Done();
+  } catch (const std::bad_alloc&) {
+    return Result::Refused("not enough memory to export the pictures", Result::Cause::kNoMemory);
+  }
 }
 
 Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, const ExportChoices& c,
-                          MessageSink* messages, const CharacterExport& characters, ExportSummary* summary) {
+                          MessageSink* messages, const CharacterChoices& characters, ExportSummary* summary) {
   try {
     ExportImage e;
     if (Result r = BuildExportImage(image, c, e); !r.ok()) return r;
@@ -273,9 +360,9 @@ Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, con
     std::vector<uint8_t> map;
     const bool set = e.character && !characters.Plain();
     if (set) {
-      CharacterSet blocks(characters.options);
+      CharacterSet blocks(characters);
       if (Result r = blocks.Add(image); !r.ok()) return r;
-      if (characters.options.maxCharacters != 0) {
+      if (characters.maxCharacters != 0) {
         if (Result r = blocks.ApplyBudget(&s.budgetNote); !r.ok()) return r;
       }
       e.pixels = blocks.Blocks();
@@ -288,7 +375,7 @@ Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, con
     std::vector<uint8_t> file;
     if (Result r = ExportFileBytes(c, {e}, false, file, &s, image.GetProgressBar()); !r.ok()) return r;
     if (Result r = WriteExportFiles(path, file, set ? characters.mapPath : std::string(), map); !r.ok()) return r;
-    if (c.lzss && messages) messages->ShowMessage(CompressionMessage(s.uncompressed, s.stream));
+    ShowCompression(c, s, messages);
     if (summary) *summary = s;
     return Result::Done();
   } catch (const std::bad_alloc&) {

@@ -37,16 +37,6 @@ struct ExportImage {
 // wider or taller than the 16-bit header fields can hold.
 Result BuildExportImage(const ImageBuffer& image, const ExportChoices& choices, ExportImage& out);
 
-// What an export came to.
-struct ExportSummary {
-  size_t bytes = 0;         // of the file
-  size_t dataLines = 0;     // text: its DATA lines
-  size_t uncompressed = 0;  // LZSS: the export image's bytes, and the stream's
-  size_t stream = 0;
-  size_t characters = 0;   // the character form: the blocks written
-  std::string budgetNote;  // the character budget's figures, when it merged blocks
-};
-
 // The bytes of an export file: the export images, of one form, as the
 // choices lay them out. One image gives the file of that picture alone.
 // Frames (the cells of a sheet) come one after the other, each as it would
@@ -64,15 +54,6 @@ Result ExportFileBytes(const ExportChoices& choices, const std::vector<ExportIma
 // LZSS-compressed first when `lzss`.
 Result MapFileBytes(const std::vector<uint8_t>& map, bool text, bool lzss, std::vector<uint8_t>& file);
 
-// The character form's choices beyond the convert dialog's: the set of
-// blocks (distinct ones, mirrored ones, a budget) and where its map goes
-// (a name ending in .bas is written as text; none: no map).
-struct CharacterExport {
-  CharacterOptions options;
-  std::string mapPath;
-  bool Plain() const { return !options.unique && !options.flips && options.maxCharacters == 0 && mapPath.empty(); }
-};
-
 // The message after a compressed export: "圧縮率 " then the percentage and
 // the stream size, each as printf's "% d" formats it.
 std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes);
@@ -83,8 +64,20 @@ std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes);
 // shows the compression message through `messages` when given. `summary`
 // gets what was written.
 Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, const ExportChoices& choices,
-                          MessageSink* messages, const CharacterExport& characters = {},
+                          MessageSink* messages, const CharacterChoices& characters = {},
                           ExportSummary* summary = nullptr);
+
+// One file of several pictures as frames (see ExportFileBytes), refused
+// when their palettes or sizes differ.
+Result WriteFrames(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                   const std::string& path, MessageSink* messages, ExportSummary* summary);
+
+// One character set over the pictures, written to `path` in the form the
+// choices give (the first picture's palette), and each picture's map to
+// `mapPaths[i]` (none when empty): all the files, or none of them.
+Result WriteCharacterSet(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
+                         const CharacterChoices& characters, const std::string& path,
+                         const std::vector<std::string>& mapPaths, MessageSink* messages, ExportSummary* summary);
 
 // Writes an export and, when `mapPath` is not empty, a map, both or neither.
 Result WriteExportFiles(const std::string& path, const std::vector<uint8_t>& file, const std::string& mapPath,

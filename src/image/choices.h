@@ -1,9 +1,13 @@
 // What the commands are asked to do with a picture, as the option dialogs
 // and the command line name it: the colour dialog's dithering and palette
-// kinds (kept on the picture in m_ditherMode and m_paletteKind) and the
-// convert dialog's four choices. Plain values, shared by the layers that
-// carry the choices out and the front ends that offer them.
+// kinds (kept on the picture in m_ditherMode and m_paletteKind), the
+// convert dialog's choices, and what an export came to. Plain values,
+// shared by the layers that carry the choices out and the front ends that
+// offer them.
 #pragma once
+
+#include <cstddef>
+#include <string>
 
 namespace pixmill {
 
@@ -28,6 +32,30 @@ struct ExportChoices {
   int lzss = 0;     // 0/1
   int palette = 0;  // 0/1
   bool operator==(const ExportChoices&) const = default;
+};
+
+// The character form's choices beyond those four: only the distinct 8 x 8
+// blocks, in the order they first appear; a mirrored block counting as the
+// block; a budget of blocks (more are merged down to it); where the map of
+// the cells to the blocks goes (a name ending in .bas is written as text;
+// empty for none).
+struct CharacterChoices {
+  bool unique = false;
+  bool flips = false;
+  int maxCharacters = 0;  // 0: no budget
+  std::string mapPath;
+  bool Plain() const { return !unique && !flips && maxCharacters == 0 && mapPath.empty(); }
+  bool operator==(const CharacterChoices&) const = default;
+};
+
+// What an export came to.
+struct ExportSummary {
+  size_t bytes = 0;         // of the file
+  size_t dataLines = 0;     // text: its DATA lines
+  size_t uncompressed = 0;  // LZSS: the export image's bytes, and the stream's
+  size_t stream = 0;
+  size_t characters = 0;   // the character form: the blocks written
+  std::string budgetNote;  // the character budget's figures, when it merged blocks
 };
 
 }  // namespace pixmill
