@@ -268,8 +268,9 @@ void RunSteps(const RunContext& run, const Item& item, Document& doc, Settings s
         out.reason = r.reason();
         return;
       }
-      if (cutOff > 0) report.Note(a.given + ": " + std::to_string(cutOff) + " cells the edge cuts through left out");
-      if (skipped > 0) report.Note(a.given + ": " + std::to_string(skipped) + " empty cells left out");
+      auto cellsText = [](size_t n) { return std::to_string(n) + (n == 1 ? " cell" : " cells"); };
+      if (cutOff > 0) report.Note(a.given + ": " + cellsText(cutOff) + " the edge cuts through left out");
+      if (skipped > 0) report.Note(a.given + ": " + cellsText(skipped) + " with no pixel but transparent ones left out");
       out.settings = settings;
       return;
     }

@@ -17,9 +17,9 @@ namespace pixmill {
 
 namespace {
 
-// What exported bitmap and texture data hold: colour words (24), a byte
-// (8), two pixels (4) or eight pixels (1) per byte; and whether a palette
-// follows the header.
+// What exported bitmap and texture data hold: colour words (24, or 16 when
+// a text export says the picture had 16 bits), a byte (8), two pixels (4)
+// or eight pixels (1) per byte; and whether a palette follows the header.
 struct DataLayout {
   int depth;
   bool palette;
@@ -68,7 +68,7 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
   const int entries = PaletteEntriesFor(depth);
   const size_t paletteBytes = layout.palette && entries ? 2 * static_cast<size_t>(entries) : 0;
   const size_t pixelStart = 4 + paletteBytes;
-  const size_t rowBytes = depth == 24 ? 2 * static_cast<size_t>(w) : static_cast<size_t>(w) * depth / 8;
+  const size_t rowBytes = depth > 8 ? 2 * static_cast<size_t>(w) : static_cast<size_t>(w) * depth / 8;
   if (pixelStart + rowBytes * static_cast<size_t>(h) > size) {
     return Result::Refused("the exported data are shorter than their " + std::to_string(w) + " x " + std::to_string(h) +
                            " pixels need");
@@ -81,6 +81,16 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
     for (int32_t y = 0; y < h; ++y) {
       uint8_t* row = picture.Row(y);
       for (int32_t x = 0; x < w; ++x, src += 2) WriteRgb24(row + 3 * x, Colour16ToRgb(ReadBe16(src)));
+    }
+  } else if (depth == 16) {
+    // The console's word (red low) as the picture's (red high).
+    const uint8_t* src = d + 4;
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = picture.Row(y);
+      for (int32_t x = 0; x < w; ++x, src += 2) {
+        const uint32_t word = ReadBe16(src);
+        WriteLe16(row + 2 * x, (word & 0x1F) << 10 | (word & 0x3E0) | ((word >> 10) & 0x1F));
+      }
     }
   } else {
     FillPalette(picture, layout.palette ? d + 4 : nullptr, entries);
@@ -120,7 +130,7 @@ Result FromText(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, s
                              std::to_string(depth) + " bits");
     }
     const bool palette = sections.size() == 3;
-    layout = DataLayout{depth > 8 ? 24 : static_cast<int>(depth), palette};
+    layout = DataLayout{static_cast<int>(depth), palette};
     const long w = first.numbers[0], h = first.numbers[1];
     const size_t pixels = sections.back().bytes.size();
     const size_t want = depth > 8 ? 2 * static_cast<size_t>(w * h) : static_cast<size_t>(w * depth / 8 * h);

@@ -231,3 +231,62 @@ bmp('black-white.bmp', 16, 8, 24, [[(0, 0, 0)] * 8 + [(255, 255, 255)] * 8 for _
 # The report by hand: white stays white (248 shows as 255); grey 100 becomes
 # 96, shown as 12 * 255 / 31; the third pixel is transparent and not counted.
 png('report-3x1.png', 3, 1, 6, 8, [bytes((255, 255, 255, 255, 100, 100, 100, 255, 255, 0, 0, 0))])
+
+# A sprite sheet: 3 x 2 frames of 16 x 16 in a 1-pixel margin, 2 pixels
+# apart, and a column the right edge cuts through; palette + tRNS, index 0
+# transparent, the last frame empty. The frames share 8 x 8 blocks, some
+# mirrored.
+sheet_plte = [(0, 0, 0), (255, 255, 255), (200, 40, 40), (40, 40, 200), (40, 160, 40)]
+def sheet_block(kind, x, y):
+    if kind == 'ring':
+        return 2 if (x - 3.5) ** 2 + (y - 3.5) ** 2 < 10 else 0
+    if kind == 'corner':
+        return 3 if x + y < 6 else (1 if x == 7 else 0)
+    return 4 if (x + y) % 3 == 0 else 0
+def sheet_frame(f, x, y):
+    if f == 5:
+        return 0
+    quads = [['ring', 'corner', 'corner', 'ring'], ['corner', 'corner', 'stripe', 'ring'],
+             ['stripe', 'stripe', 'ring', 'ring'], ['ring', 'ring', 'ring', 'ring'], ['corner', 'stripe', 'corner', 'stripe']][f]
+    q = (y // 8) * 2 + x // 8
+    bx, by = x % 8, y % 8
+    if q in (1, 3) and f % 2 == 1:
+        bx = 7 - bx  # mirrored left to right
+    if q >= 2 and f >= 3:
+        by = 7 - by  # mirrored top to bottom
+    return sheet_block(quads[q], bx, by)
+sheet_w, sheet_h = 1 + 3 * 16 + 2 * 2 + 1 + 10, 1 + 2 * 16 + 2 + 1
+sheet_rows = []
+for y in range(sheet_h):
+    row = []
+    for x in range(sheet_w):
+        v = 0
+        fx, fy = (x - 1) // 18, (y - 1) // 18
+        ix, iy = (x - 1) % 18, (y - 1) % 18
+        if x >= 1 and y >= 1 and fx < 3 and fy < 2 and ix < 16 and iy < 16:
+            v = sheet_frame(fy * 3 + fx, ix, iy)
+        elif x >= 55:
+            v = 1  # the column the edge cuts through
+        row.append(v)
+    sheet_rows.append(bytes(row))
+png('sheet.png', sheet_w, sheet_h, 3, 8, sheet_rows,
+    chunk(b'PLTE', b''.join(bytes(c) for c in sheet_plte)) + chunk(b'tRNS', bytes([0])))
+
+# A screen of 8 x 8 blocks: one block, the same mirrored three ways, another,
+# the first again, and one flat block twice.
+def tile(kind, x, y):
+    if kind == 'flat':
+        return 3
+    if kind == 'other':
+        return 1 if (x * y) % 5 == 0 else 2
+    ax, ay = (7 - x if kind in ('lr', 'both') else x), (7 - y if kind in ('tb', 'both') else y)
+    return 1 if ax + 2 * ay < 7 else (2 if ax == ay else 3)
+screen = ['a', 'lr', 'tb', 'both', 'other', 'a', 'flat', 'flat']
+bmp('tiles.bmp', 32, 16, 8, [[tile(screen[(y // 8) * 4 + x // 8], x % 8, y % 8) for x in range(32)] for y in range(16)],
+    [(0, 0, 0), (255, 255, 255), (200, 40, 40), (40, 40, 200)])
+
+# Maps that do not fit the characters of tiles.bmp: cut short, a character
+# past the end, a size that is not the words it holds.
+put('map-truncated.map', struct.pack('>HH', 4, 2) + struct.pack('>5H', 0, 1, 2, 3, 4))
+put('map-past-end.map', struct.pack('>HH', 4, 2) + struct.pack('>8H', 0, 1, 2, 3, 4, 0, 5, 9))
+put('map-mirror-past-end.map', struct.pack('>HH', 2, 1) + struct.pack('>2H', 0xC000, 0x4007))
