@@ -76,6 +76,20 @@ Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& pro
   return Result::Done();
 }
 
+Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices,
+                            const CharacterChoices& characters, ExportSummary& summary) {
+  std::vector<uint8_t> file, map;
+  return ConvertedFileBytes(image, choices, characters, file, map, summary);
+}
+
+std::string ExportSizeLine(const ExportChoices& choices, const ExportSummary& s) {
+  std::string line = std::to_string(s.bytes) + " bytes";
+  if (choices.output == kOutputText) line += ", " + std::to_string(s.dataLines) + " DATA lines";
+  if (choices.lzss) line += " (" + std::to_string(s.uncompressed) + " before compression)";
+  if (choices.form == kFormCharacter) line += ", " + std::to_string(s.characters) + " characters";
+  return line;
+}
+
 Result ExportFramesCommand(const std::vector<const ImageBuffer*>& pictures, const ExportChoices& choices,
                            const std::string& path, MessageSink* messages, ExportSummary* summary) {
   return WriteFrames(pictures, choices, path, messages, summary);

@@ -68,6 +68,13 @@ Result SaveCommand(Document& doc, SavePathPrompt& prompt);
 Result ConvertCommand(Document& doc, const ExportChoices& choices, SavePathPrompt& prompt, MessageSink* messages,
                       const CharacterChoices& characters = {}, ExportSummary* summary = nullptr);
 
+// What an export with these choices would come to, without writing it.
+Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices,
+                            const CharacterChoices& characters, ExportSummary& summary);
+// "N bytes", with ", L DATA lines" for text and " (M before compression)"
+// for LZSS: the figures of an export.
+std::string ExportSizeLine(const ExportChoices& choices, const ExportSummary& summary);
+
 // Exports the pictures (the cells of a sheet, of one size and palette) into
 // one file, each laid out as it would be alone but for its palette, which
 // comes once, in front.

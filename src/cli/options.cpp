@@ -168,7 +168,7 @@ struct Declared {
   Step (*make)(const std::string& value);
 };
 
-// clang-format off: one line an option.
+// One entry an option.
 const Declared kDeclared[] = {
     {"--dither", nullptr, "colour change: error diffusion (the default)", kSettings, Always<Dither{kDitherDiffusion}>},
     {"--no-dither", nullptr, "colour change: no dithering", kSettings, Always<Dither{kDitherNone}>},
@@ -191,8 +191,8 @@ const Declared kDeclared[] = {
        return Precision{ParseWhole(v, 1, 16, "the precision is a whole number from 1 to 16")};
      }},
     {"--report", nullptr,
-     "colour change: after each depth step print PSNR and mean Oklab difference (x 100) against the picture before it, "
-     "as the console shows the result",
+     "after each depth step print PSNR and mean Oklab difference (x 100) against the picture before it, as the "
+     "console shows the result; after each export the size it came to",
      kSettings, Always<Report{}>},
     {"--shared-palette", nullptr,
      "colour change: one optimised palette fitted to all inputs together, the same in every output", kSettings,
@@ -250,7 +250,6 @@ const Declared kDeclared[] = {
     {"--export", "PATH", "export console data with the current settings", kSteps, WithPath<Export>},
     {"--info", nullptr, "print WIDTHxHEIGHTxBITS", kSteps, Always<Info{}>},
 };
-// clang-format on
 
 const Declared* Find(const std::string& name) {
   for (const Declared& d : kDeclared) {

@@ -199,6 +199,7 @@ class Steps {
     ExportSummary summary;
     Result r = ConvertCommand(m_doc, choices, prompt, &m_report, characters, &summary);
     if (r.ok() && !summary.budgetNote.empty()) m_report.Note(summary.budgetNote);
+    if (r.ok() && m_settings.measure) m_report.Info("export " + *m_path + ": " + ExportSizeLine(choices, summary));
     return r;
   }
   Result operator()(const Info&) {

@@ -351,15 +351,14 @@ Result WriteCharacterSet(const std::vector<const ImageBuffer*>& pictures, const 
   }
 }
 
-Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, const ExportChoices& c,
-                          MessageSink* messages, const CharacterChoices& characters, ExportSummary* summary) {
+Result ConvertedFileBytes(const ImageBuffer& image, const ExportChoices& c, const CharacterChoices& characters,
+                          std::vector<uint8_t>& file, std::vector<uint8_t>& map, ExportSummary& summary) {
   try {
     ExportImage e;
     if (Result r = BuildExportImage(image, c, e); !r.ok()) return r;
     ExportSummary s;
-    std::vector<uint8_t> map;
-    const bool set = e.character && !characters.Plain();
-    if (set) {
+    map.clear();
+    if (e.character && !characters.Plain()) {
       CharacterSet blocks(characters);
       if (Result r = blocks.Add(image); !r.ok()) return r;
       if (characters.maxCharacters != 0) {
@@ -372,15 +371,24 @@ Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, con
         if (Result r = MapFileBytes(words, EndsWithBas(characters.mapPath), c.lzss != 0, map); !r.ok()) return r;
       }
     }
-    std::vector<uint8_t> file;
     if (Result r = ExportFileBytes(c, {e}, false, file, &s, image.GetProgressBar()); !r.ok()) return r;
-    if (Result r = WriteExportFiles(path, file, set ? characters.mapPath : std::string(), map); !r.ok()) return r;
-    ShowCompression(c, s, messages);
-    if (summary) *summary = s;
+    summary = s;
     return Result::Done();
   } catch (const std::bad_alloc&) {
     return Result::Refused("not enough memory to export the picture", Result::Cause::kNoMemory);
   }
+}
+
+Result WriteConvertedFile(const ImageBuffer& image, const std::string& path, const ExportChoices& c,
+                          MessageSink* messages, const CharacterChoices& characters, ExportSummary* summary) {
+  std::vector<uint8_t> file, map;
+  ExportSummary s;
+  if (Result r = ConvertedFileBytes(image, c, characters, file, map, s); !r.ok()) return r;
+  const bool withMap = c.form == kFormCharacter && !characters.Plain() && !characters.mapPath.empty();
+  if (Result r = WriteExportFiles(path, file, withMap ? characters.mapPath : std::string(), map); !r.ok()) return r;
+  ShowCompression(c, s, messages);
+  if (summary) *summary = s;
+  return Result::Done();
 }
 
 }  // namespace pixmill

@@ -58,6 +58,12 @@ Result MapFileBytes(const std::vector<uint8_t>& map, bool text, bool lzss, std::
 // the stream size, each as printf's "% d" formats it.
 std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes);
 
+// The bytes of the export file, and of its map when the character choices
+// ask for one, as WriteConvertedFile would write them; `summary` gets what
+// they come to.
+Result ConvertedFileBytes(const ImageBuffer& image, const ExportChoices& choices, const CharacterChoices& characters,
+                          std::vector<uint8_t>& file, std::vector<uint8_t>& map, ExportSummary& summary);
+
 // Writes the export to `path` (atomically: a failure leaves no partial file
 // and keeps the file that was there), with its map when the character
 // export asks for one (both or neither), and, for a compressed export,
