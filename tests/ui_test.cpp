@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTranslator>
 #include <QUrl>
@@ -17,6 +18,7 @@
 #include "color/diffusion.h"
 #include "color/transparent.h"
 #include "export/export_writer.h"
+#include "export/loader.h"
 #include "image/bmp.h"
 #include "support/test_support.h"
 #include "ui/dialog_units.h"
@@ -481,6 +483,45 @@ TEST(ConvertDialog, FormClickShowsTheFieldsAgainAndArrowKeysChoose) {
   EXPECT_EQ((ExportChoices{d.m_form, d.m_output, d.m_lzss, d.m_palette}), (ExportChoices{1, 1, 0, 0}));
 }
 
+TEST(ConvertDialog, CharacterChoicesAndTheSizeFollowTheChoice) {
+  auto picture = std::make_shared<ImageBuffer>();
+  ASSERT_TRUE(LoadFile(*picture, std::string(PIXMILL_TEST_DATA) + "/golden/in/tiles.bmp").ok());
+  ConvertDialog d;
+  d.m_width = picture->Width();
+  d.m_height = picture->Height();
+  d.m_bitCount = picture->BitCount();
+  d.m_picture = picture;
+  d.askMapPath = [] { return QStringLiteral("/tmp/screen.map"); };
+  d.OnInitDialog();
+  d.show();
+  auto figures = [&] {  // the numbers the label gives, once measured
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !d.sizeLabel->text().contains(QStringLiteral("…")); }, 5000));
+    return d.sizeLabel->text().remove(QRegularExpression(QStringLiteral("[^0-9 ]"))).simplified();
+  };
+  EXPECT_FALSE(d.characterGroup->isEnabled());
+  EXPECT_EQ(figures(), QStringLiteral("1028"));  // bitmap: header, palette, 32 x 16 indices
+  Click(d.characterRadio);
+  EXPECT_TRUE(d.characterGroup->isEnabled());
+  EXPECT_EQ(figures(), QStringLiteral("1024 8"));  // palette area and 8 blocks
+  d.uniqueBox->click();
+  EXPECT_EQ(figures(), QStringLiteral("896 6"));
+  d.flipsBox->click();
+  EXPECT_EQ(figures(), QStringLiteral("704 3"));
+  Click(d.textRadio);
+  EXPECT_EQ(figures(), QStringLiteral("1643 22 3"));  // text: bytes, DATA lines, characters
+  d.budgetSpin->setValue(2);
+  EXPECT_EQ(figures(), QStringLiteral("1501 20 2"));
+  Click(d.mapButton);
+  Click(d.okButton);
+  const CharacterChoices c = d.Characters();
+  EXPECT_TRUE(c.unique && c.flips);
+  EXPECT_EQ(c.maxCharacters, 2);
+  EXPECT_EQ(c.mapPath, "/tmp/screen.map");
+  d.OnInitDialog();  // opens as new
+  EXPECT_FALSE(d.uniqueBox->isChecked());
+  EXPECT_TRUE(d.mapEdit->text().isEmpty());
+}
+
 // ---------------------------------------------------------- the colour dialog
 
 TEST(ColourDialog, OpensAtEightWrapsAroundAndRemembersItsChoices) {
@@ -717,14 +758,14 @@ TEST(Workbench, StatusBarReportsTheColourChange) {
 TEST(Workbench, StatusBarTellsAboutThePictureAndThePixel) {
   TempDir dir;
   TestWindow window;
-  window.Open(WritePicture(dir, "p.bmp", 20, 10, 8, 2));
+  window.Open(std::string(PIXMILL_TEST_DATA) + "/golden/in/tiles.bmp");  // 8 blocks, 6 of them distinct
   QApplication::processEvents();  // the colours are counted once the window is repainted
   const ImageBuffer& img = window.image();
   std::set<int> indices;
-  for (int y = 0; y < 10; ++y) {
-    for (int x = 0; x < 20; ++x) indices.insert(img.GetIndex(x, y));
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 32; ++x) indices.insert(img.GetIndex(x, y));
   }
-  EXPECT_EQ(window.pictureStatus->text(), QStringLiteral("20×10×8  色数 %1  倍率 1×").arg(indices.size()));
+  EXPECT_EQ(window.pictureStatus->text(), QStringLiteral("32×16×8  色数 %1  ブロック 6  倍率 1×").arg(indices.size()));
   AtPixel(window.preview, 2, 3, QEvent::MouseMove);
   const uint32_t rgb = img.GetPixel(2, 3) & 0xFFFFFF;
   EXPECT_EQ(window.pixelStatus->text(), QStringLiteral("(2, 3) #%1  索引 %2  語 %3")

@@ -24,7 +24,7 @@ namespace pixmill {
 
 inline constexpr size_t kBlockBytes = 64;
 // Block numbers a map word holds.
-inline constexpr size_t kMapBlocks = 16384;
+inline constexpr size_t kMapBlocks = kMaxMapCharacters;
 inline constexpr uint32_t kMapMirrorX = 0x4000;
 inline constexpr uint32_t kMapMirrorY = 0x8000;
 

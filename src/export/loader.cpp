@@ -187,7 +187,8 @@ Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
     bool character = false, map = false;
     if (Result r = Unpack(data, size, bytes, layout, character, map); !r.ok()) return r;
     if (character) {
-      return Result::Refused("a character export is read back with its map (--char-map MAP before it)");
+      return Result::Refused("a character export is read back with its map (--char-map MAP before it)",
+                             Result::Cause::kCharacters);
     }
     if (map) return Result::Refused("a map is read back with its character file (--char-map MAP CHARACTERS)");
     data = bytes.data();

@@ -34,6 +34,9 @@ struct ExportChoices {
   bool operator==(const ExportChoices&) const = default;
 };
 
+// The characters a map can name: its words keep 14 bits for the number.
+inline constexpr int kMaxMapCharacters = 16384;
+
 // The character form's choices beyond those four: only the distinct 8 x 8
 // blocks, in the order they first appear; a mirrored block counting as the
 // block; a budget of blocks (more are merged down to it); where the map of

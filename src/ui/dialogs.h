@@ -5,17 +5,22 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFutureWatcher>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "app/convert_rules.h"
+#include "app/document.h"
 #include "platform/prompts.h"
 
 namespace pixmill::ui {
@@ -40,6 +45,19 @@ QGroupBox* Group(const QString& caption, QVBoxLayout*& inner);
 void PrepareDialog(QDialog* d, const QString& caption);
 void FixSize(QDialog* d);
 
+// Sets a flag for its lifetime.
+class QuietWhile {
+ public:
+  explicit QuietWhile(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+  ~QuietWhile() { m_flag = m_was; }
+  QuietWhile(const QuietWhile&) = delete;
+  QuietWhile& operator=(const QuietWhile&) = delete;
+
+ private:
+  bool& m_flag;
+  bool m_was;
+};
+
 // Selects the button of `index` in an exclusive group, or none for -1.
 void SelectRadio(QButtonGroup& group, int index);
 // The index of the selected button, -1 when none is.
@@ -57,12 +75,24 @@ class ConvertDialog : public ModalDialog {
   int m_output = -1;
   int m_lzss = 0;
   int m_palette = 0;
-  // The picture's size and depth, set by the window before the dialog runs.
+  // The character form's choices beyond those four, offered with it.
+  int m_unique = 0;
+  int m_flips = 0;
+  int m_maxCharacters = 0;  // 0: no budget
+  QString m_mapFile;        // empty: no map
+  // The picture's size and depth, set by the window before the dialog runs;
+  // and the picture itself, for the size its export comes to.
   int m_width = 0;
   int m_height = 0;
   int m_bitCount = 0;
+  std::shared_ptr<const ImageBuffer> m_picture;
+  // Asks where the map goes; set by the window that runs the dialog.
+  std::function<QString()> askMapPath;
 
   void Transfer(bool toControls);
+  // The choices the fields hold, as the export takes them.
+  ExportChoices Choices() const { return {m_form, m_output, m_lzss, m_palette}; }
+  CharacterChoices Characters() const;
 
   QRadioButton* bitmapRadio;
   QRadioButton* textureRadio;
@@ -71,6 +101,13 @@ class ConvertDialog : public ModalDialog {
   QRadioButton* textRadio;
   QCheckBox* lzssBox;
   QCheckBox* paletteBox;
+  QGroupBox* characterGroup;
+  QCheckBox* uniqueBox;
+  QCheckBox* flipsBox;
+  QSpinBox* budgetSpin;
+  QLineEdit* mapEdit;
+  QPushButton* mapButton;
+  QLabel* sizeLabel;  // the size the export of the choice shown comes to
   QPushButton* okButton;
   QPushButton* cancelButton;
 
@@ -80,10 +117,24 @@ class ConvertDialog : public ModalDialog {
  private:
   void OnFormClicked(int form);
   void Enable(const ConvertOffer& offer);
+  // Measures, beside the dialog, the export of the choice the controls show;
+  // the label says so until the figure is there.
+  void MeasureSize();
 
   QButtonGroup m_formGroup;
   QButtonGroup m_outputGroup;
   ConvertDialogState m_state;
+  struct Measured {
+    int serial = 0;
+    bool ok = false;
+    std::string reason;
+    ExportSummary summary;
+    ExportChoices choices;
+  };
+  QFutureWatcher<Measured> m_measuring;
+  // The latest measuring asked for; earlier ones not yet begun are skipped.
+  std::shared_ptr<std::atomic<int>> m_latest = std::make_shared<std::atomic<int>>(0);
+  bool m_quiet = false;  // while the controls are set from the fields
 };
 
 class ColorDialog : public ModalDialog {

@@ -60,6 +60,9 @@ QString CauseText(Result::Cause cause, bool writing) {
                      : QCoreApplication::translate("pixmill::ui::MainDialog", "画像が大きすぎます。");
     case C::kNoMemory:
       return QCoreApplication::translate("pixmill::ui::MainDialog", "メモリが足りません。");
+    case C::kCharacters:
+      return QCoreApplication::translate("pixmill::ui::MainDialog",
+                                         "キャラクタ形式のデータはマップと一緒に読み込みます。");
     case C::kUnknown:
       break;
   }
@@ -94,6 +97,7 @@ QString MainDialog::AskOpenPath() {
   std::vector<FileFilter> filters = ParseFilterString(kOpenFilter);
   // PNG, which people keep their pixel art in, after the classic entries.
   filters.push_back({"PNG(*.png)", "*.png"});
+  filters.push_back({"Veltor(*.bas)", "*.bas"});
   const QStringList names = QtNameFilters(filters);
   dialog.setNameFilters(names);
   dialog.selectNameFilter(names.front());
@@ -148,8 +152,17 @@ Result MainDialog::Change(const std::function<Result()>& command, bool* recorded
   return r;
 }
 
-bool MainDialog::LoadPath(const QString& path) {
-  const Result r = Change([&] { return LoadCommand(m_doc, ToPath(path)); });
+bool MainDialog::LoadPath(const QString& path, const QString& mapPath) {
+  Result r = Change([&] {
+    return mapPath.isEmpty() ? LoadCommand(m_doc, ToPath(path))
+                             : LoadCharacterCommand(m_doc, ToPath(path), ToPath(mapPath));
+  });
+  if (r.cause() == Result::Cause::kCharacters && mapPath.isEmpty()) {
+    // A character export: its map makes the picture.
+    const QString map = AskMapPath(false);
+    if (map.isEmpty()) return false;
+    return LoadPath(path, map);
+  }
   if (!r.ok()) {
     Report(tr("%1 を読み込めませんでした。").arg(FromUtf8(BaseName(ToPath(path)))), r, false);
     return false;
@@ -172,6 +185,27 @@ void MainDialog::OnSave() {
   AnsweredPrompt prompt(*m_savePrompt, [this] { Settle(); });
   const Result r = SaveCommand(m_doc, prompt);
   Report(tr("%1 に保存できませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+  if (r.ok()) {
+    Notice(tr("%1 に %L2 バイトを保存しました")
+               .arg(FromUtf8(BaseName(prompt.path)))
+               .arg(static_cast<qulonglong>(QFileInfo(FromUtf8(prompt.path)).size())));
+  }
+}
+
+QString MainDialog::AskMapPath(bool save) {
+  QFileDialog dialog(this);
+  dialog.setWindowTitle(save ? tr("マップの保存先") : tr("キャラクタのマップを選んでください"));
+  dialog.setNameFilters(
+      {tr("マップ (*.map *.bas)"), QCoreApplication::translate("Filters", "ALL(*.*)") + QStringLiteral(" (*)")});
+  if (save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("map"));
+    dialog.selectFile(FromUtf8(TitleOf(m_doc.fileName)) + QStringLiteral(".map"));
+  } else {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
 }
 
 void MainDialog::OnTransparent() {
@@ -188,19 +222,35 @@ void MainDialog::OnConvert() {
   dialog.m_width = m_doc.image.Width();
   dialog.m_height = m_doc.image.Height();
   dialog.m_bitCount = m_doc.image.BitCount();
+  auto picture = std::make_shared<ImageBuffer>();
+  if (picture->CopyPictureFrom(m_doc.image).ok()) dialog.m_picture = picture;
+  dialog.askMapPath = [this] { return AskMapPath(true); };
   if (RunModal(dialog) == QDialog::Accepted) {
-    const ExportChoices choices{dialog.m_form, dialog.m_output, dialog.m_lzss, dialog.m_palette};
+    dialog.m_picture.reset();
+    const ExportChoices choices = dialog.Choices();
+    const CharacterChoices characters = dialog.Characters();
     if (choices.form < 0) {
       Report(tr("この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。"),
              Result::Refused(NoFormReason(m_doc.image.BitCount(), m_doc.image.Width())), true);
     } else {
       AnsweredPrompt prompt(*m_savePrompt, [this] { Settle(); });
       Result r;
+      ExportSummary summary;
       {
         WaitCursor wait;
-        r = ConvertCommand(m_doc, choices, prompt, m_messages);
+        r = ConvertCommand(m_doc, choices, prompt, m_messages, characters, &summary);
       }
       Report(tr("%1 にコンバートできませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+      if (r.ok()) {
+        Notice(tr("%1 に %L2 バイトを書き出しました")
+                   .arg(FromUtf8(BaseName(prompt.path)))
+                   .arg(static_cast<qulonglong>(summary.bytes)));
+        if (!characters.Plain()) {
+          QString text = tr("キャラクタを %L1 個書き出しました。").arg(static_cast<qulonglong>(summary.characters));
+          if (!summary.budgetNote.empty()) text += QStringLiteral("\n") + FromUtf8(summary.budgetNote);
+          m_messages->ShowMessage(text.toStdString());
+        }
+      }
     }
   }
   update();

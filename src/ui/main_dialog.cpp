@@ -85,6 +85,13 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   gridBox = new QCheckBox(tr("グリッド"));
   gridBox->setChecked(true);
   gridBox->setToolTip(tr("8倍以上で画素の境目を表示 (Ctrl+G)"));
+  cellBox = new QCheckBox(tr("セル"));
+  cellBox->setToolTip(tr("セルの境目を表示: キャラクタやシートのコマの大きさ"));
+  cellSizeEdit = new QLineEdit(QStringLiteral("8x8"));
+  cellSizeEdit->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("[1-9][0-9]{0,3}x[1-9][0-9]{0,3}")), cellSizeEdit));
+  cellSizeEdit->setFixedWidth(du.X(28));
+  cellSizeEdit->setToolTip(tr("セルの大きさ (幅x高さ)"));
   consoleBox = new QCheckBox(tr("実機表示"));
   consoleBox->setToolTip(
       tr("ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)"));
@@ -139,6 +146,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   controls->addWidget(zoomBox);
   controls->addWidget(gridBox);
   controls->addWidget(consoleBox);
+  controls->addWidget(cellBox);
+  controls->addWidget(cellSizeEdit);
   controls->addSpacing(du.X(4));
   controls->addWidget(pictureStatus, 1);
   auto* status = new QHBoxLayout;
@@ -170,6 +179,9 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   connect(aboutButton, &QToolButton::clicked, this, &MainDialog::OnAbout);
   connect(zoomBox, &QComboBox::activated, this, [this](int level) { SetZoomLevel(level); });
   connect(gridBox, &QCheckBox::toggled, preview, &PreviewView::SetGrid);
+  connect(cellBox, &QCheckBox::clicked, this, [this] { m_cellsChosen = true; });
+  connect(cellBox, &QCheckBox::toggled, this, &MainDialog::ShowCellGrid);
+  connect(cellSizeEdit, &QLineEdit::textEdited, this, &MainDialog::ShowCellGrid);
   connect(consoleBox, &QCheckBox::toggled, preview, &PreviewView::SetConsoleView);
   const struct {
     QKeySequence key;
@@ -266,12 +278,20 @@ void MainDialog::PictureChanged() {
   PaintSwatch();
   update();
   preview->PictureChanged();
-  // The colours in use are counted once the window has been repainted.
+  // The cells of the character form show, unless the user chose otherwise.
+  if (!m_cellsChosen) {
+    const ImageBuffer& image = m_doc.image;
+    cellBox->setChecked(image.IsValid() &&
+                        StartConvertDialog(image.BitCount(), image.Width(), image.Height()).enabled.character);
+  }
+  // The colours and blocks in use are counted once the window has been
+  // repainted.
   m_coloursInUse = -1;
   ShowPictureStatus();
   QTimer::singleShot(0, this, [this] {
     if (m_coloursInUse >= 0) return;
     m_coloursInUse = ColoursInUse(m_doc.image);
+    m_blocks = DistinctBlocks(m_doc.image);
     ShowPictureStatus();
   });
 }
@@ -286,9 +306,14 @@ void MainDialog::ShowPictureStatus() {
     pictureStatus->setText(zoom);
     return;
   }
-  const QString colours = m_coloursInUse < 0 ? QStringLiteral("…") : QString::number(m_coloursInUse);
-  pictureStatus->setText(
-      tr("%1×%2×%3  色数 %4  %5").arg(image.Width()).arg(image.Height()).arg(image.BitCount()).arg(colours, zoom));
+  const bool counted = m_coloursInUse >= 0;
+  const QString colours = counted ? QString::number(m_coloursInUse) : QStringLiteral("…");
+  const QString blocks = counted ? QString::number(m_blocks) : QStringLiteral("…");
+  pictureStatus->setText(tr("%1×%2×%3  色数 %4  ブロック %5  %6")
+                             .arg(image.Width())
+                             .arg(image.Height())
+                             .arg(image.BitCount())
+                             .arg(colours, blocks, zoom));
 }
 
 void MainDialog::Hover(std::optional<QPoint> pixel) {
@@ -389,6 +414,22 @@ void MainDialog::ScrollTo(int hpos, int vpos) {
   OnScroll(vScroll, m_vScrollMax, m_lastVPos, QAbstractSlider::SliderMove);
 }
 
+void MainDialog::ShowCellGrid() {
+  const QStringList sides = cellSizeEdit->text().split(QLatin1Char('x'));
+  const int w = sides.size() == 2 ? sides[0].toInt() : 0;
+  const int h = sides.size() == 2 ? sides[1].toInt() : 0;
+  const bool on = cellBox->isChecked() && w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide;
+  preview->SetCells(on ? QSize(w, h) : QSize());
+}
+
+void MainDialog::Notice(const QString& text) {
+  pixelStatus->setText(text);
+  const QString shown = text;
+  QTimer::singleShot(5000, this, [this, shown] {
+    if (pixelStatus->text() == shown) pixelStatus->setText(m_changeReport);
+  });
+}
+
 void MainDialog::Pick(std::optional<QPoint> pixel) {
   if (pixel) {
     PickCommand(m_doc, pixel->x(), pixel->y());
@@ -472,6 +513,16 @@ void MainDialog::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (urls.isEmpty() || !urls.front().isLocalFile()) return;
   event->acceptProposedAction();
+  // A character export dropped with its map, in either order.
+  if (urls.size() >= 2 && urls[1].isLocalFile()) {
+    const std::string a = ToPath(urls[0].toLocalFile()), b = ToPath(urls[1].toLocalFile());
+    Document probe;
+    const bool map = LoadCharacterCommand(probe, a, b).ok();
+    if (map || LoadCharacterCommand(probe, b, a).ok()) {
+      LoadPath(urls[map ? 0 : 1].toLocalFile(), urls[map ? 1 : 0].toLocalFile());
+      return;
+    }
+  }
   LoadPath(urls.front().toLocalFile());
 }
 

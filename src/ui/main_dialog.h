@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegion>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QToolButton>
 #include <functional>
@@ -54,7 +55,8 @@ class MainDialog : public QDialog {
 
   // Loads a file as Open, a drop and the command line do; says why when it
   // cannot. True when the picture was replaced.
-  bool LoadPath(const QString& path);
+  // A character export is read with its map: `mapPath`, or one asked for.
+  bool LoadPath(const QString& path, const QString& mapPath = {});
   void UpdateTitle();
   // Scroll ranges from the picture and what the preview shows of it.
   void UpdateScrollRanges();
@@ -98,6 +100,8 @@ class MainDialog : public QDialog {
   QComboBox* zoomBox;
   QCheckBox* gridBox;
   QCheckBox* consoleBox;
+  QCheckBox* cellBox;       // the cell grid
+  QLineEdit* cellSizeEdit;  // its cells' size, WxH
   QToolButton* aboutButton;
   PreviewView* preview;
   QScrollBar* vScroll;
@@ -115,6 +119,8 @@ class MainDialog : public QDialog {
   virtual QString AskOpenPath();
   // A palette file to read (a palette or a picture with one), or to write.
   virtual QString AskPalettePath(bool save);
+  // The map of a character export: where it goes, or the one to read.
+  virtual QString AskMapPath(bool save);
 
   void mousePressEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,6 +137,8 @@ class MainDialog : public QDialog {
   // step is forgotten when the command fails and changed nothing.
   // `recorded` tells whether the step was kept.
   Result Change(const std::function<Result()>& command, bool* recorded = nullptr);
+  // Says what was done in the status bar for a few seconds.
+  void Notice(const QString& text);
   // Shows why a command failed, reading or writing a file; nothing for a
   // cancel or nothing to do.
   void Report(const QString& what, const Result& r, bool writing);
@@ -145,6 +153,7 @@ class MainDialog : public QDialog {
   // Moves both bars to the given positions (clamped), as a thumb move does.
   void ScrollTo(int hpos, int vpos);
   void ApplyFit();
+  void ShowCellGrid();
   void PaintSwatch();
   void ShowPictureStatus();
 
@@ -155,6 +164,8 @@ class MainDialog : public QDialog {
   MessageSink* m_messages = &m_boxMessages;
   int m_zoomLevel = 3;  // 1x
   int m_coloursInUse = 0;
+  size_t m_blocks = 0;         // distinct 8 x 8 blocks
+  bool m_cellsChosen = false;  // the user set the cell grid on or off
   int m_pictureSerial = 0;
   // Where windows of this program (dialogs) left the screen since the last
   // Settle, in screen coordinates; all of it when one of them was shown by

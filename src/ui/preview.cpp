@@ -50,6 +50,11 @@ void PreviewView::SetGrid(bool on) {
   update();
 }
 
+void PreviewView::SetCells(QSize cells) {
+  m_cellGrid = cells;
+  update();
+}
+
 void PreviewView::SetConsoleView(bool on) {
   m_console = on;
   update();
@@ -153,6 +158,19 @@ void PreviewView::paintEvent(QPaintEvent*) {
           painter.drawLine(area.left() + c * cell, area.top(), area.left() + c * cell, area.bottom());
         for (int r = 1; r < rows; ++r)
           painter.drawLine(area.left(), area.top() + r * cell, area.right(), area.top() + r * cell);
+      }
+      if (!m_cellGrid.isEmpty()) {
+        // The cells' edges fall between picture pixels: at the left of pixel
+        // x where x is a multiple of the cell's width.
+        painter.setPen(QPen(QColor(0xE0, 0x20, 0xE0, 0xC0), border));
+        auto at = [&](int pixel, int from, int origin) { return origin + (pixel - from) / step * cell; };
+        for (int x = (m_hpos / m_cellGrid.width() + 1) * m_cellGrid.width(); x < m_hpos + cols * step; x += m_cellGrid.width()) {
+          painter.drawLine(at(x, m_hpos, area.left()), area.top(), at(x, m_hpos, area.left()), area.bottom());
+        }
+        for (int y = (m_vpos / m_cellGrid.height() + 1) * m_cellGrid.height(); y < m_vpos + rows * step;
+             y += m_cellGrid.height()) {
+          painter.drawLine(area.left(), at(y, m_vpos, area.top()), area.right(), at(y, m_vpos, area.top()));
+        }
       }
       painter.setClipping(false);
     }

@@ -25,6 +25,9 @@ class PreviewView : public QWidget {
   double Zoom() const { return m_zoom; }
   void SetGrid(bool on);
   void SetConsoleView(bool on);
+  // A grid of cells of this size in picture pixels over the picture, from
+  // its top left; none for an empty size.
+  void SetCells(QSize cells);
   // The picture changed: what is drawn of it is made afresh.
   void PictureChanged();
   bool Grid() const { return m_grid; }
@@ -79,6 +82,7 @@ class PreviewView : public QWidget {
   double m_zoom = 1;
   bool m_grid = true;
   bool m_console = false;
+  QSize m_cellGrid;  // the cells the grid shows, in picture pixels
 };
 
 }  // namespace pixmill::ui
