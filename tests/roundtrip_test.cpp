@@ -8,8 +8,11 @@
 #include <random>
 
 #include "app/convert_rules.h"
+#include "color/transparent.h"
 #include "export/export_writer.h"
 #include "export/loader.h"
+#include "image/bmp.h"
+#include "image/png.h"
 #include "image/standard_palette.h"
 #include "support/test_support.h"
 
@@ -139,6 +142,30 @@ TEST(RoundTrip, EveryExportReadsBackAsThePictureAndExportsTheSameBytes) {
     }
   }
   EXPECT_GT(combinations, 300);
+}
+
+TEST(RoundTrip, PngFilesLoadAsThePictureTheyWereSavedFrom) {
+  testing::TempDir dir;
+  std::mt19937 rng(29);
+  for (const int bits : {1, 4, 8, 24}) {
+    for (const bool transparent : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << bits << " bits" << (transparent ? ", a colour transparent" : ""));
+      ImageBuffer picture;
+      ASSERT_TRUE(
+          picture.Create(13 + static_cast<int32_t>(rng() % 20), 1 + static_cast<int32_t>(rng() % 20), bits).ok());
+      testing::FillPattern(picture, rng());
+      ReserveIndexZero(picture);  // as every picture the program makes: index 0 is the transparent slot
+      if (transparent && bits == 24) ApplyTransparentColor(picture, SwapRedBlue(picture.GetPixel(0, 0) & 0xFFFFFF));
+      if (transparent && bits != 24)
+        ApplyTransparentIndex(picture, picture.GetIndex(0, 0) == 0 ? 1 : picture.GetIndex(0, 0));
+      ASSERT_TRUE(WritePng(picture, dir.File("a.png")).ok());
+      ASSERT_TRUE(WriteBmp(picture, dir.File("a.bmp")).ok());
+      ImageBuffer loaded;
+      ASSERT_TRUE(LoadFile(loaded, dir.File("a.png")).ok());
+      ASSERT_TRUE(WriteBmp(loaded, dir.File("b.bmp")).ok());
+      EXPECT_EQ(testing::ReadFileBytes(dir.File("b.bmp")), testing::ReadFileBytes(dir.File("a.bmp")));
+    }
+  }
 }
 
 }  // namespace

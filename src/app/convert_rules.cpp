@@ -93,7 +93,8 @@ Result ChooseExport(const ImageBuffer& image, const ExportRequest& request, Expo
 Result CheckCharacterChoices(const ExportChoices& choices, const CharacterChoices& c) {
   if (c.Plain()) return Result::Done();
   if (choices.form != kFormCharacter) {
-    return Result::Refused("distinct characters, mirrored ones, a character budget and a map go with the character form");
+    return Result::Refused(
+        "distinct characters, mirrored ones, a character budget and a map go with the character form");
   }
   if (c.maxCharacters < 0) return Result::Refused("the character budget must be 1 or more");
   return Result::Done();

@@ -13,6 +13,7 @@
 #include "export/loader.h"
 #include "export/lzss.h"
 #include "image/bmp.h"
+#include "image/png.h"
 #include "image/resize.h"
 #include "platform/file_io.h"
 #include "platform/version.h"
@@ -59,6 +60,11 @@ Result SaveCommand(Document& doc, SavePathPrompt& prompt) {
   return SaveBmpAs(doc.image, prompt);
 }
 
+Result SavePngCommand(const Document& doc, const std::string& path) {
+  if (!doc.image.IsValid()) return Result::Refused("there is no picture to save");
+  return WritePng(doc.image, path);
+}
+
 Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& prompt, MessageSink* messages,
                       const CharacterChoices& characters, ExportSummary* summary) {
   if (c.form < 0) return Result::Refused("no export form is chosen");
@@ -76,8 +82,8 @@ Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& pro
   return Result::Done();
 }
 
-Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices,
-                            const CharacterChoices& characters, ExportSummary& summary) {
+Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices, const CharacterChoices& characters,
+                            ExportSummary& summary) {
   std::vector<uint8_t> file, map;
   return ConvertedFileBytes(image, choices, characters, file, map, summary);
 }
@@ -258,14 +264,15 @@ Result PaletteOf(const Document& doc, std::vector<uint32_t>& colours) {
   return Result::Done();
 }
 
-Result SavePaletteCommand(const Document& doc, const std::string& path) {
+Result SavePaletteCommand(const Document& doc, const std::string& path, bool riff) {
   std::vector<uint32_t> colours;
   if (Result r = PaletteOf(doc, colours); !r.ok()) return r;
-  return WritePaletteFile(path, colours);
+  return SavePaletteCommand(colours, path, riff);
 }
 
-Result SavePaletteCommand(const std::vector<uint32_t>& colours, const std::string& path) {
-  return WritePaletteFile(path, colours);
+Result SavePaletteCommand(const std::vector<uint32_t>& colours, const std::string& path, bool riff) {
+  const std::optional<PaletteFormat> format = PaletteFormatForPath(path);
+  return WritePaletteFile(path, colours, riff && format == PaletteFormat::kJasc ? PaletteFormat::kRiff : format);
 }
 
 Result LzssFileCommand(bool encode, const std::string& in, const std::string& out) {

@@ -61,6 +61,9 @@ Result LoadCommand(Document& doc, const std::string& path);
 // Save: asks for a path, proposing the file name before its first dot.
 Result SaveCommand(Document& doc, SavePathPrompt& prompt);
 
+// Writes the picture as a PNG file.
+Result SavePngCommand(const Document& doc, const std::string& path);
+
 // Convert, after its dialog: asks for a path (proposing "image" and the
 // count of exports so far, with the file type the choices suggest), writes
 // the export (with the character form's set and map, when asked for) and
@@ -69,8 +72,8 @@ Result ConvertCommand(Document& doc, const ExportChoices& choices, SavePathPromp
                       const CharacterChoices& characters = {}, ExportSummary* summary = nullptr);
 
 // What an export with these choices would come to, without writing it.
-Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices,
-                            const CharacterChoices& characters, ExportSummary& summary);
+Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices, const CharacterChoices& characters,
+                            ExportSummary& summary);
 // "N bytes", with ", L DATA lines" for text and " (M before compression)"
 // for LZSS: the figures of an export.
 std::string ExportSizeLine(const ExportChoices& choices, const ExportSummary& summary);
@@ -154,9 +157,10 @@ Result PaletteOf(const Document& doc, std::vector<uint32_t>& colours);
 
 // Writes the picture's palette, all its 2, 16 or 256 entries in order, in
 // the format of the path's extension. Refused for 16 and 24 bits.
-Result SavePaletteCommand(const Document& doc, const std::string& path);
+// With `riff`, a .pal file is a RIFF palette rather than a JASC one.
+Result SavePaletteCommand(const Document& doc, const std::string& path, bool riff = false);
 // Writes the colours as a palette file, in the format of the path's extension.
-Result SavePaletteCommand(const std::vector<uint32_t>& colours, const std::string& path);
+Result SavePaletteCommand(const std::vector<uint32_t>& colours, const std::string& path, bool riff = false);
 
 // Compresses a file into an LZSS stream, or expands one, into another file;
 // a failure after the file was read names the command ("lzss encode IN: ").

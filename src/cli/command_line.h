@@ -45,6 +45,7 @@ struct CellSpacing {
   int32_t pixels;
 };
 struct SkipEmpty {};
+struct RiffPalette {};
 struct Unique {};
 struct Flips {};
 struct MaxCharacters {
@@ -79,6 +80,9 @@ struct Transparent {};
 struct SaveBmp {
   std::string path;
 };
+struct SavePng {
+  std::string path;
+};
 struct SavePalette {
   std::string path;
 };
@@ -87,10 +91,10 @@ struct Export {
 };
 struct Info {};
 
-using Step =
-    std::variant<Dither, PaletteKindSetting, PaletteFile, Precision, Report, SharedPalette, Form, Output, Lzss,
-                 PaletteBox, CellMargin, CellSpacing, SkipEmpty, Unique, Flips, MaxCharacters, SharedCharacters,
-                 MapFile, Cells, Resize, Depth, Pick, PickColour, Transparent, SaveBmp, SavePalette, Export, Info>;
+using Step = std::variant<Dither, PaletteKindSetting, PaletteFile, Precision, Report, SharedPalette, Form, Output, Lzss,
+                          PaletteBox, CellMargin, CellSpacing, SkipEmpty, RiffPalette, Unique, Flips, MaxCharacters,
+                          SharedCharacters, MapFile, Cells, Resize, Depth, Pick, PickColour, Transparent, SaveBmp,
+                          SavePng, SavePalette, Export, Info>;
 
 // A step with the words it was given by, for messages ("--resize 320x240").
 struct Action {

@@ -206,6 +206,8 @@ const Declared kDeclared[] = {
     {"--palette", nullptr, "export palette: on (the default for pictures of 8 bits or fewer)", kSettings,
      Always<PaletteBox{1}>},
     {"--no-palette", nullptr, "export palette: off", kSettings, Always<PaletteBox{0}>},
+    {"--riff-palette", nullptr, "palette saves: a .pal file as a RIFF palette (the default: JASC)", kSettings,
+     Always<RiffPalette{}>},
     {"--unique", nullptr, "character export: only the distinct 8 x 8 blocks, in the order they first appear", kSettings,
      Always<Unique{}>},
     {"--flips", nullptr,
@@ -243,6 +245,8 @@ const Declared kDeclared[] = {
      [](const std::string& v) -> Step { return PickColour{ParseColour(v)}; }},
     {"--transparent", nullptr, "make the picked colour transparent", kSteps, Always<Transparent{}>},
     {"--save-bmp", "PATH", "save as a Windows bitmap", kSteps, WithPath<SaveBmp>},
+    {"--save-png", "PATH", "save as a PNG file (index 0, or the key colour, transparent where pixels have it)", kSteps,
+     WithPath<SavePng>},
     {"--save-palette", "PATH",
      "save the palette of a picture of 8 bits or fewer (.gpl, .pal, .act, .hex); after --shared-palette a path without "
      "{name} or {n} is written once, for all inputs",

@@ -45,6 +45,7 @@ struct Settings {
   bool measure = false;  // --report
   CellGrid grid;
   bool skipEmpty = false;
+  bool riffPalette = false;
 };
 
 // What a gathered export needs of each picture: a copy of it, and the
@@ -64,6 +65,7 @@ struct Outcome {
   std::string notes;                                 // lines for standard error
   std::string info;                                  // lines for standard output
   std::map<size_t, std::vector<uint32_t>> palettes;  // the shared palette saves reached
+  std::map<size_t, bool> riff;                       // which of them are RIFF palettes
   std::map<size_t, Gathered> gathered;               // the gathered exports reached
   // At the cut into cells: the cells, and the settings they go on with.
   std::vector<SheetCell> cells;
@@ -150,6 +152,7 @@ class Steps {
   Result operator()(const CellMargin& s) { return Set(m_settings.grid.margin, s.pixels); }
   Result operator()(const CellSpacing& s) { return Set(m_settings.grid.spacing, s.pixels); }
   Result operator()(const SkipEmpty&) { return Set(m_settings.skipEmpty, true); }
+  Result operator()(const RiffPalette&) { return Set(m_settings.riffPalette, true); }
   Result operator()(const Unique&) { return Set(m_settings.characters.unique, true); }
   Result operator()(const Flips&) { return Set(m_settings.characters.flips, true); }
   Result operator()(const MaxCharacters& s) {
@@ -178,9 +181,13 @@ class Steps {
     FixedPath prompt(*m_path);
     return SaveCommand(m_doc, prompt);
   }
+  Result operator()(const SavePng&) { return SavePngCommand(m_doc, *m_path); }
   Result operator()(const SavePalette&) {
-    if (m_plan.sharedSaves.count(m_k) != 0) return PaletteOf(m_doc, m_out.palettes[m_k]);  // written once, after all
-    return SavePaletteCommand(m_doc, *m_path);
+    if (m_plan.sharedSaves.count(m_k) != 0) {  // written once, after all
+      m_out.riff[m_k] = m_settings.riffPalette;
+      return PaletteOf(m_doc, m_out.palettes[m_k]);
+    }
+    return SavePaletteCommand(m_doc, *m_path, m_settings.riffPalette);
   }
   Result operator()(const Export&) {
     ExportChoices choices;
@@ -271,7 +278,8 @@ void RunSteps(const RunContext& run, const Item& item, Document& doc, Settings s
       }
       auto cellsText = [](size_t n) { return std::to_string(n) + (n == 1 ? " cell" : " cells"); };
       if (cutOff > 0) report.Note(a.given + ": " + cellsText(cutOff) + " the edge cuts through left out");
-      if (skipped > 0) report.Note(a.given + ": " + cellsText(skipped) + " with no pixel but transparent ones left out");
+      if (skipped > 0)
+        report.Note(a.given + ": " + cellsText(skipped) + " with no pixel but transparent ones left out");
       out.settings = settings;
       return;
     }
@@ -305,7 +313,8 @@ Outcome RunInput(const RunContext& run, size_t n, size_t to, const Pass& pass) {
       out.reason = loaded.reason();
       return out;
     }
-    RunSteps(run, Item{n, std::nullopt}, doc, Settings{}, 0, std::min(to, run.plan.cellsAt ? *run.plan.cellsAt + 1 : to), pass, out);
+    RunSteps(run, Item{n, std::nullopt}, doc, Settings{}, 0,
+             std::min(to, run.plan.cellsAt ? *run.plan.cellsAt + 1 : to), pass, out);
   } catch (const std::bad_alloc&) {
     out.failed = true;
     out.reason = "not enough memory";
@@ -517,7 +526,10 @@ int Run(const CommandLine& cl) {
   }
   for (const auto& [k, first] : sharedPalettes) {
     const std::string& pattern = *OutputPath(cl.actions[k].step);
-    if (Result r = SavePaletteCommand(first.second, Expand(pattern, cl.inputs[first.first], first.first)); !r.ok()) {
+    const bool riff = std::any_of(reached.begin(), reached.end(),
+                                  [k = k](const auto& o) { return o.second.riff.count(k) && o.second.riff.at(k); });
+    if (Result r = SavePaletteCommand(first.second, Expand(pattern, cl.inputs[first.first], first.first), riff);
+        !r.ok()) {
       Say("--save-palette " + pattern + ": " + r.reason());
       status = 1;
     }

@@ -1,7 +1,9 @@
 #include "color/palette_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "platform/bytes.h"
@@ -248,11 +250,45 @@ Result ParseAct(const Refusals& refuse, const uint8_t* data, size_t size, std::v
   return Result::Done();
 }
 
+constexpr size_t kRiffHeader = 24;  // "RIFF", size, "PAL ", "data", size, version, count
+
+bool IsRiffPalette(std::string_view bytes) {
+  return bytes.size() >= 12 && bytes.substr(0, 4) == "RIFF" && bytes.substr(8, 4) == "PAL ";
+}
+
+// The "data" chunk of a RIFF palette, found among its chunks.
+Result ParseRiff(const Refusals& refuse, const uint8_t* data, size_t size, std::vector<uint32_t>& out) {
+  for (size_t at = 12; at + 8 <= size;) {
+    const size_t length = ReadLe32(data + at + 4);
+    if (std::memcmp(data + at, "data", 4) != 0) {
+      if (length > size - at - 8) break;
+      at += 8 + length + (length & 1);
+      continue;
+    }
+    if (length < 4 || length > size - at - 8) return refuse.Whole("the \"data\" chunk runs past the end of the file");
+    const uint8_t* chunk = data + at + 8;
+    const size_t count = ReadLe16(chunk + 2);
+    if (count == 0) return refuse.Whole("no colours (the count is 0)");
+    if (count > kMaxColours)
+      return refuse.Whole(std::string(kTooMany) + " (the count is " + std::to_string(count) + ")");
+    if (4 + 4 * count > length) {
+      return refuse.Whole("the \"data\" chunk holds fewer than the " + std::to_string(count) + " colours it counts");
+    }
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t* e = chunk + 4 + 4 * i;
+      out.push_back(static_cast<uint32_t>(e[0]) << 16 | static_cast<uint32_t>(e[1]) << 8 | e[2]);
+    }
+    return Result::Done();
+  }
+  return refuse.Whole("a RIFF palette without its \"data\" chunk");
+}
+
 // The format of a file: certain contents first, then the extension.
 std::optional<PaletteFormat> DetectFormat(const std::string& name, std::string_view bytes) {
   const std::optional<PaletteFormat> byName = PaletteFormatForPath(name);
   const bool actSize = bytes.size() == kActTableSize || bytes.size() == kActWithCountSize;
   if (byName == PaletteFormat::kAct && actSize) return PaletteFormat::kAct;
+  if (IsRiffPalette(bytes)) return PaletteFormat::kRiff;
   const std::string_view first = FirstLine(bytes);
   if (first == kGimpHeader) return PaletteFormat::kGimp;
   if (first == kJascHeader) return PaletteFormat::kJasc;
@@ -300,6 +336,9 @@ Result ParsePalette(const std::string& name, const uint8_t* data, size_t size, s
       break;
     case PaletteFormat::kHex:
       r = ParseHexList(refuse, bytes, parsed);
+      break;
+    case PaletteFormat::kRiff:
+      r = ParseRiff(refuse, data, size, parsed);
       break;
   }
   if (!r.ok()) return r;
@@ -354,13 +393,31 @@ std::string FormatPalette(PaletteFormat format, const std::vector<uint32_t>& col
         out += line;
       }
       break;
+    case PaletteFormat::kRiff: {
+      const size_t count = std::min(colours.size(), kMaxColours);
+      out.assign(kRiffHeader + 4 * count, '\0');
+      auto* p = reinterpret_cast<uint8_t*>(out.data());
+      std::memcpy(p, "RIFF", 4);
+      WriteLe32(p + 4, static_cast<uint32_t>(out.size() - 8));
+      std::memcpy(p + 8, "PAL data", 8);
+      WriteLe32(p + 16, static_cast<uint32_t>(4 + 4 * count));
+      WriteLe16(p + 20, 0x0300);
+      WriteLe16(p + 22, static_cast<uint32_t>(count));
+      for (size_t i = 0; i < count; ++i) {
+        p[kRiffHeader + 4 * i] = static_cast<uint8_t>(colours[i] >> 16);
+        p[kRiffHeader + 4 * i + 1] = static_cast<uint8_t>(colours[i] >> 8);
+        p[kRiffHeader + 4 * i + 2] = static_cast<uint8_t>(colours[i]);
+      }
+      break;
+    }
   }
   return out;
 }
 
-Result WritePaletteFile(const std::string& path, const std::vector<uint32_t>& colours) {
+Result WritePaletteFile(const std::string& path, const std::vector<uint32_t>& colours,
+                        std::optional<PaletteFormat> given) {
   const Refusals refuse(path);
-  const std::optional<PaletteFormat> format = PaletteFormatForPath(path);
+  const std::optional<PaletteFormat> format = given ? given : PaletteFormatForPath(path);
   if (!format) return refuse.Whole("not a palette file name (the extension must be " + std::string(kExtensions) + ")");
   if (colours.empty() || colours.size() > kMaxColours) {
     return refuse.Whole("cannot write " + std::to_string(colours.size()) + " colours (a palette holds 1 to " +

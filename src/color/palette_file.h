@@ -14,13 +14,14 @@
 
 namespace pixmill {
 
-enum class PaletteFormat { kGimp, kJasc, kAct, kHex };
+enum class PaletteFormat { kGimp, kJasc, kAct, kHex, kRiff };
 
 // The format a file name's extension stands for, in any letter case: .gpl
 // GIMP, .pal JASC, .act Adobe colour table, .hex and .txt hex list.
 std::optional<PaletteFormat> PaletteFormatForPath(const std::string& path);
 
-// Reads a palette in any of the four formats. The content decides where it
+// Reads a palette in any of the formats (a RIFF palette is known by its
+// chunks, "RIFF" and "PAL " and "data", whatever its name). The content decides where it
 // can: an Adobe colour table when `name` ends in .act and the size is 768 or
 // 772 bytes; a "GIMP Palette" or "JASC-PAL" first line; 768 or 772 bytes
 // holding control characters. Otherwise the extension of `name` decides.
@@ -32,17 +33,20 @@ Result ParsePalette(const std::string& name, const uint8_t* data, size_t size, s
 // ReadWholeFile and ParsePalette.
 Result ReadPaletteFile(const std::string& path, std::vector<uint32_t>& colours);
 
-// The bytes of a palette file of 1 to 256 colours. Text formats end their
+// The bytes of a palette file of 1 to 256 colours. A RIFF palette is the
+// chunk "RIFF" of form "PAL " holding a "data" chunk: version 0x0300, the
+// count of entries, then red, green, blue and 0 for each. Text formats end their
 // lines with LF; a GIMP palette carries "Name: " + `name` when `name` is not
 // empty, and "Columns: 16". A colour table is 768 bytes of entries (the
 // first 256 colours, zeros after the last) and a trailer: the count of
 // entries and the transparent index 0xFFFF (none), both big-endian 16-bit.
 std::string FormatPalette(PaletteFormat format, const std::vector<uint32_t>& colours, const std::string& name = "");
 
-// Writes the palette atomically in the format of the path's extension, a
-// GIMP palette named after the file (its base name without extension).
-// Refused for an extension that is no palette format, and for no colours or
-// more than 256.
-Result WritePaletteFile(const std::string& path, const std::vector<uint32_t>& colours);
+// Writes the palette atomically in the format of the path's extension (or
+// `format`, when given), a GIMP palette named after the file (its base name
+// without extension). Refused for an extension that is no palette format,
+// and for no colours or more than 256.
+Result WritePaletteFile(const std::string& path, const std::vector<uint32_t>& colours,
+                        std::optional<PaletteFormat> format = std::nullopt);
 
 }  // namespace pixmill

@@ -1,9 +1,11 @@
 #include "image/bmp.h"
 
+#include <cctype>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "image/png.h"
 #include "platform/file_io.h"
 
 namespace pixmill {
@@ -127,7 +129,9 @@ Result SaveBmpAs(const ImageBuffer& image, SavePathPrompt& prompt) {
   request.confirmOverwrite = true;
   const std::optional<std::string> path = prompt.AskSavePath(request);
   if (!path) return Result::Cancelled();
-  return WriteBmp(image, *path);
+  std::string end = path->size() >= 4 ? path->substr(path->size() - 4) : std::string();
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".png" ? WritePng(image, *path) : WriteBmp(image, *path);
 }
 
 }  // namespace pixmill

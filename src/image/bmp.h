@@ -12,8 +12,8 @@
 
 namespace pixmill {
 
-// The save dialog's file types for bitmaps.
-inline constexpr const char* kBmpSaveFilter = "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*.BMP|ALL(*.*)|*.*||";
+// The save dialog's file types: bitmaps (the default), PNG, all files.
+inline constexpr const char* kBmpSaveFilter = "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*.BMP|PNG(*.png)|*.png|ALL(*.*)|*.*||";
 
 // Takes a whole bitmap file of `size` bytes into the picture. Headers,
 // palette and pixel rows of a plain file are copied as they are; afterwards
@@ -34,7 +34,8 @@ void ReserveIndexZero(ImageBuffer& image);
 // left them, except bfOffBits and bfSize, which describe the layout written.
 Result WriteBmp(const ImageBuffer& image, const std::string& path);
 
-// Asks for a path (proposing m_title) and writes the picture there.
+// Asks for a path (proposing m_title) and writes the picture there: as a
+// PNG file when the name ends in .png, else as a bitmap.
 Result SaveBmpAs(const ImageBuffer& image, SavePathPrompt& prompt);
 
 }  // namespace pixmill

@@ -30,8 +30,8 @@ std::vector<CellPlace> CellPlaces(int32_t width, int32_t height, const CellGrid&
   std::vector<CellPlace> places;
   for (int32_t r = 0; r < rows; ++r) {
     for (int32_t c = 0; c < columns; ++c) {
-      places.push_back({grid.margin + c * (grid.width + grid.spacing), grid.margin + r * (grid.height + grid.spacing),
-                        c, r});
+      places.push_back(
+          {grid.margin + c * (grid.width + grid.spacing), grid.margin + r * (grid.height + grid.spacing), c, r});
     }
   }
   return places;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/bmp.h"
+#include "platform/file_io.h"
 
 namespace pixmill {
 
@@ -157,6 +158,93 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   if (depth == 4 || depth == 8) ReserveIndexZero(image);
   MarkTransparent(image, std::move(mask));
   return Result::Done();
+}
+
+namespace {
+
+void WriteBytes(png_structp png, png_bytep data, png_size_t count) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + count);
+}
+
+void Flush(png_structp) {}
+
+void OnWriteError(png_structp png, png_const_charp message) {
+  *static_cast<std::string*>(png_get_error_ptr(png)) = message;
+  png_longjmp(png, 1);
+}
+
+// Owns libpng's write structures.
+struct PngWrite {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ~PngWrite() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+};
+
+}  // namespace
+
+Result WritePng(const ImageBuffer& image, const std::string& path) {
+  if (!image.IsValid()) return Result::Refused("there is no picture to save");
+  const int32_t w = image.Width(), h = image.Height();
+  const int bits = image.BitCount();
+  const bool indexed = bits <= 8;
+  bool transparent = false;  // a pixel the console sees as transparent
+  for (int32_t y = 0; y < h && !transparent && bits != 1; ++y) {
+    for (int32_t x = 0; x < w && !transparent; ++x) transparent = ConsoleTransparent(image, x, y);
+  }
+  const int channels = indexed ? 1 : (transparent ? 4 : 3);
+
+  // The rows as libpng takes them, built before it is set going.
+  std::vector<uint8_t> rows(static_cast<size_t>(w) * static_cast<size_t>(h) * static_cast<size_t>(channels));
+  std::vector<uint32_t> colours(static_cast<size_t>(w));
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t* out = rows.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * static_cast<size_t>(channels);
+    if (!indexed) image.GetRowPixels(y, colours.data());
+    for (int32_t x = 0; x < w; ++x) {
+      if (indexed) {
+        *out++ = image.GetIndex(x, y);
+        continue;
+      }
+      const uint32_t c = colours[static_cast<size_t>(x)];
+      *out++ = static_cast<uint8_t>(c >> 16);
+      *out++ = static_cast<uint8_t>(c >> 8);
+      *out++ = static_cast<uint8_t>(c);
+      if (transparent) *out++ = SwapRedBlue(c & 0xFFFFFF) == image.m_transparentColor ? 0 : 255;
+    }
+  }
+
+  std::vector<uint8_t> file;
+  std::string error;
+  PngWrite write;
+  write.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnWriteError, OnWarning);
+  if (!write.png) return Result::Refused("not enough memory to write the PNG file", Result::Cause::kNoMemory);
+  write.info = png_create_info_struct(write.png);
+  if (!write.info) return Result::Refused("not enough memory to write the PNG file", Result::Cause::kNoMemory);
+  std::vector<png_color> palette;
+  std::vector<png_bytep> pointers(static_cast<size_t>(h));
+  if (setjmp(png_jmpbuf(write.png))) return Result::Refused("the PNG file cannot be made: " + error);
+  png_set_write_fn(write.png, &file, WriteBytes, Flush);
+  png_set_IHDR(write.png, write.info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), indexed ? bits : 8,
+               indexed ? PNG_COLOR_TYPE_PALETTE : (transparent ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB),
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (indexed) {
+    for (int i = 0; i < PaletteEntriesFor(bits); ++i) {
+      const uint32_t c = image.GetPaletteColor(static_cast<uint32_t>(i));
+      palette.push_back({static_cast<png_byte>(c >> 16), static_cast<png_byte>(c >> 8), static_cast<png_byte>(c)});
+    }
+    png_set_PLTE(write.png, write.info, palette.data(), static_cast<int>(palette.size()));
+    png_byte alpha = 0;
+    if (transparent) png_set_tRNS(write.png, write.info, &alpha, 1, nullptr);
+  }
+  png_write_info(write.png, write.info);
+  if (indexed) png_set_packing(write.png);  // one index per byte, packed by libpng
+  for (int32_t y = 0; y < h; ++y) {
+    pointers[static_cast<size_t>(y)] =
+        rows.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * static_cast<size_t>(channels);
+  }
+  png_write_image(write.png, pointers.data());
+  png_write_end(write.png, nullptr);
+  return WriteFileAtomic(path, file.data(), file.size());
 }
 
 }  // namespace pixmill

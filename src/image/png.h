@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "image/image_buffer.h"
 #include "platform/result.h"
@@ -19,5 +20,11 @@ bool HasPngSignature(const uint8_t* data, size_t size);
 // picture unchanged, for a broken file or one wider or taller than 65535
 // or of more than kMaxDecodedPixels pixels.
 Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size);
+
+// The picture as a PNG file: 1-, 4- and 8-bit pictures indexed, their
+// palette in order, at 4 and 8 bits index 0 fully transparent when a pixel
+// has it; 16- and 24-bit pictures as RGB, or RGBA when pixels have the key
+// colour, which are then fully transparent. Written atomically.
+Result WritePng(const ImageBuffer& image, const std::string& path);
 
 }  // namespace pixmill

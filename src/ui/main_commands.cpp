@@ -112,12 +112,14 @@ QString MainDialog::AskPalettePath(bool save) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("gpl"));
     dialog.selectFile(FromUtf8(TitleOf(m_doc.fileName)) + QStringLiteral(".gpl"));
+    filters << tr("RIFF パレット (*.pal)");
   } else {
     dialog.setFileMode(QFileDialog::ExistingFile);
     filters << tr("パレットのある画像 (*.bmp *.BMP *.png *.0 *.1 *.d)");
   }
   dialog.setNameFilters(filters << QCoreApplication::translate("Filters", "ALL(*.*)") + QStringLiteral(" (*)"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  m_riffChosen = save && dialog.selectedNameFilter() == filters[1];
   return dialog.selectedFiles().front();
 }
 
@@ -127,10 +129,11 @@ void MainDialog::OnSavePalette() {
     Report(tr("パレットを保存できません。"), SavePaletteCommand(m_doc, {}), true);
     return;
   }
+  m_riffChosen = false;
   const QString path = AskPalettePath(true);
   if (path.isEmpty()) return;
-  Report(tr("%1 に保存できませんでした。").arg(QFileInfo(path).fileName()), SavePaletteCommand(m_doc, ToPath(path)),
-         true);
+  Report(tr("%1 に保存できませんでした。").arg(QFileInfo(path).fileName()),
+         SavePaletteCommand(m_doc, ToPath(path), m_riffChosen), true);
 }
 
 void MainDialog::OnOpen() {

@@ -117,8 +117,10 @@ class MainDialog : public QDialog {
   virtual int RunModal(ModalDialog& dialog) { return dialog.exec(); }
   virtual void RunAbout(QDialog& about) { about.exec(); }
   virtual QString AskOpenPath();
-  // A palette file to read (a palette or a picture with one), or to write.
+  // A palette file to read (a palette or a picture with one), or to write
+  // (m_riffChosen tells whether the RIFF type was chosen for it).
   virtual QString AskPalettePath(bool save);
+  bool m_riffChosen = false;
   // The map of a character export: where it goes, or the one to read.
   virtual QString AskMapPath(bool save);
 

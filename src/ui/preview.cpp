@@ -164,7 +164,8 @@ void PreviewView::paintEvent(QPaintEvent*) {
         // x where x is a multiple of the cell's width.
         painter.setPen(QPen(QColor(0xE0, 0x20, 0xE0, 0xC0), border));
         auto at = [&](int pixel, int from, int origin) { return origin + (pixel - from) / step * cell; };
-        for (int x = (m_hpos / m_cellGrid.width() + 1) * m_cellGrid.width(); x < m_hpos + cols * step; x += m_cellGrid.width()) {
+        for (int x = (m_hpos / m_cellGrid.width() + 1) * m_cellGrid.width(); x < m_hpos + cols * step;
+             x += m_cellGrid.width()) {
           painter.drawLine(at(x, m_hpos, area.left()), area.top(), at(x, m_hpos, area.left()), area.bottom());
         }
         for (int y = (m_vpos / m_cellGrid.height() + 1) * m_cellGrid.height(); y < m_vpos + rows * step;

@@ -290,3 +290,12 @@ bmp('tiles.bmp', 32, 16, 8, [[tile(screen[(y // 8) * 4 + x // 8], x % 8, y % 8) 
 put('map-truncated.map', struct.pack('>HH', 4, 2) + struct.pack('>5H', 0, 1, 2, 3, 4))
 put('map-past-end.map', struct.pack('>HH', 4, 2) + struct.pack('>8H', 0, 1, 2, 3, 4, 0, 5, 9))
 put('map-mirror-past-end.map', struct.pack('>HH', 2, 1) + struct.pack('>2H', 0xC000, 0x4007))
+
+# Text exports as an editor may leave them: the 8 x 8 1-bit texture of the
+# worked example with LF line ends; a text that is no export; one whose
+# DATA lines hold fewer bytes than their comment says.
+put('lf-1bit.bas', b"'/*header 8\x81\x7e8\x81\x7e1*/\ndata 00080008\n'/*palette data 8byte*/\ndata 8000FFFF\n"
+    b"'/*image data 16byte*/\ndata 55AA55AA55AA55AA\n")
+put('not-export.bas', b"'/*hello*/\r\n10 PRINT \"HI\"\r\n")
+put('short-data.bas', b"'/*header 8\x81\x7e8\x81\x7e1*/\r\ndata 00080008\r\n'/*palette data 8byte*/\r\ndata 8000\r\n"
+    b"'/*image data 16byte*/\r\ndata 55AA55AA55AA55AA\r\n")

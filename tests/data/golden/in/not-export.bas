@@ -1,0 +1,2 @@
+'/*hello*/
+10 PRINT "HI"
