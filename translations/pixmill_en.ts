@@ -4,43 +4,44 @@
 <context>
     <name>Filters</name>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="37"/>
+        <location filename="../src/ui/qt_platform.cpp" line="33"/>
         <source>ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)</source>
         <translation>Bitmap (*.BMP)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="37"/>
+        <location filename="../src/ui/qt_platform.cpp" line="33"/>
         <source>ﾋﾞｯﾄﾏｯﾌﾟ(*.0)</source>
         <translation>Bitmap data (*.0)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="38"/>
+        <location filename="../src/ui/qt_platform.cpp" line="34"/>
         <source>ﾋﾞｯﾄﾏｯﾌﾟ(*.1)</source>
         <translation>Bitmap data (*.1)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="38"/>
+        <location filename="../src/ui/qt_platform.cpp" line="34"/>
         <source>ﾃｸｽﾁｬ(*.d)</source>
         <translation>Texture (*.d)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="39"/>
+        <location filename="../src/ui/qt_platform.cpp" line="35"/>
         <source>DATA(*.d)</source>
         <translation>DATA (*.d)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="39"/>
+        <location filename="../src/ui/qt_platform.cpp" line="35"/>
         <source>Veltor(*.bas)</source>
         <translation>BASIC text (*.bas)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="311"/>
-        <location filename="../src/ui/qt_platform.cpp" line="40"/>
+        <location filename="../src/ui/main_commands.cpp" line="120"/>
+        <location filename="../src/ui/main_commands.cpp" line="202"/>
+        <location filename="../src/ui/qt_platform.cpp" line="36"/>
         <source>ALL(*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="40"/>
+        <location filename="../src/ui/qt_platform.cpp" line="36"/>
         <source>PNG(*.png)</source>
         <translation>PNG (*.png)</translation>
     </message>
@@ -48,93 +49,93 @@
 <context>
     <name>pixmill::ui::ColorDialog</name>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="196"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="23"/>
         <source>色数変更</source>
         <translation>Colours</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="201"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="28"/>
         <source>色数</source>
         <translation>Colours</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="202"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="29"/>
         <source>ディザリング</source>
         <translation>Dithering</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="203"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="30"/>
         <source>パレット</source>
         <translation>Palette</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="204"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="31"/>
         <source>精度</source>
         <translation>Precision</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="207"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="34"/>
         <source>なし</source>
         <translation>None</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="208"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="35"/>
         <source>誤差拡散</source>
         <translation>Error diffusion</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="209"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="36"/>
         <source>組織的</source>
         <translation>Ordered</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="210"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="37"/>
         <source>最適化</source>
         <translation>Optimised</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="211"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="38"/>
         <source>標準</source>
         <translation>Standard</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="212"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="39"/>
         <source>高品質</source>
         <translation>Quality</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="213"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="40"/>
         <source>画素ごとに最も近い色を選ぶ、時間のかかる最適化</source>
         <translation>A slower fit that gives every pixel its nearest colour</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="294"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="121"/>
         <source>精度には 1 から 16 までの整数を入力してください</source>
         <translation>Enter a whole number from 1 to 16 for the precision</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="214"/>
-        <location filename="../src/ui/dialogs.cpp" line="274"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="41"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="101"/>
         <source>指定</source>
         <translation>File</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="215"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="42"/>
         <source>ファイル...</source>
         <translation>File...</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="216"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="43"/>
         <source>パレットファイル (.gpl .pal .act .hex .txt) か、パレットのある画像</source>
         <translation>A palette file (.gpl .pal .act .hex .txt), or a picture with a palette</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="274"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="101"/>
         <source>指定: %1</source>
         <translation>File: %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="289"/>
+        <location filename="../src/ui/colour_dialog.cpp" line="116"/>
         <source>パレットファイルを指定してください</source>
         <translation>Choose a palette file</translation>
     </message>
@@ -142,281 +143,416 @@
 <context>
     <name>pixmill::ui::ConvertDialog</name>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="91"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="12"/>
         <source>コンバート</source>
         <translation>Convert</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="94"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="15"/>
         <source>コンバート形式</source>
         <translation>Form</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="95"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="16"/>
         <source>出力形式</source>
         <translation>Output</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="96"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="17"/>
         <source>ビットマップ形式</source>
         <translation>Bitmap</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="97"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="18"/>
         <source>テクスチャ形式</source>
         <translation>Texture</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="98"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="19"/>
         <source>キャラクタ形式</source>
         <translation>Character</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="99"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="20"/>
         <source>バイナリ形式</source>
         <translation>Binary</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="100"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="21"/>
         <source>テキスト形式</source>
         <translation>Text</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="101"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="22"/>
         <source>LZSS圧縮</source>
         <translation>LZSS compression</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="102"/>
+        <location filename="../src/ui/convert_dialog.cpp" line="23"/>
         <source>パレット</source>
         <translation>Palette</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="25"/>
+        <source>キャラクタ</source>
+        <translation>Characters</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="26"/>
+        <source>重複を除く</source>
+        <translation>Distinct only</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="27"/>
+        <source>同じ8×8ブロックは一度だけ書き出す</source>
+        <translation>Write each 8×8 block only once</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="28"/>
+        <source>反転も同じとする</source>
+        <translation>Mirrored are the same</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="29"/>
+        <source>左右・上下に反転したブロックも同じブロックとみなす</source>
+        <translation>Count a block mirrored left-right or top-bottom as the same block</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="32"/>
+        <source>制限なし</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="33"/>
+        <source>キャラクタ数の上限: 超えると近いブロックをまとめる</source>
+        <translation>At most this many characters: beyond it the closest blocks are merged</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="35"/>
+        <source>マップなし</source>
+        <translation>No map</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="36"/>
+        <source>マップ...</source>
+        <translation>Map...</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="38"/>
+        <source>上限</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="91"/>
+        <source>書き出せません: %1</source>
+        <translation>Cannot be exported: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="95"/>
+        <source>サイズ %L1 バイト</source>
+        <translation>Size %L1 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="96"/>
+        <source>、DATA %L1 行</source>
+        <translation>, %L1 DATA lines</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="97"/>
+        <source>（圧縮前 %L1 バイト）</source>
+        <translation> (%L1 bytes before compression)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="98"/>
+        <source>、キャラクタ %L1 個</source>
+        <translation>, %L1 characters</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/convert_dialog.cpp" line="155"/>
+        <source>サイズを計算中…</source>
+        <translation>Measuring the size…</translation>
     </message>
 </context>
 <context>
     <name>pixmill::ui::MainDialog</name>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="42"/>
+        <location filename="../src/ui/main_commands.cpp" line="42"/>
         <source>書き込む先のフォルダがありません。</source>
         <translation>The folder to write into does not exist.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="43"/>
+        <location filename="../src/ui/main_commands.cpp" line="43"/>
         <source>ファイルが見つかりません。</source>
         <translation>The file does not exist.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="45"/>
+        <location filename="../src/ui/main_commands.cpp" line="46"/>
         <source>このフォルダに書き込む権限がありません。</source>
         <translation>You may not write into this folder.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="46"/>
+        <location filename="../src/ui/main_commands.cpp" line="47"/>
         <source>ファイルを読む権限がありません。</source>
         <translation>You may not read this file.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="48"/>
+        <location filename="../src/ui/main_commands.cpp" line="49"/>
         <source>同じ名前のフォルダがあります。</source>
         <translation>A folder of that name is there.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="49"/>
+        <location filename="../src/ui/main_commands.cpp" line="50"/>
         <source>フォルダは読み込めません。</source>
         <translation>A folder cannot be opened as a picture.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="51"/>
+        <location filename="../src/ui/main_commands.cpp" line="52"/>
         <source>ディスクがいっぱいです。</source>
         <translation>The disk is full.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="56"/>
+        <location filename="../src/ui/main_commands.cpp" line="57"/>
         <source>ファイルが壊れています。</source>
         <translation>The file is damaged.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="58"/>
+        <location filename="../src/ui/main_commands.cpp" line="59"/>
         <source>書き出せる大きさを超えています。</source>
         <translation>This is more than the file format can hold.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="59"/>
+        <location filename="../src/ui/main_commands.cpp" line="60"/>
         <source>画像が大きすぎます。</source>
         <translation>The picture is too large.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="61"/>
+        <location filename="../src/ui/main_commands.cpp" line="62"/>
         <source>メモリが足りません。</source>
         <translation>There is not enough memory.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="118"/>
+        <location filename="../src/ui/main_dialog.cpp" line="70"/>
         <source>開く</source>
         <translation>Open</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="119"/>
+        <location filename="../src/ui/main_dialog.cpp" line="71"/>
         <source>保存</source>
         <translation>Save</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="120"/>
+        <location filename="../src/ui/main_dialog.cpp" line="72"/>
         <source>コンバート</source>
         <translation>Convert</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="121"/>
+        <location filename="../src/ui/main_dialog.cpp" line="73"/>
         <source>拡大縮小</source>
         <translation>Scale</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="122"/>
+        <location filename="../src/ui/main_dialog.cpp" line="74"/>
         <source>色数変更</source>
         <translation>Colours</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="123"/>
+        <location filename="../src/ui/main_dialog.cpp" line="75"/>
         <source>透過色</source>
         <translation>Transp.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="129"/>
+        <location filename="../src/ui/main_dialog.cpp" line="81"/>
         <source>全体</source>
         <translation>Fit</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="132"/>
+        <location filename="../src/ui/main_dialog.cpp" line="84"/>
         <source>表示倍率 (Ctrl+ホイール、Ctrl++、Ctrl+-、Ctrl+0)</source>
         <translation>Zoom (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="133"/>
+        <location filename="../src/ui/main_dialog.cpp" line="85"/>
         <source>グリッド</source>
         <translation>Grid</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="135"/>
+        <location filename="../src/ui/main_dialog.cpp" line="87"/>
         <source>8倍以上で画素の境目を表示 (Ctrl+G)</source>
         <translation>Show the pixel grid from 8x on (Ctrl+G)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="136"/>
+        <location filename="../src/ui/main_dialog.cpp" line="88"/>
+        <source>セル</source>
+        <translation>Cells</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_dialog.cpp" line="89"/>
+        <source>セルの境目を表示: キャラクタやシートのコマの大きさ</source>
+        <translation>Show the edges of cells: the size of a character or of a sheet&apos;s frames</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_dialog.cpp" line="94"/>
+        <source>セルの大きさ (幅x高さ)</source>
+        <translation>Cell size (width x height)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_dialog.cpp" line="95"/>
         <source>実機表示</source>
         <translation>Console view</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="137"/>
+        <location filename="../src/ui/main_dialog.cpp" line="97"/>
         <source>ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)</source>
         <translation>See the picture as the console shows it: every colour cut to 5 bits a channel, transparent pixels as a checkerboard (Ctrl+M)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="156"/>
+        <location filename="../src/ui/main_dialog.cpp" line="116"/>
         <source>バージョン情報 (F1)</source>
         <translation>About Pixmill (F1)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="344"/>
+        <location filename="../src/ui/main_dialog.cpp" line="312"/>
+        <source>%1×%2×%3  色数 %4  ブロック %5  %6</source>
+        <translation>%1×%2×%3  Colours %4  Blocks %5  %6</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="170"/>
         <source>%1 を読み込めませんでした。</source>
         <translation>%1 could not be opened.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="392"/>
+        <location filename="../src/ui/main_dialog.cpp" line="302"/>
         <source>倍率 %1</source>
         <translation>Zoom %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="399"/>
-        <source>%1×%2×%3  色数 %4  %5</source>
-        <translation>%1×%2×%3  %4 colours  %5</translation>
-    </message>
-    <message>
-        <location filename="../src/ui/main_dialog.cpp" line="416"/>
+        <location filename="../src/ui/main_dialog.cpp" line="329"/>
         <source>  索引 %1</source>
         <translation>  index %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="420"/>
+        <location filename="../src/ui/main_dialog.cpp" line="332"/>
         <source>  語 %1</source>
         <translation>  word %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="524"/>
+        <location filename="../src/ui/main_dialog.cpp" line="452"/>
         <source>選択色 #%1</source>
         <translation>Picked #%1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="324"/>
-        <location filename="../src/ui/main_dialog.cpp" line="545"/>
+        <location filename="../src/ui/main_commands.cpp" line="135"/>
+        <location filename="../src/ui/main_commands.cpp" line="190"/>
         <source>%1 に保存できませんでした。</source>
         <translation>%1 could not be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="567"/>
+        <location filename="../src/ui/main_commands.cpp" line="236"/>
         <source>この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。</source>
         <translation>No form can be used for this picture: 1- and 4-bit pictures whose width is not a multiple of 8 cannot be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="576"/>
+        <location filename="../src/ui/main_commands.cpp" line="246"/>
         <source>%1 にコンバートできませんでした。</source>
         <translation>%1 could not be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="602"/>
+        <location filename="../src/ui/main_commands.cpp" line="276"/>
         <source>拡大縮小できませんでした。</source>
         <translation>The picture could not be scaled.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="639"/>
+        <location filename="../src/ui/main_commands.cpp" line="305"/>
         <source>色数を変更できませんでした。</source>
         <translation>The colours could not be changed.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="646"/>
+        <location filename="../src/ui/main_commands.cpp" line="325"/>
         <source>%1bit: PSNR %2 dB, ΔE %3</source>
         <translation>%1 bits: PSNR %2 dB, ΔE %3</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="671"/>
+        <location filename="../src/ui/main_dialog.cpp" line="489"/>
         <source>元に戻す</source>
         <translation>Undo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="674"/>
+        <location filename="../src/ui/main_dialog.cpp" line="492"/>
         <source>やり直す</source>
         <translation>Redo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="681"/>
+        <location filename="../src/ui/main_dialog.cpp" line="499"/>
         <source>ﾊﾞｰｼﾞｮﾝ情報(pxm) (&amp;A)...</source>
         <translation>&amp;About Pixmill...</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="53"/>
+        <location filename="../src/ui/main_commands.cpp" line="54"/>
         <source>このプログラムが読める画像ではありません（BMP、PNG、書き出したデータ）。</source>
         <translation>This is not a picture this program reads (BMP, PNG, or data it exported).</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="302"/>
+        <location filename="../src/ui/main_commands.cpp" line="64"/>
+        <source>キャラクタ形式のデータはマップと一緒に読み込みます。</source>
+        <translation>Character data are opened together with their map.</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="110"/>
         <source>パレット (*.gpl *.pal *.act *.hex *.txt)</source>
         <translation>Palettes (*.gpl *.pal *.act *.hex *.txt)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="309"/>
+        <location filename="../src/ui/main_commands.cpp" line="115"/>
+        <source>RIFF パレット (*.pal)</source>
+        <translation>RIFF palette (*.pal)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="118"/>
         <source>パレットのある画像 (*.bmp *.BMP *.png *.0 *.1 *.d)</source>
         <translation>Pictures with a palette (*.bmp *.BMP *.png *.0 *.1 *.d)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="319"/>
+        <location filename="../src/ui/main_commands.cpp" line="129"/>
         <source>パレットを保存できません。</source>
         <translation>The palette cannot be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="622"/>
+        <location filename="../src/ui/main_commands.cpp" line="192"/>
+        <source>%1 に %L2 バイトを保存しました</source>
+        <translation>Saved %L2 bytes to %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="200"/>
+        <source>マップの保存先</source>
+        <translation>Save the map as</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="200"/>
+        <source>キャラクタのマップを選んでください</source>
+        <translation>Choose the map of the characters</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="202"/>
+        <source>マップ (*.map *.bas)</source>
+        <translation>Map (*.map *.bas)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="248"/>
+        <source>%1 に %L2 バイトを書き出しました</source>
+        <translation>Exported %L2 bytes to %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="252"/>
+        <source>キャラクタを %L1 個書き出しました。</source>
+        <translation>Exported %L1 characters.</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="296"/>
         <source>パレット %1 を読み込めませんでした。</source>
         <translation>The palette %1 could not be read.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="677"/>
+        <location filename="../src/ui/main_dialog.cpp" line="495"/>
         <source>パレットを保存...</source>
         <translation>Save palette...</translation>
     </message>
@@ -424,27 +560,27 @@
 <context>
     <name>pixmill::ui::ScaleDialog</name>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="347"/>
+        <location filename="../src/ui/scale_dialog.cpp" line="60"/>
         <source>拡大縮小</source>
         <translation>Scale</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="355"/>
+        <location filename="../src/ui/scale_dialog.cpp" line="68"/>
         <source>縦横比を固定</source>
         <translation>Keep aspect ratio</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="360"/>
+        <location filename="../src/ui/scale_dialog.cpp" line="73"/>
         <source>幅：</source>
         <translation>Width:</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="361"/>
+        <location filename="../src/ui/scale_dialog.cpp" line="74"/>
         <source>高さ：</source>
         <translation>Height:</translation>
     </message>
     <message>
-        <location filename="../src/ui/dialogs.cpp" line="479"/>
+        <location filename="../src/ui/scale_dialog.cpp" line="191"/>
         <source>1から4096までの数を入力してください</source>
         <translation>Enter a number from 1 to 4096</translation>
     </message>
