@@ -31,7 +31,7 @@ class [[nodiscard]] Result {
     kDamaged,       // a file of a kind it reads, but broken
     kTooLarge,      // more than the program or the file format can hold
     kNoMemory,
-    kCharacters,    // a character export, which is read back with its map
+    kCharacters,  // a character export, which is read back with its map
   };
 
   Result() = default;
