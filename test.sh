@@ -21,6 +21,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build -j "$jobs"
 echo "== tests (release)"
 ctest --test-dir build --output-on-failure -j "$jobs"
+echo "== the program in a real window, clicked by the pointer (Xvfb, openbox)"
+tests/window-tests.sh build
 
 echo "== build (address and undefined-behaviour sanitizers)"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMILL_SANITIZE=ON \

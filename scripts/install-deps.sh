@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, with apt-get and only when missing, everything Pixmill needs to build,
 # test and run: compiler, CMake, Qt 6 Widgets, GoogleTest, Google Benchmark,
-# libpng, clang-format, a Japanese font, and Xvfb for the GUI tests.
+# libpng, clang-format, a Japanese font, and Xvfb, a window manager and
+# xdotool for the tests of the program in a real window.
 set -euo pipefail
 
 packages=(
@@ -26,6 +27,10 @@ packages=(
   fonts-noto-cjk
   xvfb
   xauth
+  xdotool
+  openbox
+  libxcb1-dev
+  libxcb-xtest0-dev
 )
 
 missing=()

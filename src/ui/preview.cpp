@@ -84,11 +84,35 @@ int PreviewView::VisibleRows() const {
   return std::max(0, inside / Cell() * Step());
 }
 
+QPointF PreviewView::Snap() const {
+  const QPointF origin = QPointF(mapTo(window(), QPoint(0, 0))) * devicePixelRatioF();
+  return origin - QPointF(std::floor(origin.x()), std::floor(origin.y()));
+}
+
 std::optional<QPoint> PreviewView::PixelAt(const QPointF& pos) const {
   const double dpr = devicePixelRatioF();
+  const QPointF snap = Snap();
+  return PixelAtDevice(static_cast<int>(std::floor(pos.x() * dpr + snap.x())),
+                       static_cast<int>(std::floor(pos.y() * dpr + snap.y())));
+}
+
+std::optional<QPoint> PreviewView::PixelUnder(const QMouseEvent& event) const {
+  if (event.spontaneous()) {
+    if (const std::optional<QPoint> at = NativePointer(*window())) {
+      // Device pixels of the window, less where the preview is drawn from.
+      const QPointF origin = QPointF(mapTo(window(), QPoint(0, 0))) * devicePixelRatioF();
+      return PixelAtDevice(at->x() - static_cast<int>(std::floor(origin.x())),
+                           at->y() - static_cast<int>(std::floor(origin.y())));
+    }
+  }
+  return PixelAt(event.position());
+}
+
+std::optional<QPoint> PreviewView::PixelAtDevice(int deviceX, int deviceY) const {
+  const double dpr = devicePixelRatioF();
   const int border = Border();
-  const int dx = static_cast<int>(std::floor(pos.x() * dpr)) - border;
-  const int dy = static_cast<int>(std::floor(pos.y() * dpr)) - border;
+  const int dx = deviceX - border;
+  const int dy = deviceY - border;
   const int insideW = static_cast<int>(std::floor(width() * dpr)) - 2 * border;
   const int insideH = static_cast<int>(std::floor(height() * dpr)) - 2 * border;
   if (dx < 0 || dy < 0 || dx >= insideW || dy >= insideH) return std::nullopt;
@@ -102,7 +126,8 @@ QPointF PreviewView::PointOf(int x, int y) const {
   const double dpr = devicePixelRatioF();
   const double cellsX = static_cast<double>(x - m_hpos) / Step();
   const double cellsY = static_cast<double>(y - m_vpos) / Step();
-  return QPointF((Border() + cellsX * Cell()) / dpr, (Border() + cellsY * Cell()) / dpr);
+  const QPointF snap = Snap();
+  return QPointF((Border() + cellsX * Cell() - snap.x()) / dpr, (Border() + cellsY * Cell() - snap.y()) / dpr);
 }
 
 uint32_t PreviewView::Shown(int x, int y) const {
@@ -115,7 +140,11 @@ uint32_t PreviewView::Shown(int x, int y) const {
 void PreviewView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const double dpr = devicePixelRatioF();
-  painter.scale(1 / dpr, 1 / dpr);  // from here on, device pixels
+  // From here on, device pixels, counted from a whole device pixel of what
+  // is painted on (the window: Snap()).
+  const QPointF origin = painter.deviceTransform().map(QPointF(0, 0));
+  painter.scale(1 / dpr, 1 / dpr);
+  painter.translate(QPointF(std::floor(origin.x()), std::floor(origin.y())) - origin);
   const int w = static_cast<int>(std::floor(width() * dpr));
   const int h = static_cast<int>(std::floor(height() * dpr));
   const int border = Border();
@@ -186,12 +215,12 @@ void PreviewView::paintEvent(QPaintEvent*) {
 void PreviewView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
   setFocus(Qt::MouseFocusReason);
-  emit Clicked(PixelAt(event->position()));
+  emit Clicked(PixelUnder(*event));
   event->accept();
 }
 
 void PreviewView::mouseMoveEvent(QMouseEvent* event) {
-  emit Hovered(PixelAt(event->position()));
+  emit Hovered(PixelUnder(*event));
   QWidget::mouseMoveEvent(event);
 }
 

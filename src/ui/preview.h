@@ -43,6 +43,12 @@ class PreviewView : public QWidget {
   // The picture pixel under a point in this widget's coordinates, or none
   // when the point lies on the border or beyond the picture's pixels.
   std::optional<QPoint> PixelAt(const QPointF& pos) const;
+  // The picture pixel drawn under the device pixel (x, y) counted from
+  // where the preview is drawn.
+  std::optional<QPoint> PixelAtDevice(int x, int y) const;
+  // The picture pixel under the pointer of a mouse event from the system:
+  // under the device pixel the pointer is really on.
+  std::optional<QPoint> PixelUnder(const QMouseEvent& event) const;
   // The point (widget coordinates) where picture pixel (x, y)'s top left
   // corner is drawn, for the present scroll position.
   QPointF PointOf(int x, int y) const;
@@ -68,6 +74,10 @@ class PreviewView : public QWidget {
 
  private:
   int Border() const;
+  // How far the widget's top left lies past a whole device pixel of the
+  // window (at a fractional ratio, half a pixel); the preview is drawn from
+  // that whole device pixel.
+  QPointF Snap() const;
   double Scale() const;  // device pixels per picture pixel
   uint32_t Shown(int x, int y) const;
 

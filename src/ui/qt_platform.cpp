@@ -1,11 +1,38 @@
 #include "ui/qt_platform.h"
 
+#include <QtGui/qguiapplication_platform.h>
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace pixmill::ui {
+
+std::optional<QPoint> NativePointer(const QWidget& window) {
+#if QT_CONFIG(xcb)
+  const auto* x11 = QGuiApplication::platformName() == QLatin1String("xcb")
+                        ? qApp->nativeInterface<QNativeInterface::QX11Application>()
+                        : nullptr;
+  if (x11 != nullptr) {
+    xcb_connection_t* connection = x11->connection();
+    const xcb_query_pointer_cookie_t cookie = xcb_query_pointer(connection, static_cast<xcb_window_t>(window.winId()));
+    if (xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(connection, cookie, nullptr)) {
+      const QPoint at(reply->win_x, reply->win_y);
+      std::free(reply);
+      return at;
+    }
+  }
+#endif
+  (void)window;
+  return std::nullopt;
+}
 
 void BarProgress::SetRange(int lo, int hi) {
   // Any int range: a long compression counts far more than 65535 steps.

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 
 #include "platform/progress.h"
 #include "platform/prompts.h"
@@ -78,6 +79,12 @@ class WaitCursor {
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// Where the pointer really is, in device pixels from the top left of the
+// window's inside, when the platform can say (an X server): the positions
+// of mouse events come in whole logical pixels, which at a device pixel
+// ratio above 1 do not tell the device pixels apart.
+std::optional<QPoint> NativePointer(const QWidget& window);
 
 // The colour of button faces, which is the transparent key colour: the
 // window's background and what the preview shows beyond the picture.
