@@ -371,6 +371,57 @@ TEST(Screen, EveryPixelTheSameSizeAndPickingHitsIt) {
   }
 }
 
+TEST(Screen, TheFirstWindowFitsTheScreenAndItsFiguresFitTheWindow) {
+  TestWindow window;
+  const QRect room = window.screen()->availableGeometry();
+  // Within the screen, or as small as it can be on a screen too small for it.
+  const QRect g = window.geometry();
+  EXPECT_GE(g.top(), room.top());
+  EXPECT_GE(g.left(), room.left());
+  EXPECT_LE(g.width(), std::max(room.width(), window.minimumWidth()));
+  EXPECT_LE(g.height(), std::max(room.height(), window.minimumHeight()));
+  EXPECT_GE(window.minimumWidth(), window.pictureStatus->fontMetrics().horizontalAdvance(
+                                       QStringLiteral("4096×4096×24  色数 16777216  ブロック 262144")));
+}
+
+TEST(Readouts, FollowThePictureAndTheZoomWithoutThePointerMoving) {
+  TempDir dir;
+  TestWindow window;
+  window.Open(WritePicture(dir, "p.bmp", 40, 30, 24, 4));
+  const ImageBuffer& img = window.image();
+  auto readout = [&](int x, int y) {
+    return QStringLiteral("(%1, %2) #%3")
+        .arg(x)
+        .arg(y)
+        .arg(img.GetPixel(x, y) & 0xFFFFFF, 6, 16, QLatin1Char('0'))
+        .toUpper();
+  };
+  const QPointF at = window.preview->PointOf(2, 3) + QPointF(0.5, 0.5) / window.preview->devicePixelRatioF();
+  QTest::mouseMove(window.preview, at.toPoint());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.preview->underMouse(); }));
+  const std::optional<QPoint> under = window.preview->PixelUnderPointer();
+  ASSERT_TRUE(under.has_value());
+  EXPECT_TRUE(window.pixelStatus->text().startsWith(readout(under->x(), under->y())));
+  window.Pick(*under);
+  Click(window.transparentButton);  // the pixel under the pointer becomes the key colour
+  EXPECT_TRUE(window.pixelStatus->text().startsWith(readout(under->x(), under->y())));
+  EXPECT_TRUE(window.pixelStatus->text().contains(QStringLiteral("#C0C0C0")));
+  window.OnUndo();
+  EXPECT_FALSE(window.pixelStatus->text().contains(QStringLiteral("#C0C0C0")));
+  EXPECT_TRUE(window.pixelStatus->text().startsWith(readout(under->x(), under->y())));
+  window.SetZoomLevel(6);  // 4x: another pixel is under the pointer
+  const std::optional<QPoint> now = window.preview->PixelUnderPointer();
+  ASSERT_TRUE(now.has_value());
+  EXPECT_NE(*now, *under);
+  EXPECT_TRUE(window.pixelStatus->text().startsWith(readout(now->x(), now->y())));
+  // At fit the zoom a new size comes to shows at once.
+  window.SetZoomLevel(0);
+  const QString fitted = window.pictureStatus->text();
+  window.resize(window.width() + 400, window.height() + 300);
+  QApplication::processEvents();
+  EXPECT_NE(window.pictureStatus->text(), fitted);
+}
+
 TEST(Progress, RepaintsByTimeWhileBusyAndCountsPastSixteenBits) {
   QProgressBar bar;
   bar.show();

@@ -68,6 +68,7 @@ TEST(RealPointer, PicksThePixelDrawnUnderIt) {
   Window window;
   ASSERT_TRUE(window.LoadPath(QString::fromStdString(UniquePicture(dir, 48, 40))));
   QScreen* screen = window.screen();
+  EXPECT_TRUE(screen->availableGeometry().contains(window.frameGeometry())) << "the first window fits the screen";
   const double ratio = window.devicePixelRatioF();
   struct View {
     int zoom;  // a level of the zoom box

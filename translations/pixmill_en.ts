@@ -4,44 +4,44 @@
 <context>
     <name>Filters</name>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="33"/>
+        <location filename="../src/ui/qt_platform.cpp" line="60"/>
         <source>ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)</source>
         <translation>Bitmap (*.BMP)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="33"/>
+        <location filename="../src/ui/qt_platform.cpp" line="60"/>
         <source>ﾋﾞｯﾄﾏｯﾌﾟ(*.0)</source>
         <translation>Bitmap data (*.0)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="34"/>
+        <location filename="../src/ui/qt_platform.cpp" line="61"/>
         <source>ﾋﾞｯﾄﾏｯﾌﾟ(*.1)</source>
         <translation>Bitmap data (*.1)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="34"/>
+        <location filename="../src/ui/qt_platform.cpp" line="61"/>
         <source>ﾃｸｽﾁｬ(*.d)</source>
         <translation>Texture (*.d)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="35"/>
+        <location filename="../src/ui/qt_platform.cpp" line="62"/>
         <source>DATA(*.d)</source>
         <translation>DATA (*.d)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="35"/>
+        <location filename="../src/ui/qt_platform.cpp" line="62"/>
         <source>Veltor(*.bas)</source>
         <translation>BASIC text (*.bas)</translation>
     </message>
     <message>
         <location filename="../src/ui/main_commands.cpp" line="120"/>
         <location filename="../src/ui/main_commands.cpp" line="202"/>
-        <location filename="../src/ui/qt_platform.cpp" line="36"/>
+        <location filename="../src/ui/qt_platform.cpp" line="63"/>
         <source>ALL(*.*)</source>
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <location filename="../src/ui/qt_platform.cpp" line="36"/>
+        <location filename="../src/ui/qt_platform.cpp" line="63"/>
         <source>PNG(*.png)</source>
         <translation>PNG (*.png)</translation>
     </message>
@@ -331,87 +331,89 @@
         <translation>There is not enough memory.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="70"/>
+        <location filename="../src/ui/main_dialog.cpp" line="71"/>
         <source>開く</source>
         <translation>Open</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="71"/>
+        <location filename="../src/ui/main_dialog.cpp" line="72"/>
         <source>保存</source>
         <translation>Save</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="72"/>
+        <location filename="../src/ui/main_dialog.cpp" line="73"/>
         <source>コンバート</source>
         <translation>Convert</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="73"/>
+        <location filename="../src/ui/main_dialog.cpp" line="74"/>
         <source>拡大縮小</source>
         <translation>Scale</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="74"/>
+        <location filename="../src/ui/main_dialog.cpp" line="75"/>
         <source>色数変更</source>
         <translation>Colours</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="75"/>
+        <location filename="../src/ui/main_dialog.cpp" line="76"/>
         <source>透過色</source>
-        <translation>Transp.</translation>
+        <translation>Transparent</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="81"/>
+        <location filename="../src/ui/main_dialog.cpp" line="85"/>
+        <location filename="../src/ui/main_dialog.cpp" line="244"/>
         <source>全体</source>
         <translation>Fit</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="84"/>
+        <location filename="../src/ui/main_dialog.cpp" line="88"/>
         <source>表示倍率 (Ctrl+ホイール、Ctrl++、Ctrl+-、Ctrl+0)</source>
         <translation>Zoom (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="85"/>
+        <location filename="../src/ui/main_dialog.cpp" line="89"/>
         <source>グリッド</source>
         <translation>Grid</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="87"/>
+        <location filename="../src/ui/main_dialog.cpp" line="91"/>
         <source>8倍以上で画素の境目を表示 (Ctrl+G)</source>
         <translation>Show the pixel grid from 8x on (Ctrl+G)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="88"/>
+        <location filename="../src/ui/main_dialog.cpp" line="92"/>
         <source>セル</source>
         <translation>Cells</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="89"/>
+        <location filename="../src/ui/main_dialog.cpp" line="93"/>
         <source>セルの境目を表示: キャラクタやシートのコマの大きさ</source>
         <translation>Show the edges of cells: the size of a character or of a sheet&apos;s frames</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="94"/>
+        <location filename="../src/ui/main_dialog.cpp" line="98"/>
         <source>セルの大きさ (幅x高さ)</source>
         <translation>Cell size (width x height)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="95"/>
+        <location filename="../src/ui/main_dialog.cpp" line="99"/>
         <source>実機表示</source>
         <translation>Console view</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="97"/>
+        <location filename="../src/ui/main_dialog.cpp" line="101"/>
         <source>ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)</source>
         <translation>See the picture as the console shows it: every colour cut to 5 bits a channel, transparent pixels as a checkerboard (Ctrl+M)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="116"/>
+        <location filename="../src/ui/main_dialog.cpp" line="120"/>
         <source>バージョン情報 (F1)</source>
         <translation>About Pixmill (F1)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="312"/>
+        <location filename="../src/ui/main_dialog.cpp" line="239"/>
+        <location filename="../src/ui/main_dialog.cpp" line="345"/>
         <source>%1×%2×%3  色数 %4  ブロック %5  %6</source>
         <translation>%1×%2×%3  Colours %4  Blocks %5  %6</translation>
     </message>
@@ -421,22 +423,25 @@
         <translation>%1 could not be opened.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="302"/>
+        <location filename="../src/ui/main_dialog.cpp" line="244"/>
+        <location filename="../src/ui/main_dialog.cpp" line="335"/>
         <source>倍率 %1</source>
         <translation>Zoom %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="329"/>
+        <location filename="../src/ui/main_dialog.cpp" line="245"/>
+        <location filename="../src/ui/main_dialog.cpp" line="362"/>
         <source>  索引 %1</source>
         <translation>  index %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="332"/>
+        <location filename="../src/ui/main_dialog.cpp" line="246"/>
+        <location filename="../src/ui/main_dialog.cpp" line="365"/>
         <source>  語 %1</source>
         <translation>  word %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="452"/>
+        <location filename="../src/ui/main_dialog.cpp" line="487"/>
         <source>選択色 #%1</source>
         <translation>Picked #%1</translation>
     </message>
@@ -457,32 +462,32 @@
         <translation>%1 could not be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="276"/>
+        <location filename="../src/ui/main_commands.cpp" line="282"/>
         <source>拡大縮小できませんでした。</source>
         <translation>The picture could not be scaled.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="305"/>
+        <location filename="../src/ui/main_commands.cpp" line="311"/>
         <source>色数を変更できませんでした。</source>
         <translation>The colours could not be changed.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="325"/>
+        <location filename="../src/ui/main_commands.cpp" line="331"/>
         <source>%1bit: PSNR %2 dB, ΔE %3</source>
         <translation>%1 bits: PSNR %2 dB, ΔE %3</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="489"/>
+        <location filename="../src/ui/main_dialog.cpp" line="524"/>
         <source>元に戻す</source>
         <translation>Undo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="492"/>
+        <location filename="../src/ui/main_dialog.cpp" line="527"/>
         <source>やり直す</source>
         <translation>Redo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="499"/>
+        <location filename="../src/ui/main_dialog.cpp" line="534"/>
         <source>ﾊﾞｰｼﾞｮﾝ情報(pxm) (&amp;A)...</source>
         <translation>&amp;About Pixmill...</translation>
     </message>
@@ -537,22 +542,27 @@
         <translation>Map (*.map *.bas)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="248"/>
+        <location filename="../src/ui/main_commands.cpp" line="251"/>
+        <source>圧縮率 %1%%2byte </source>
+        <translation>Compressed to%1%,%2 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="254"/>
         <source>%1 に %L2 バイトを書き出しました</source>
         <translation>Exported %L2 bytes to %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="252"/>
+        <location filename="../src/ui/main_commands.cpp" line="258"/>
         <source>キャラクタを %L1 個書き出しました。</source>
         <translation>Exported %L1 characters.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="296"/>
+        <location filename="../src/ui/main_commands.cpp" line="302"/>
         <source>パレット %1 を読み込めませんでした。</source>
         <translation>The palette %1 could not be read.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="495"/>
+        <location filename="../src/ui/main_dialog.cpp" line="530"/>
         <source>パレットを保存...</source>
         <translation>Save palette...</translation>
     </message>

@@ -82,6 +82,8 @@ Result ConvertCommand(Document& doc, const ExportChoices& c, SavePathPrompt& pro
   return Result::Done();
 }
 
+long long CompressionPercentOf(const ExportSummary& s) { return CompressionPercent(s.uncompressed, s.stream); }
+
 Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices, const CharacterChoices& characters,
                             ExportSummary& summary) {
   std::vector<uint8_t> file, map;

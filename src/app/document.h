@@ -71,6 +71,9 @@ Result SavePngCommand(const Document& doc, const std::string& path);
 Result ConvertCommand(Document& doc, const ExportChoices& choices, SavePathPrompt& prompt, MessageSink* messages,
                       const CharacterChoices& characters = {}, ExportSummary* summary = nullptr);
 
+// The percentage the compression message gives for an export.
+long long CompressionPercentOf(const ExportSummary& summary);
+
 // What an export with these choices would come to, without writing it.
 Result MeasureExportCommand(const ImageBuffer& image, const ExportChoices& choices, const CharacterChoices& characters,
                             ExportSummary& summary);

@@ -171,8 +171,12 @@ Result BuildExportImage(const ImageBuffer& image, const ExportChoices& c, Export
   return Result::Done();
 }
 
+long long CompressionPercent(size_t uncompressedBytes, size_t streamBytes) {
+  return uncompressedBytes == 0 ? 0 : static_cast<long long>(streamBytes * 100 / uncompressedBytes);
+}
+
 std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes) {
-  const long long percent = uncompressedBytes == 0 ? 0 : static_cast<long long>(streamBytes * 100 / uncompressedBytes);
+  const long long percent = CompressionPercent(uncompressedBytes, streamBytes);
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, "圧縮率 % lld%%% lldbyte ", percent, static_cast<long long>(streamBytes));
   return buffer;

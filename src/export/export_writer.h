@@ -54,8 +54,10 @@ Result ExportFileBytes(const ExportChoices& choices, const std::vector<ExportIma
 // LZSS-compressed first when `lzss`.
 Result MapFileBytes(const std::vector<uint8_t>& map, bool text, bool lzss, std::vector<uint8_t>& file);
 
-// The message after a compressed export: "圧縮率 " then the percentage and
-// the stream size, each as printf's "% d" formats it.
+// The message after a compressed export: "圧縮率 " then the percentage (the
+// stream's size in hundredths of the export image's, cut) and the stream
+// size, each as printf's "% d" formats it.
+long long CompressionPercent(size_t uncompressedBytes, size_t streamBytes);
 std::string CompressionMessage(size_t uncompressedBytes, size_t streamBytes);
 
 // The bytes of the export file, and of its map when the character choices

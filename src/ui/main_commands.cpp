@@ -241,9 +241,15 @@ void MainDialog::OnConvert() {
       ExportSummary summary;
       {
         WaitCursor wait;
-        r = ConvertCommand(m_doc, choices, prompt, m_messages, characters, &summary);
+        r = ConvertCommand(m_doc, choices, prompt, nullptr, characters, &summary);
       }
       Report(tr("%1 にコンバートできませんでした。").arg(FromUtf8(BaseName(prompt.path))), r, true);
+      if (r.ok() && choices.lzss) {
+        // The compression message, as the program's own words have it.
+        const QString percent = QString::asprintf("% lld", CompressionPercentOf(summary));
+        const QString bytes = QString::asprintf("% lld", static_cast<long long>(summary.stream));
+        m_messages->ShowMessage(tr("圧縮率 %1%%2byte ").arg(percent, bytes).toStdString());
+      }
       if (r.ok()) {
         Notice(tr("%1 に %L2 バイトを書き出しました")
                    .arg(FromUtf8(BaseName(prompt.path)))

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -73,6 +74,9 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   scaleButton = button(tr("拡大縮小"), 50, 14, QKeySequence(Qt::CTRL | Qt::Key_R));
   colourButton = button(tr("色数変更"), 50, 14, QKeySequence(Qt::CTRL | Qt::Key_K));
   transparentButton = button(tr("透過色"), 30, 15, QKeySequence(Qt::CTRL | Qt::Key_T));
+  // Wide enough for its word in any language.
+  transparentButton->setFixedWidth(
+      std::max(du.X(30), transparentButton->fontMetrics().horizontalAdvance(transparentButton->text()) + du.X(8)));
   swatch = new QLineEdit;
   swatch->setReadOnly(true);
   swatch->setFocusPolicy(Qt::NoFocus);
@@ -140,7 +144,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   view->addWidget(hScroll, 1, 0);
 
   // Below the progress bar: the view's controls and the picked colour, then
-  // what the picture and the pixel under the pointer are.
+  // what the picture is, then the pixel under the pointer.
   auto* controls = new QHBoxLayout;
   controls->setSpacing(du.X(4));
   controls->addWidget(zoomBox);
@@ -148,12 +152,12 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   controls->addWidget(consoleBox);
   controls->addWidget(cellBox);
   controls->addWidget(cellSizeEdit);
-  controls->addSpacing(du.X(4));
-  controls->addWidget(pictureStatus, 1);
-  auto* status = new QHBoxLayout;
-  status->setSpacing(du.X(8));
-  status->addWidget(pixelStatus, 1);
-  status->addWidget(pickedStatus);
+  controls->addStretch(1);
+  controls->addWidget(pickedStatus);
+  auto* status = new QVBoxLayout;
+  status->setSpacing(du.Y(2));
+  status->addWidget(pictureStatus);
+  status->addWidget(pixelStatus);
   // The texts change with the picture and the pointer; they do not widen
   // the window.
   for (QLabel* label : {pictureStatus, pixelStatus}) label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -216,15 +220,39 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   connect(preview, &PreviewView::Resized, this, [this] {
     if (m_zoomLevel == 0) ApplyFit();
     UpdateScrollRanges();
+    ShowPictureStatus();  // the zoom a fit comes to
   });
   for (QScrollBar* bar : {hScroll, vScroll}) bar->setRange(0, 0);
 
-  // The first size is the template's: the preview 185 x 150 dialog units.
+  // The first size is the template's: the preview 185 x 150 dialog units;
+  // no smaller than the status bar's figures need, and within the screen.
   preview->resize(du.X(185), du.Y(150));
   preview->setMinimumSize(du.X(185), du.Y(150));
   adjustSize();
   resize(sizeHint());
   preview->setMinimumSize(du.X(60), du.Y(50));
+  layout()->invalidate();
+  layout()->activate();
+  // The longest figures the status bar shows stay whole.
+  const QFontMetrics metrics(font());
+  const int statusWidth =
+      std::max(metrics.horizontalAdvance(tr("%1×%2×%3  色数 %4  ブロック %5  %6")
+                                             .arg(4096)
+                                             .arg(4096)
+                                             .arg(24)
+                                             .arg(QStringLiteral("16777216"), QStringLiteral("262144"),
+                                                  tr("倍率 %1").arg(tr("全体") + QStringLiteral(" (1/16)")))),
+               metrics.horizontalAdvance(QStringLiteral("(4095, 4095) #FFFFFF") + tr("  索引 %1").arg(255) +
+                                         tr("  語 %1").arg(QStringLiteral("FFFF"))));
+  setMinimumSize(std::max(minimumSizeHint().width(), statusWidth + 2 * layout()->contentsMargins().left()),
+                 minimumSizeHint().height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect room = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();  // the window manager's frame, once known
+    resize(std::min(width(), room.width() - frame.width()), std::min(height(), room.height() - frame.height()));
+    move(room.left() + std::max(0, (room.width() - width() - frame.width()) / 2),
+         room.top() + std::max(0, (room.height() - height() - frame.height()) / 2));
+  }
   setWindowIcon(AppIcon());
   PaintSwatch();
   ShowPictureStatus();
@@ -269,6 +297,10 @@ void MainDialog::UpdateScrollRanges() {
   preview->SetPosition(hScroll->value(), vScroll->value());
 }
 
+void MainDialog::FollowPointer() {
+  if (preview->underMouse()) Hover(preview->PixelUnderPointer());
+}
+
 void MainDialog::PictureChanged() {
   ++m_pictureSerial;
   m_changeReport.clear();
@@ -294,6 +326,7 @@ void MainDialog::PictureChanged() {
     m_blocks = DistinctBlocks(m_doc.image);
     ShowPictureStatus();
   });
+  FollowPointer();  // the readout tells of the picture as it now is
 }
 
 void MainDialog::ShowPictureStatus() {
@@ -353,6 +386,7 @@ void MainDialog::SetZoomLevel(int level, std::optional<QPointF> around) {
   UpdateScrollRanges();
   ScrollTo(x - dx / preview->Cell() * preview->Step(), y - dy / preview->Cell() * preview->Step());
   ShowPictureStatus();
+  FollowPointer();
 }
 
 void MainDialog::ApplyFit() {
@@ -394,6 +428,7 @@ void MainDialog::OnScroll(QScrollBar* bar, int max, int& last, int action) {
   bar->setValue(p);
   last = p;
   preview->SetPosition(hScroll->value(), vScroll->value());
+  FollowPointer();
 }
 
 void MainDialog::ScrollBy(Qt::Orientation orientation, int action) {

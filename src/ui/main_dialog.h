@@ -155,6 +155,9 @@ class MainDialog : public QDialog {
   // Moves both bars to the given positions (clamped), as a thumb move does.
   void ScrollTo(int hpos, int vpos);
   void ApplyFit();
+  // The pixel readout of where the pointer is now, over the picture as it
+  // now is and as it is now shown.
+  void FollowPointer();
   void ShowCellGrid();
   void PaintSwatch();
   void ShowPictureStatus();

@@ -2,6 +2,7 @@
 
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QCursor>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -97,15 +98,18 @@ std::optional<QPoint> PreviewView::PixelAt(const QPointF& pos) const {
 }
 
 std::optional<QPoint> PreviewView::PixelUnder(const QMouseEvent& event) const {
-  if (event.spontaneous()) {
-    if (const std::optional<QPoint> at = NativePointer(*window())) {
-      // Device pixels of the window, less where the preview is drawn from.
-      const QPointF origin = QPointF(mapTo(window(), QPoint(0, 0))) * devicePixelRatioF();
-      return PixelAtDevice(at->x() - static_cast<int>(std::floor(origin.x())),
-                           at->y() - static_cast<int>(std::floor(origin.y())));
-    }
-  }
+  if (event.spontaneous()) return PixelUnderPointer();
   return PixelAt(event.position());
+}
+
+std::optional<QPoint> PreviewView::PixelUnderPointer() const {
+  if (const std::optional<QPoint> at = NativePointer(*window())) {
+    // Device pixels of the window, less where the preview is drawn from.
+    const QPointF origin = QPointF(mapTo(window(), QPoint(0, 0))) * devicePixelRatioF();
+    return PixelAtDevice(at->x() - static_cast<int>(std::floor(origin.x())),
+                         at->y() - static_cast<int>(std::floor(origin.y())));
+  }
+  return PixelAt(mapFromGlobal(QCursor::pos()));
 }
 
 std::optional<QPoint> PreviewView::PixelAtDevice(int deviceX, int deviceY) const {

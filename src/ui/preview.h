@@ -49,6 +49,8 @@ class PreviewView : public QWidget {
   // The picture pixel under the pointer of a mouse event from the system:
   // under the device pixel the pointer is really on.
   std::optional<QPoint> PixelUnder(const QMouseEvent& event) const;
+  // The picture pixel under the pointer where it is now.
+  std::optional<QPoint> PixelUnderPointer() const;
   // The point (widget coordinates) where picture pixel (x, y)'s top left
   // corner is drawn, for the present scroll position.
   QPointF PointOf(int x, int y) const;
