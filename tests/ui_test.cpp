@@ -844,6 +844,11 @@ TEST(Workbench, ResizableWithShortcutsAndInEnglishWhenAsked) {
   TestWindow english;
   EXPECT_EQ(english.openButton->text(), QStringLiteral("Open"));
   EXPECT_EQ(english.consoleBox->text(), QStringLiteral("Console view"));
+  EXPECT_EQ(english.transparentButton->text(), QStringLiteral("Transparent"));
+  EXPECT_GE(english.transparentButton->width(),
+            english.transparentButton->fontMetrics().horizontalAdvance(QStringLiteral("Transparent")));
+  EXPECT_EQ(QCoreApplication::translate("pixmill::ui::MainDialog", "圧縮率 %1%%2byte ").arg(" 45", " 450"),
+            QStringLiteral("Compressed to 45%, 450 bytes"));
   for (QTranslator* t : translators()) QCoreApplication::removeTranslator(t), delete t;
   InstallTranslations(*qApp, QLocale::c());
   TestWindow japanese;
@@ -920,7 +925,10 @@ TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {
   ASSERT_TRUE(ColourCommand(core, {1, 0, 8}, 4).ok());
   PickCommand(core, 1, 1);
   ASSERT_TRUE(TransparentCommand(core).ok());
-  ASSERT_TRUE(WriteConvertedFile(core.image, dir.File("core.bas"), {kFormTexture, kOutputText, 1, 1}, nullptr).ok());
+  RecordingMessages coreMessages;
+  ASSERT_TRUE(
+      WriteConvertedFile(core.image, dir.File("core.bas"), {kFormTexture, kOutputText, 1, 1}, &coreMessages).ok());
+  EXPECT_EQ(window.messages.messages, coreMessages.messages);  // the compression message, to the letter
   EXPECT_EQ(ReadFileBytes(dir.File("art.bas")), ReadFileBytes(dir.File("core.bas")));
 
   // Scale clears the transparency first; the swatch goes back to the key colour.
