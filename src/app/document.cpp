@@ -293,6 +293,118 @@ Result LzssFileCommand(bool encode, const std::string& in, const std::string& ou
   return std::move(r).WithContext(std::string("lzss ") + (encode ? "encode " : "decode ") + in);
 }
 
+namespace {
+
+Result CheckEntries(const ImageBuffer& image, std::initializer_list<int> entries) {
+  if (!image.IsValid()) return Result::Refused("there is no picture");
+  if (image.BitCount() > 8) {
+    return Result::Refused("a picture of " + std::to_string(image.BitCount()) + " bits has no palette");
+  }
+  for (const int e : entries) {
+    if (e < 0 || e >= PaletteEntriesFor(image.BitCount())) {
+      return Result::Refused("a " + std::to_string(image.BitCount()) + "-bit palette has no entry " + std::to_string(e));
+    }
+  }
+  return Result::Done();
+}
+
+// Gives every pixel the index `order` puts its entry at, and every entry
+// its new place: entry order[i] becomes entry i.
+void Reorder(ImageBuffer& image, const std::vector<int>& order) {
+  const int entries = PaletteEntriesFor(image.BitCount());
+  std::vector<uint32_t> colours(static_cast<size_t>(entries));
+  std::vector<uint8_t> index(static_cast<size_t>(entries));
+  for (int i = 0; i < entries; ++i) {
+    colours[static_cast<size_t>(i)] = image.GetPaletteColor(static_cast<uint32_t>(order[static_cast<size_t>(i)]));
+    index[static_cast<size_t>(order[static_cast<size_t>(i)])] = static_cast<uint8_t>(i);
+  }
+  for (int i = 0; i < entries; ++i) image.SetPaletteColor(static_cast<uint32_t>(i), colours[static_cast<size_t>(i)]);
+  std::vector<uint8_t> row(static_cast<size_t>(image.Width()));
+  for (int32_t y = 0; y < image.Height(); ++y) {
+    for (int32_t x = 0; x < image.Width(); ++x) row[static_cast<size_t>(x)] = index[image.GetIndex(x, y)];
+    image.SetIndexRow(y, row.data());
+  }
+}
+
+Result KeepTransparentSlot(const ImageBuffer& image, std::initializer_list<int> entries) {
+  for (const int e : entries) {
+    if (e == 0 && FirstColourIndex(image.BitCount()) == 1) {
+      return Result::Refused("entry 0 is the transparent slot; it stays in its place");
+    }
+  }
+  return Result::Done();
+}
+
+}  // namespace
+
+Result SetPaletteEntryCommand(Document& doc, int index, uint32_t rgb) {
+  if (Result r = CheckEntries(doc.image, {index}); !r.ok()) return r;
+  const uint32_t was = doc.image.GetPaletteColor(static_cast<uint32_t>(index));
+  if ((was & 0xFFFFFF) == (rgb & 0xFFFFFF)) return Result::NothingToDo("the entry has that colour");
+  doc.image.SetPaletteColor(static_cast<uint32_t>(index), (was & 0xFF000000u) | (rgb & 0xFFFFFF));
+  return Result::Done();
+}
+
+Result SwapPaletteEntriesCommand(Document& doc, int a, int b) {
+  if (Result r = CheckEntries(doc.image, {a, b}); !r.ok()) return r;
+  if (Result r = KeepTransparentSlot(doc.image, {a, b}); !r.ok()) return r;
+  if (a == b) return Result::NothingToDo("an entry swapped with itself");
+  std::vector<int> order(static_cast<size_t>(PaletteEntriesFor(doc.image.BitCount())));
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  std::swap(order[static_cast<size_t>(a)], order[static_cast<size_t>(b)]);
+  Reorder(doc.image, order);
+  return Result::Done();
+}
+
+Result MovePaletteEntryCommand(Document& doc, int from, int to) {
+  if (Result r = CheckEntries(doc.image, {from, to}); !r.ok()) return r;
+  if (Result r = KeepTransparentSlot(doc.image, {from, to}); !r.ok()) return r;
+  if (from == to) return Result::NothingToDo("the entry is at that place");
+  std::vector<int> order(static_cast<size_t>(PaletteEntriesFor(doc.image.BitCount())));
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  const int moved = order[static_cast<size_t>(from)];
+  order.erase(order.begin() + from);
+  order.insert(order.begin() + to, moved);
+  Reorder(doc.image, order);
+  return Result::Done();
+}
+
+Result ApplyPaletteCommand(Document& doc, const ColourSettings& settings) {
+  const ImageBuffer& image = doc.image;
+  if (Result r = CheckEntries(image, {}); !r.ok()) return r;
+  const int bits = image.BitCount();
+  if (Result r = CheckGivenPalette(bits, settings.palette); !r.ok()) return r;
+  // The picture as colours, its transparent pixels marked, then changed to
+  // its own depth with the palette.
+  ImageBuffer colours;
+  if (Result r = ExpandTo24Bits(image, colours); !r.ok()) return r;
+  std::vector<uint8_t> mask;
+  if (FirstColourIndex(bits) == 1) {
+    for (int32_t y = 0; y < image.Height(); ++y) {
+      for (int32_t x = 0; x < image.Width(); ++x) mask.push_back(image.GetIndex(x, y) == 0);
+    }
+  }
+  colours.m_transparentColor = image.m_transparentColor;
+  colours.m_lastTransparent = image.m_lastTransparent;
+  colours.SetTransparentMask(std::move(mask));
+  ColourSettings given = settings;
+  given.paletteKind = kPaletteGiven;
+  ApplyColourSettings(colours, given);
+  if (Result r = ChangeColorDepth(colours, bits, given.palette); !r.ok()) return r;
+  colours.m_title = image.m_title;
+  doc.image.SwapPictures(colours);
+  return Result::Done();
+}
+
+std::vector<size_t> PaletteUses(const ImageBuffer& image) {
+  std::vector<size_t> uses(static_cast<size_t>(PaletteEntriesFor(image.BitCount())), 0);
+  if (!image.IsValid() || uses.empty()) return uses;
+  for (int32_t y = 0; y < image.Height(); ++y) {
+    for (int32_t x = 0; x < image.Width(); ++x) ++uses[image.GetIndex(x, y)];
+  }
+  return uses;
+}
+
 void PickCommand(Document& doc, int32_t x, int32_t y) {
   const ImageBuffer& image = doc.image;
   doc.pickedColor = image.IsValid() && image.Inside(x, y) ? SwapRedBlue(image.GetPixel(x, y)) : doc.KeyColour();

@@ -169,6 +169,21 @@ Result SavePaletteCommand(const std::vector<uint32_t>& colours, const std::strin
 // a failure after the file was read names the command ("lzss encode IN: ").
 Result LzssFileCommand(bool encode, const std::string& in, const std::string& out);
 
+// The palette panel's edits of a 1-, 4- or 8-bit picture: an entry's
+// colour (0x00RRGGBB); two entries swapped, or one moved to another place
+// (those between moving up or down by one), the pixels given the entries'
+// new indices, so the picture looks as it did. Above 1 bit, entry 0 is the
+// transparent slot and stays where it is.
+Result SetPaletteEntryCommand(Document& doc, int index, uint32_t rgb);
+Result SwapPaletteEntriesCommand(Document& doc, int a, int b);
+Result MovePaletteEntryCommand(Document& doc, int from, int to);
+// A palette's colours put onto the picture at its own depth, every pixel
+// mapped to them as the colour change maps pixels to a given palette (with
+// the settings' dithering); transparent pixels stay transparent.
+Result ApplyPaletteCommand(Document& doc, const ColourSettings& settings);
+// How many pixels have each palette index (2, 16 or 256 counts).
+std::vector<size_t> PaletteUses(const ImageBuffer& image);
+
 // A click on picture pixel (x, y): its colour, or the key colour outside.
 void PickCommand(Document& doc, int32_t x, int32_t y);
 
