@@ -91,9 +91,11 @@ class TestWindow : public MainDialog {
   }
   void RunAbout(QDialog&) override { ++abouts; }
   QString AskPalettePath(bool) override { return paletteAnswer; }
+  QColor AskColour(const QColor&) override { return colourAnswer; }
 
  public:
   QString paletteAnswer;
+  QColor colourAnswer;
 
  public:
   int opens = 0, abouts = 0;
@@ -853,6 +855,57 @@ TEST(Workbench, ResizableWithShortcutsAndInEnglishWhenAsked) {
   InstallTranslations(*qApp, QLocale::c());
   TestWindow japanese;
   EXPECT_EQ(japanese.openButton->text(), QStringLiteral("開く"));
+}
+
+TEST(PalettePanel, ShowsTheEntriesAndEditsThemAsUndoSteps) {
+  TempDir dir;
+  TestWindow window;
+  window.Open(WritePicture(dir, "rgb.bmp", 16, 16, 24));
+  EXPECT_FALSE(window.palettePanel->isVisible());  // no palette
+  window.Open(std::string(PIXMILL_TEST_DATA) + "/golden/in/tiles.bmp");
+  QApplication::processEvents();  // the uses are counted once the window is repainted
+  PaletteSwatches* swatches = window.palettePanel->swatches;
+  ASSERT_TRUE(window.palettePanel->isVisible());
+  EXPECT_EQ(swatches->Entries(), 256);
+  const ImageBuffer& img = window.image();
+  AtPixel(window.preview, 9, 2, QEvent::MouseMove);
+  EXPECT_EQ(swatches->Hovered(), std::optional<int>(img.GetIndex(9, 2)));
+  // A click chooses an entry and picks its colour; Shift+click marks the other.
+  auto clickEntry = [&](int i, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::mouseClick(swatches, Qt::LeftButton, modifiers, swatches->SwatchRect(i).center());
+  };
+  clickEntry(2);
+  EXPECT_EQ(swatches->Chosen(), std::optional<int>(2));
+  EXPECT_EQ(window.m_doc.pickedColor, SwapRedBlue(img.GetPaletteColor(2) & 0xFFFFFF));
+  EXPECT_TRUE(window.palettePanel->details->text().startsWith(QStringLiteral("索引 2  #C82828")));
+  clickEntry(40);
+  EXPECT_TRUE(window.palettePanel->details->text().contains(QStringLiteral("未使用")));
+  clickEntry(2);
+  clickEntry(3, Qt::ShiftModifier);
+  auto bytes = [&] {
+    window.save.answer = dir.File("now.bmp");
+    window.OnSave();
+    return ReadFileBytes(dir.File("now.bmp"));
+  };
+  const std::vector<uint8_t> before = bytes();
+  const uint32_t looks = img.GetPixel(9, 2);
+  Click(window.palettePanel->swapButton);
+  EXPECT_NE(bytes(), before);
+  EXPECT_EQ(img.GetPixel(9, 2), looks);
+  EXPECT_EQ(swatches->Chosen(), std::optional<int>(3));  // the choice went with its colour
+  Click(window.palettePanel->earlierButton);             // and back to 2
+  window.OnUndo();
+  window.OnUndo();
+  EXPECT_EQ(bytes(), before);
+  // An edit changes the entry; undone, the bytes are back.
+  clickEntry(1);
+  window.colourAnswer = QColor(0x12, 0x34, 0x56);
+  Click(window.palettePanel->editButton);
+  EXPECT_EQ(img.GetPaletteColor(1) & 0xFFFFFF, 0x123456u);
+  window.OnUndo();
+  EXPECT_EQ(bytes(), before);
+  window.paletteBox->setChecked(false);
+  EXPECT_FALSE(window.palettePanel->isVisible());
 }
 
 TEST(Workbench, PalettesFromAFileAndToOne) {

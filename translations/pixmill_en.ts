@@ -34,8 +34,8 @@
         <translation>BASIC text (*.bas)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="120"/>
-        <location filename="../src/ui/main_commands.cpp" line="202"/>
+        <location filename="../src/ui/main_commands.cpp" line="121"/>
+        <location filename="../src/ui/main_commands.cpp" line="203"/>
         <location filename="../src/ui/qt_platform.cpp" line="63"/>
         <source>ALL(*.*)</source>
         <translation>All files (*.*)</translation>
@@ -276,57 +276,57 @@
 <context>
     <name>pixmill::ui::MainDialog</name>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="42"/>
+        <location filename="../src/ui/main_commands.cpp" line="43"/>
         <source>書き込む先のフォルダがありません。</source>
         <translation>The folder to write into does not exist.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="43"/>
+        <location filename="../src/ui/main_commands.cpp" line="44"/>
         <source>ファイルが見つかりません。</source>
         <translation>The file does not exist.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="46"/>
+        <location filename="../src/ui/main_commands.cpp" line="47"/>
         <source>このフォルダに書き込む権限がありません。</source>
         <translation>You may not write into this folder.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="47"/>
+        <location filename="../src/ui/main_commands.cpp" line="48"/>
         <source>ファイルを読む権限がありません。</source>
         <translation>You may not read this file.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="49"/>
+        <location filename="../src/ui/main_commands.cpp" line="50"/>
         <source>同じ名前のフォルダがあります。</source>
         <translation>A folder of that name is there.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="50"/>
+        <location filename="../src/ui/main_commands.cpp" line="51"/>
         <source>フォルダは読み込めません。</source>
         <translation>A folder cannot be opened as a picture.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="52"/>
+        <location filename="../src/ui/main_commands.cpp" line="53"/>
         <source>ディスクがいっぱいです。</source>
         <translation>The disk is full.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="57"/>
+        <location filename="../src/ui/main_commands.cpp" line="58"/>
         <source>ファイルが壊れています。</source>
         <translation>The file is damaged.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="59"/>
+        <location filename="../src/ui/main_commands.cpp" line="60"/>
         <source>書き出せる大きさを超えています。</source>
         <translation>This is more than the file format can hold.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="60"/>
+        <location filename="../src/ui/main_commands.cpp" line="61"/>
         <source>画像が大きすぎます。</source>
         <translation>The picture is too large.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="62"/>
+        <location filename="../src/ui/main_commands.cpp" line="63"/>
         <source>メモリが足りません。</source>
         <translation>There is not enough memory.</translation>
     </message>
@@ -362,7 +362,7 @@
     </message>
     <message>
         <location filename="../src/ui/main_dialog.cpp" line="85"/>
-        <location filename="../src/ui/main_dialog.cpp" line="244"/>
+        <location filename="../src/ui/main_dialog.cpp" line="264"/>
         <source>全体</source>
         <translation>Fit</translation>
     </message>
@@ -398,173 +398,287 @@
     </message>
     <message>
         <location filename="../src/ui/main_dialog.cpp" line="99"/>
+        <source>パレット</source>
+        <translation type="unfinished">Palette</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_dialog.cpp" line="101"/>
+        <source>1・4・8ビットの画像のパレットを横に表示</source>
+        <translation>Show the palette of 1-, 4- and 8-bit pictures beside them</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_dialog.cpp" line="104"/>
         <source>実機表示</source>
         <translation>Console view</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="101"/>
+        <location filename="../src/ui/main_dialog.cpp" line="106"/>
         <source>ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)</source>
         <translation>See the picture as the console shows it: every colour cut to 5 bits a channel, transparent pixels as a checkerboard (Ctrl+M)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="120"/>
+        <location filename="../src/ui/main_dialog.cpp" line="125"/>
         <source>バージョン情報 (F1)</source>
         <translation>About Pixmill (F1)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="239"/>
-        <location filename="../src/ui/main_dialog.cpp" line="345"/>
+        <location filename="../src/ui/main_dialog.cpp" line="259"/>
+        <location filename="../src/ui/main_dialog.cpp" line="384"/>
         <source>%1×%2×%3  色数 %4  ブロック %5  %6</source>
         <translation>%1×%2×%3  Colours %4  Blocks %5  %6</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="170"/>
+        <location filename="../src/ui/main_commands.cpp" line="171"/>
         <source>%1 を読み込めませんでした。</source>
         <translation>%1 could not be opened.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="244"/>
-        <location filename="../src/ui/main_dialog.cpp" line="335"/>
+        <location filename="../src/ui/main_dialog.cpp" line="264"/>
+        <location filename="../src/ui/main_dialog.cpp" line="374"/>
         <source>倍率 %1</source>
         <translation>Zoom %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="245"/>
-        <location filename="../src/ui/main_dialog.cpp" line="362"/>
+        <location filename="../src/ui/main_dialog.cpp" line="265"/>
+        <location filename="../src/ui/main_dialog.cpp" line="403"/>
         <source>  索引 %1</source>
         <translation>  index %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="246"/>
-        <location filename="../src/ui/main_dialog.cpp" line="365"/>
+        <location filename="../src/ui/main_dialog.cpp" line="266"/>
+        <location filename="../src/ui/main_dialog.cpp" line="406"/>
         <source>  語 %1</source>
         <translation>  word %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="487"/>
+        <location filename="../src/ui/main_dialog.cpp" line="528"/>
         <source>選択色 #%1</source>
         <translation>Picked #%1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="135"/>
-        <location filename="../src/ui/main_commands.cpp" line="190"/>
+        <location filename="../src/ui/main_commands.cpp" line="136"/>
+        <location filename="../src/ui/main_commands.cpp" line="191"/>
         <source>%1 に保存できませんでした。</source>
         <translation>%1 could not be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="236"/>
+        <location filename="../src/ui/main_commands.cpp" line="237"/>
         <source>この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。</source>
         <translation>No form can be used for this picture: 1- and 4-bit pictures whose width is not a multiple of 8 cannot be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="246"/>
+        <location filename="../src/ui/main_commands.cpp" line="247"/>
         <source>%1 にコンバートできませんでした。</source>
         <translation>%1 could not be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="282"/>
+        <location filename="../src/ui/main_commands.cpp" line="283"/>
         <source>拡大縮小できませんでした。</source>
         <translation>The picture could not be scaled.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="311"/>
+        <location filename="../src/ui/main_commands.cpp" line="312"/>
         <source>色数を変更できませんでした。</source>
         <translation>The colours could not be changed.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="331"/>
+        <location filename="../src/ui/main_commands.cpp" line="332"/>
         <source>%1bit: PSNR %2 dB, ΔE %3</source>
         <translation>%1 bits: PSNR %2 dB, ΔE %3</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="524"/>
+        <location filename="../src/ui/main_dialog.cpp" line="565"/>
         <source>元に戻す</source>
         <translation>Undo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="527"/>
+        <location filename="../src/ui/main_dialog.cpp" line="568"/>
         <source>やり直す</source>
         <translation>Redo</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="534"/>
+        <location filename="../src/ui/main_dialog.cpp" line="575"/>
         <source>ﾊﾞｰｼﾞｮﾝ情報(pxm) (&amp;A)...</source>
         <translation>&amp;About Pixmill...</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="54"/>
+        <location filename="../src/ui/main_commands.cpp" line="55"/>
         <source>このプログラムが読める画像ではありません（BMP、PNG、書き出したデータ）。</source>
         <translation>This is not a picture this program reads (BMP, PNG, or data it exported).</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="64"/>
+        <location filename="../src/ui/main_commands.cpp" line="65"/>
         <source>キャラクタ形式のデータはマップと一緒に読み込みます。</source>
         <translation>Character data are opened together with their map.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="110"/>
+        <location filename="../src/ui/main_commands.cpp" line="111"/>
         <source>パレット (*.gpl *.pal *.act *.hex *.txt)</source>
         <translation>Palettes (*.gpl *.pal *.act *.hex *.txt)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="115"/>
+        <location filename="../src/ui/main_commands.cpp" line="116"/>
         <source>RIFF パレット (*.pal)</source>
         <translation>RIFF palette (*.pal)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="118"/>
+        <location filename="../src/ui/main_commands.cpp" line="119"/>
         <source>パレットのある画像 (*.bmp *.BMP *.png *.0 *.1 *.d)</source>
         <translation>Pictures with a palette (*.bmp *.BMP *.png *.0 *.1 *.d)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="129"/>
+        <location filename="../src/ui/main_commands.cpp" line="130"/>
         <source>パレットを保存できません。</source>
         <translation>The palette cannot be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="192"/>
+        <location filename="../src/ui/main_commands.cpp" line="193"/>
         <source>%1 に %L2 バイトを保存しました</source>
         <translation>Saved %L2 bytes to %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="200"/>
+        <location filename="../src/ui/main_commands.cpp" line="201"/>
         <source>マップの保存先</source>
         <translation>Save the map as</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="200"/>
+        <location filename="../src/ui/main_commands.cpp" line="201"/>
         <source>キャラクタのマップを選んでください</source>
         <translation>Choose the map of the characters</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="202"/>
+        <location filename="../src/ui/main_commands.cpp" line="203"/>
         <source>マップ (*.map *.bas)</source>
         <translation>Map (*.map *.bas)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="251"/>
+        <location filename="../src/ui/main_commands.cpp" line="252"/>
         <source>圧縮率 %1%%2byte </source>
         <translation>Compressed to%1%,%2 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="254"/>
+        <location filename="../src/ui/main_commands.cpp" line="255"/>
         <source>%1 に %L2 バイトを書き出しました</source>
         <translation>Exported %L2 bytes to %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="258"/>
+        <location filename="../src/ui/main_commands.cpp" line="259"/>
         <source>キャラクタを %L1 個書き出しました。</source>
         <translation>Exported %L1 characters.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="302"/>
+        <location filename="../src/ui/main_commands.cpp" line="303"/>
+        <location filename="../src/ui/main_commands.cpp" line="395"/>
         <source>パレット %1 を読み込めませんでした。</source>
         <translation>The palette %1 could not be read.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_dialog.cpp" line="530"/>
+        <location filename="../src/ui/main_commands.cpp" line="351"/>
+        <source>パレットの色</source>
+        <translation>Palette colour</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_commands.cpp" line="357"/>
+        <source>パレットを変更できませんでした。</source>
+        <translation>The palette could not be changed.</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main_dialog.cpp" line="571"/>
         <source>パレットを保存...</source>
         <translation>Save palette...</translation>
+    </message>
+</context>
+<context>
+    <name>pixmill::ui::PalettePanel</name>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="126"/>
+        <source>色...</source>
+        <translation>Colour...</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="126"/>
+        <source>選んだ色を変える (ダブルクリックでも)</source>
+        <translation>Change the chosen colour (or double-click it)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="127"/>
+        <source>入れ替え</source>
+        <translation>Swap</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="127"/>
+        <source>選んだ色とShift+クリックで印を付けた色を入れ替える</source>
+        <translation>Swap the chosen colour with the one marked by Shift+click</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="128"/>
+        <source>◀</source>
+        <translation>◀</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="128"/>
+        <source>選んだ色を一つ前へ</source>
+        <translation>Move the chosen colour one place earlier</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="129"/>
+        <source>▶</source>
+        <translation>▶</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="129"/>
+        <source>選んだ色を一つ後ろへ</source>
+        <translation>Move the chosen colour one place later</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="130"/>
+        <source>読み込み...</source>
+        <translation>Load...</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="130"/>
+        <source>パレットファイルの色を画像に当てる</source>
+        <translation>Map the picture to the colours of a palette file</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="131"/>
+        <source>保存...</source>
+        <translation>Save...</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="131"/>
+        <source>パレットをファイルに保存する</source>
+        <translation>Save the palette to a file</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="160"/>
+        <source>パレットのない画像です</source>
+        <translation>The picture has no palette</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="164"/>
+        <source>色をクリックで選ぶ</source>
+        <translation>Click a colour to choose it</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="168"/>
+        <source>索引 %1  #%2  語 %3</source>
+        <translation>Index %1  #%2  Word %3</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="169"/>
+        <source>  透明の枠</source>
+        <translation>  transparent slot</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="171"/>
+        <source>  未使用</source>
+        <translation>  unused</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/palette_panel.cpp" line="171"/>
+        <source>  %L1 画素</source>
+        <translation>  %L1 pixels</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 // The main window's commands: Open, Save, Convert, Scale, Colour,
 // Transparent, undo and redo, the palette file; each says why it failed.
 #include <QApplication>
+#include <QColorDialog>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -330,6 +331,71 @@ void MainDialog::ShowMeasuredChange() {
   m_changeReport =
       tr("%1bit: PSNR %2 dB, ΔE %3").arg(m_measuredDepth).arg(change.psnr, 0, 'f', 2).arg(change.meanDeltaE, 0, 'f', 2);
   if (!preview->underMouse()) pixelStatus->setText(m_changeReport);
+}
+
+void MainDialog::OnEntryClicked(int entry, bool partner) {
+  PaletteSwatches* swatches = palettePanel->swatches;
+  if (partner) {
+    swatches->SetPartner(entry);
+  } else {
+    swatches->SetChosen(entry);
+    // Its colour is the picked one, and the pixels that use it show.
+    m_doc.pickedColor = SwapRedBlue(m_doc.image.GetPaletteColor(static_cast<uint32_t>(entry)) & 0xFFFFFF);
+    PaintSwatch();
+    preview->Highlight(entry);
+  }
+  palettePanel->Describe(m_doc.image);
+}
+
+QColor MainDialog::AskColour(const QColor& initial) {
+  return QColorDialog::getColor(initial, this, tr("パレットの色"));
+}
+
+void MainDialog::EditPalette(const std::function<Result()>& edit, std::optional<int> chosen,
+                             std::optional<int> partner) {
+  const Result r = Change(edit);
+  Report(tr("パレットを変更できませんでした。"), r, false);
+  if (!r.ok()) return;
+  palettePanel->swatches->SetChosen(chosen);
+  palettePanel->swatches->SetPartner(partner);
+  PictureChanged();
+}
+
+void MainDialog::OnEditEntry() {
+  const std::optional<int> chosen = palettePanel->swatches->Chosen();
+  if (!chosen || m_doc.image.BitCount() > 8) return;
+  const uint32_t rgb = m_doc.image.GetPaletteColor(static_cast<uint32_t>(*chosen)) & 0xFFFFFF;
+  const QColor colour = AskColour(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+  if (!colour.isValid()) return;
+  const uint32_t now = static_cast<uint32_t>(colour.red()) << 16 | static_cast<uint32_t>(colour.green()) << 8 |
+                       static_cast<uint32_t>(colour.blue());
+  EditPalette([&] { return SetPaletteEntryCommand(m_doc, *chosen, now); }, chosen, palettePanel->swatches->Partner());
+}
+
+void MainDialog::OnSwapEntries() {
+  const std::optional<int> a = palettePanel->swatches->Chosen(), b = palettePanel->swatches->Partner();
+  if (!a || !b) return;
+  EditPalette([&] { return SwapPaletteEntriesCommand(m_doc, *a, *b); }, b, a);  // the choice goes with its colour
+}
+
+void MainDialog::OnMoveEntry(int by) {
+  const std::optional<int> from = palettePanel->swatches->Chosen();
+  if (!from) return;
+  const int to = *from + by;
+  EditPalette([&] { return MovePaletteEntryCommand(m_doc, *from, to); }, to, std::nullopt);
+}
+
+void MainDialog::OnLoadPalette() {
+  if (m_doc.image.GetBits() == nullptr) return;
+  const QString path = AskPalettePath(false);
+  if (path.isEmpty()) return;
+  ColourSettings settings;
+  settings.dither = m_ditherChoice;
+  if (Result r = ReadPalette(ToPath(path), settings.palette); !r.ok()) {
+    Report(tr("パレット %1 を読み込めませんでした。").arg(QFileInfo(path).fileName()), r, false);
+    return;
+  }
+  EditPalette([&] { return ApplyPaletteCommand(m_doc, settings); }, std::nullopt, std::nullopt);
 }
 
 void MainDialog::OnUndo() {

@@ -96,6 +96,11 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
       QRegularExpression(QStringLiteral("[1-9][0-9]{0,3}x[1-9][0-9]{0,3}")), cellSizeEdit));
   cellSizeEdit->setFixedWidth(du.X(28));
   cellSizeEdit->setToolTip(tr("セルの大きさ (幅x高さ)"));
+  paletteBox = new QCheckBox(tr("パレット"));
+  paletteBox->setChecked(true);
+  paletteBox->setToolTip(tr("1・4・8ビットの画像のパレットを横に表示"));
+  palettePanel = new PalettePanel;
+  palettePanel->setVisible(false);
   consoleBox = new QCheckBox(tr("実機表示"));
   consoleBox->setToolTip(
       tr("ゲーム機に表示される色で見る: 各色を5ビットに減らし、透明な画素を市松模様で表示 (Ctrl+M)"));
@@ -142,6 +147,8 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   view->addWidget(preview, 0, 0);
   view->addWidget(vScroll, 0, 1);
   view->addWidget(hScroll, 1, 0);
+  view->addWidget(palettePanel, 0, 2, 2, 1);
+  view->setColumnMinimumWidth(2, 0);
 
   // Below the progress bar: the view's controls and the picked colour, then
   // what the picture is, then the pixel under the pointer.
@@ -150,6 +157,7 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   controls->addWidget(zoomBox);
   controls->addWidget(gridBox);
   controls->addWidget(consoleBox);
+  controls->addWidget(paletteBox);
   controls->addWidget(cellBox);
   controls->addWidget(cellSizeEdit);
   controls->addStretch(1);
@@ -183,6 +191,18 @@ MainDialog::MainDialog(QString cmdLine, QWidget* parent) : QDialog(parent), m_cm
   connect(aboutButton, &QToolButton::clicked, this, &MainDialog::OnAbout);
   connect(zoomBox, &QComboBox::activated, this, [this](int level) { SetZoomLevel(level); });
   connect(gridBox, &QCheckBox::toggled, preview, &PreviewView::SetGrid);
+  connect(paletteBox, &QCheckBox::toggled, this, [this] { ShowPalette(); });
+  connect(palettePanel->swatches, &PaletteSwatches::Clicked, this, &MainDialog::OnEntryClicked);
+  connect(palettePanel->swatches, &PaletteSwatches::DoubleClicked, this, [this](int entry) {
+    OnEntryClicked(entry, false);
+    OnEditEntry();
+  });
+  connect(palettePanel->editButton, &QPushButton::clicked, this, &MainDialog::OnEditEntry);
+  connect(palettePanel->swapButton, &QPushButton::clicked, this, &MainDialog::OnSwapEntries);
+  connect(palettePanel->earlierButton, &QPushButton::clicked, this, [this] { OnMoveEntry(-1); });
+  connect(palettePanel->laterButton, &QPushButton::clicked, this, [this] { OnMoveEntry(+1); });
+  connect(palettePanel->loadButton, &QPushButton::clicked, this, &MainDialog::OnLoadPalette);
+  connect(palettePanel->saveButton, &QPushButton::clicked, this, &MainDialog::OnSavePalette);
   connect(cellBox, &QCheckBox::clicked, this, [this] { m_cellsChosen = true; });
   connect(cellBox, &QCheckBox::toggled, this, &MainDialog::ShowCellGrid);
   connect(cellSizeEdit, &QLineEdit::textEdited, this, &MainDialog::ShowCellGrid);
@@ -297,6 +317,23 @@ void MainDialog::UpdateScrollRanges() {
   preview->SetPosition(hScroll->value(), vScroll->value());
 }
 
+void MainDialog::ShowPalette() {
+  const ImageBuffer& image = m_doc.image;
+  const bool paletted = image.IsValid() && image.BitCount() <= 8;
+  const bool show = paletteBox->isChecked() && paletted;
+  if (show && palettePanel->isHidden() && isVisible() && !isMaximized()) {
+    // The window widens by the panel where the screen has room, so that
+    // the preview keeps its size.
+    const int more = palettePanel->sizeHint().width() + layout()->spacing();
+    const QRect room = screen()->availableGeometry();
+    resize(std::min(width() + more, room.width() - (frameGeometry().width() - width())), height());
+  }
+  palettePanel->setVisible(show);
+  if (!show) return;
+  // The counts come with the colours in use, once counted.
+  palettePanel->Show(image, m_coloursInUse >= 0 ? PaletteUses(image) : std::vector<size_t>());
+}
+
 void MainDialog::FollowPointer() {
   if (preview->underMouse()) Hover(preview->PixelUnderPointer());
 }
@@ -325,7 +362,9 @@ void MainDialog::PictureChanged() {
     m_coloursInUse = ColoursInUse(m_doc.image);
     m_blocks = DistinctBlocks(m_doc.image);
     ShowPictureStatus();
+    ShowPalette();
   });
+  ShowPalette();
   FollowPointer();  // the readout tells of the picture as it now is
 }
 
@@ -350,12 +389,14 @@ void MainDialog::ShowPictureStatus() {
 }
 
 void MainDialog::Hover(std::optional<QPoint> pixel) {
+  const ImageBuffer& image = m_doc.image;
+  palettePanel->swatches->SetHovered(
+      pixel && image.BitCount() <= 8 ? std::optional<int>(image.GetIndex(pixel->x(), pixel->y())) : std::nullopt);
   if (!pixel) {
     // Away from the picture: how far the last colour change moved it.
     pixelStatus->setText(m_changeReport);
     return;
   }
-  const ImageBuffer& image = m_doc.image;
   const int x = pixel->x(), y = pixel->y();
   const uint32_t rgb = image.GetPixel(x, y) & 0xFFFFFF;
   QString text = QStringLiteral("(%1, %2) #%3").arg(x).arg(y).arg(Hex(rgb, 6));

@@ -23,6 +23,7 @@
 #include "app/document.h"
 #include "app/history.h"
 #include "ui/dialogs.h"
+#include "ui/palette_panel.h"
 #include "ui/preview.h"
 #include "ui/qt_platform.h"
 
@@ -100,6 +101,8 @@ class MainDialog : public QDialog {
   QComboBox* zoomBox;
   QCheckBox* gridBox;
   QCheckBox* consoleBox;
+  QCheckBox* paletteBox;  // the palette panel shown, for the run
+  PalettePanel* palettePanel;
   QCheckBox* cellBox;       // the cell grid
   QLineEdit* cellSizeEdit;  // its cells' size, WxH
   QToolButton* aboutButton;
@@ -121,6 +124,8 @@ class MainDialog : public QDialog {
   // (m_riffChosen tells whether the RIFF type was chosen for it).
   virtual QString AskPalettePath(bool save);
   bool m_riffChosen = false;
+  // A colour for a palette entry; invalid when the user cancels.
+  virtual QColor AskColour(const QColor& initial);
   // The map of a character export: where it goes, or the one to read.
   virtual QString AskMapPath(bool save);
 
@@ -159,6 +164,15 @@ class MainDialog : public QDialog {
   // now is and as it is now shown.
   void FollowPointer();
   void ShowCellGrid();
+  // The palette panel: shown for pictures with a palette, when asked for.
+  void ShowPalette();
+  void OnEntryClicked(int entry, bool partner);
+  void OnEditEntry();
+  void OnSwapEntries();
+  void OnMoveEntry(int by);
+  void OnLoadPalette();
+  // A palette edit as one undo step, the panel's choice kept where asked.
+  void EditPalette(const std::function<Result()>& edit, std::optional<int> chosen, std::optional<int> partner);
   void PaintSwatch();
   void ShowPictureStatus();
 

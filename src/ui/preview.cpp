@@ -27,6 +27,10 @@ PreviewView::PreviewView(const ImageBuffer& image, QWidget* parent) : QWidget(pa
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setFocusPolicy(Qt::ClickFocus);
+  connect(&m_blinkTimer, &QTimer::timeout, this, [this] {
+    if (--m_blinks <= 0) m_blinkTimer.stop();
+    update();
+  });
 }
 
 void PreviewView::SetPosition(int hpos, int vpos) {
@@ -53,6 +57,13 @@ void PreviewView::SetGrid(bool on) {
 
 void PreviewView::SetCells(QSize cells) {
   m_cellGrid = cells;
+  update();
+}
+
+void PreviewView::Highlight(int index) {
+  m_highlight = index;
+  m_blinks = 7;
+  m_blinkTimer.start(180);
   update();
 }
 
@@ -191,6 +202,17 @@ void PreviewView::paintEvent(QPaintEvent*) {
           painter.drawLine(area.left() + c * cell, area.top(), area.left() + c * cell, area.bottom());
         for (int r = 1; r < rows; ++r)
           painter.drawLine(area.left(), area.top() + r * cell, area.right(), area.top() + r * cell);
+      }
+      if (m_blinks % 2 == 1 && m_image.BitCount() <= 8) {
+        // The pixels of the palette entry chosen, while they blink.
+        for (int r = 0; r < rows; ++r) {
+          for (int c = 0; c < cols; ++c) {
+            if (m_image.GetIndex(m_hpos + c * step, m_vpos + r * step) == m_highlight) {
+              painter.fillRect(area.left() + c * cell, area.top() + r * cell, cell, cell,
+                               QColor(0xFF, 0x20, 0xFF, 0xB0));
+            }
+          }
+        }
       }
       if (!m_cellGrid.isEmpty()) {
         // The cells' edges fall between picture pixels: at the left of pixel

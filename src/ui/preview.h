@@ -8,6 +8,7 @@
 
 #include <QFrame>
 #include <QPoint>
+#include <QTimer>
 #include <optional>
 
 #include "image/image_buffer.h"
@@ -28,6 +29,8 @@ class PreviewView : public QWidget {
   // A grid of cells of this size in picture pixels over the picture, from
   // its top left; none for an empty size.
   void SetCells(QSize cells);
+  // Makes the pixels of a palette index blink for a moment.
+  void Highlight(int index);
   // The picture changed: what is drawn of it is made afresh.
   void PictureChanged();
   bool Grid() const { return m_grid; }
@@ -94,7 +97,10 @@ class PreviewView : public QWidget {
   double m_zoom = 1;
   bool m_grid = true;
   bool m_console = false;
-  QSize m_cellGrid;  // the cells the grid shows, in picture pixels
+  QSize m_cellGrid;
+  int m_highlight = -1;  // the index whose pixels blink
+  int m_blinks = 0;      // the blinks left, an odd count while they show
+  QTimer m_blinkTimer;   // the cells the grid shows, in picture pixels
 };
 
 }  // namespace pixmill::ui
