@@ -399,7 +399,7 @@
     <message>
         <location filename="../src/ui/main_dialog.cpp" line="99"/>
         <source>パレット</source>
-        <translation type="unfinished">Palette</translation>
+        <translation>Palette</translation>
     </message>
     <message>
         <location filename="../src/ui/main_dialog.cpp" line="101"/>
