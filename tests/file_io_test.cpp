@@ -1,5 +1,6 @@
 #include "platform/file_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -130,8 +131,6 @@ std::pair<long, bool> PeakOf(const std::function<bool()>& fn) {
   return {answer[0], answer[1] != 0};
 }
 
-// Small files that claim huge pictures are refused before anything big is
-// allocated for them (one once took 128 MiB and seconds).
 // A large block given back is handed out again for the next one of about
 // its size, and cleared when a cleared block is asked for.
 TEST(LargeBlocks, AreKeptForTheNextAndClearedWhenAskedFor) {
@@ -150,11 +149,14 @@ TEST(LargeBlocks, AreKeptForTheNextAndClearedWhenAskedFor) {
   EXPECT_NE(AllocateBlock(kSize * 3, false).get(), first);  // far larger: a mapping of its own
 }
 
+// Small files that claim huge pictures are refused before anything big is
+// allocated for them (one once took 128 MiB and seconds).
 TEST(HostileSizes, ClaimedPicturesAllocateNothingBig) {
   const std::string data = PIXMILL_TEST_DATA;
   for (const std::string file : {"/golden/in/claims-million-square.bmp", "/golden/in/claims-million-square-v5.bmp",
                                  "/golden/in/claims-million-square-rle.bmp", "/golden/in/claims-8000-square-rle.bmp",
                                  "/golden/in/claims-65535-square.d", "/golden/in/claims-20000-square.png",
+                                 "/golden/in/claims-8192-square.png",
                                  "/fuzz-findings/load-tall-16bit.bmp"}) {
     const auto [peak, ok] = PeakOf([&] {
       ImageBuffer img;
@@ -183,6 +185,111 @@ TEST(HostileSizes, LzssStreamExpandsAsFarAsItCanAndNoFurther) {
   });
   EXPECT_TRUE(ok);
   EXPECT_LT(peak, 64 * 1024);
+}
+
+// Exported data are held to the limit of the other readers: 65535 x 2000
+// pixels of one bit are 16 MB of file, and 131 million pixels.
+TEST(HostileSizes, ExportedDataKeepTheLimitOfEveryReader) {
+  for (const bool palette : {false, true}) {
+    std::vector<uint8_t> data(4 + (palette ? 4 : 0) + size_t{65535} * 2000 / 8, 0);
+    data[0] = data[1] = 0xFF;
+    data[2] = 0x07;
+    data[3] = 0xD0;
+    ImageBuffer img;
+    const Result r = LoadBytes(img, data);
+    EXPECT_EQ(r.cause(), Result::Cause::kTooLarge);
+    EXPECT_EQ(r.reason(), "exported data of 65535 x 2000 pixels is too large (at most 67108864 pixels)");
+  }
+}
+
+// Runs fn in a child process and gives its exit status, or -(the signal)
+// that ended it, or kTimedOut when it ran past `seconds` (and was killed).
+constexpr int kTimedOut = 1000;
+int InChild(const std::function<int()>& fn, int seconds = 5) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(fn());
+  for (int tenth = 0; tenth < seconds * 10; ++tenth) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+    ::usleep(100000);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  return kTimedOut;
+}
+
+TEST(Hardening, AFifoIsRefusedAtOnce) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(InChild([&] {
+              FileBytes bytes;
+              const Result r = ReadWholeFile(fifo, bytes);
+              return r.ok() ? 1 : (r.reason().find("not a regular file") != std::string::npos ? 0 : 2);
+            }),
+            0);
+}
+
+TEST(Hardening, NamesUpToTheSystemsLimitAreWritten) {
+  TempDir dir;
+  for (const size_t length : {200, 240, 250, 255}) {
+    const std::string name(length, 'n');
+    EXPECT_TRUE(WriteNew(dir.File(name)).ok()) << length;
+    EXPECT_EQ(ReadFileBytes(dir.File(name)), kNew) << length;
+    ::unlink(dir.File(name).c_str());
+  }
+  EXPECT_TRUE(dir.Entries().empty());
+}
+
+// A save ended by a signal between writing and committing leaves neither
+// a temporary file nor a changed target, and the signal still ends it.
+TEST(Hardening, ASignalDuringASaveLeavesNothingBehind) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    TempDir dir;
+    const std::string path = dir.File("f.bin");
+    WriteFileBytes(path, kOld);
+    EXPECT_EQ(InChild([&] {
+                PendingFile file;
+                if (!file.Write(path, {Piece{kNew.data(), kNew.size()}}).ok()) return 1;
+                if (dir.Entries().size() != 2) return 2;  // the target and its temporary
+                ::raise(signal);
+                return 3;
+              }),
+              -signal);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f.bin"}) << signal;
+    EXPECT_EQ(ReadFileBytes(path), kOld);
+  }
+}
+
+// What a killed save left is removed by a later save into the folder once
+// it is a day old; younger ones and other files stay.
+TEST(Hardening, StaleTemporariesOfOursAreRemoved) {
+  TempDir dir;
+  const timespec twoDaysAgo[2] = {{::time(nullptr) - 2 * 86400, 0}, {::time(nullptr) - 2 * 86400, 0}};
+  for (const char* name : {".pixmill-AbC123", ".pixmill-young1", ".other-Abc123", "kept.bin"}) {
+    WriteFileBytes(dir.File(name), kOld);
+    if (std::string(name) != ".pixmill-young1") ::utimensat(AT_FDCWD, dir.File(name).c_str(), twoDaysAgo, 0);
+  }
+  ASSERT_TRUE(WriteNew(dir.File("f.bin")).ok());
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{".other-Abc123", ".pixmill-young1", "f.bin", "kept.bin"}));
+}
+
+// Saving onto a link writes the file it links to; the link stays a link.
+TEST(Hardening, ASaveWritesThroughALink) {
+  TempDir dir;
+  ASSERT_EQ(::mkdir(dir.File("real").c_str(), 0755), 0);
+  WriteFileBytes(dir.File("real/f.bin"), kOld);
+  ASSERT_EQ(::symlink("real/f.bin", dir.File("link.bin").c_str()), 0);
+  ASSERT_EQ(::symlink("real/new.bin", dir.File("dangling.bin").c_str()), 0);
+  ASSERT_TRUE(WriteNew(dir.File("link.bin")).ok());
+  ASSERT_TRUE(WriteNew(dir.File("dangling.bin")).ok());
+  for (const char* link : {"link.bin", "dangling.bin"}) {
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.File(link).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+  }
+  EXPECT_EQ(ReadFileBytes(dir.File("real/f.bin")), kNew);
+  EXPECT_EQ(ReadFileBytes(dir.File("real/new.bin")), kNew);
 }
 
 }  // namespace

@@ -43,6 +43,8 @@ TEST(ReadPaletteFile, KeepsTheOrderOfEveryFormat) {
       {"order.gpl", kOrder},
       {"order-crlf.pal", kOrder},
       {"order-lf.pal", kOrder},
+      {"order-cr.pal", kOrder},
+      {"order-cr.gpl", kOrder},
       {"order.hex", kOrder},
       {"full.act", FullTable()},
       {"counted.act", kOrder},  // only the counted entries
@@ -50,6 +52,8 @@ TEST(ReadPaletteFile, KeepsTheOrderOfEveryFormat) {
       {"gimp-content.txt", kOrder},
       {"jasc-content.hex", kOrder},
       {"table-content.pal", kOrder},
+      {"jasc-content.dat", kOrder},
+      {"hex-content", kOrder},
   };
   for (const auto& c : cases) {
     std::vector<uint32_t> colours;

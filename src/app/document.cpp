@@ -48,10 +48,20 @@ std::string WindowTitle(const Document& doc) {
          std::to_string(height) + "×" + std::to_string(bits) + ")";
 }
 
-Result LoadCommand(Document& doc, const std::string& path) {
-  if (Result r = LoadFile(doc.image, path); !r.ok()) return r;
+Result LoadCommand(Document& doc, const std::string& path, const LoadOptions& options, LoadNotes* notes) {
+  if (Result r = LoadFile(doc.image, path, options, notes); !r.ok()) return r;
   doc.fileName = BaseName(path);
   return Result::Done();
+}
+
+std::string ReadingNote(const LoadNotes& notes) {
+  if (!notes.Ambiguous()) return {};
+  std::string note = "read as " + ReadingName(notes.readings.front()) + "; its size fits ";
+  for (size_t k = 1; k < notes.readings.size(); ++k) {
+    const DataReading& other = notes.readings[k];
+    note += (k > 1 ? ", and " : "") + ReadingName(other) + " (--read-as " + ReadAsText(other) + ")";
+  }
+  return note + " too";
 }
 
 Result SaveCommand(Document& doc, SavePathPrompt& prompt) {
@@ -245,9 +255,18 @@ void CountColourSamples(Document& doc, const ColourSettings& settings, int bits,
 }
 
 Result ReadPalette(const std::string& path, std::vector<uint32_t>& colours) {
-  if (PaletteFormatForPath(path)) return ReadPaletteFile(path, colours);
+  FileBytes bytes;
+  if (Result r = ReadWholeFile(path, bytes); !r.ok()) return r;
+  if (PaletteFormatForPath(path) || IsPaletteContent(bytes.data(), bytes.size())) {
+    return ParsePalette(path, bytes.data(), bytes.size(), colours);
+  }
+  // Under any other name a picture gives its palette, and what is no picture
+  // may still be a colour table or a list of colours.
   ImageBuffer picture;
-  if (Result r = LoadFile(picture, path); !r.ok()) return r;
+  if (Result r = LoadBytes(picture, bytes.data(), bytes.size()).WithContext(BaseName(path)); !r.ok()) {
+    if (r.cause() == Result::Cause::kNotAPicture) return ParsePalette(path, bytes.data(), bytes.size(), colours);
+    return r;
+  }
   if (picture.BitCount() > 8) {
     return Result::Refused(BaseName(path) + ": a picture of " + std::to_string(picture.BitCount()) +
                            " bits has no palette (palette files end in .gpl, .pal, .act, .hex or .txt)");

@@ -56,7 +56,13 @@ std::string WindowTitle(const Document& doc);
 
 // Open, a dropped file, the command line: on success the picture and the
 // file name are replaced; on failure nothing changes.
-Result LoadCommand(Document& doc, const std::string& path);
+Result LoadCommand(Document& doc, const std::string& path, const LoadOptions& options = {},
+                   LoadNotes* notes = nullptr);
+
+// For exported data whose size fits more than one layout, a note naming the
+// reading taken and the others, with the --read-as that takes each; empty
+// otherwise.
+std::string ReadingNote(const LoadNotes& notes);
 
 // Save: asks for a path, proposing the file name before its first dot.
 Result SaveCommand(Document& doc, SavePathPrompt& prompt);

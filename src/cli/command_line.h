@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "image/choices.h"
 
 namespace pixmill::cli {
 
@@ -118,6 +121,7 @@ inline const std::string* OutputPath(const Step& step) {
 struct CommandLine {
   uint32_t keyColour = 0;
   std::string charMap;  // the map of a character export given as the input
+  std::optional<DataReading> readAs;  // how exported data inputs are read
   std::vector<std::string> inputs;
   std::vector<Action> actions;
   unsigned jobs = 0;  // 0: one per processor core

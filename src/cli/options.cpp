@@ -18,15 +18,17 @@ namespace {
 
 constexpr const char* kDescription = R"(pixmill-cli: prepares pictures for the console, as the desktop program does.
 
-  pixmill-cli [--key-color RRGGBB] INPUT... [SETTING | STEP]...
+  pixmill-cli [--key-color RRGGBB] [--read-as FORM,DEPTH[,palette]] INPUT... [SETTING | STEP]...
   pixmill-cli [--char-map MAP] CHARACTERS [SETTING | STEP]...
   pixmill-cli lzss encode|decode IN OUT
 
 INPUT is loaded like the program's Open: data Pixmill exported (binary or
 text, plain or LZSS-compressed), a PNG file, or a Windows bitmap; with
---char-map, a character export and its map. Then the steps run from
-left to right; the run stops at the first step that fails. Settings apply to
-every later step.
+--char-map, a character export and its map. Binary exported data name no
+layout, and their size tells it; when the size fits two, the first reading
+is taken and a note names the other, which --read-as chooses. Then the steps
+run from left to right; the run stops at the first step that fails. Settings
+apply to every later step.
 
 Every argument before the first option is an input. Each input runs the same
 steps as its own picture, and ends with a line "INPUT: done" or "INPUT: failed
@@ -112,6 +114,29 @@ Step MakeForm(const std::string& v) {
   const auto form = kForms.find(v);
   if (form == kForms.end()) throw BadValue{"the form is bitmap, texture or character"};
   return Form{form->second};
+}
+
+// FORM,DEPTH[,palette]: how exported data are read.
+DataReading ParseReading(const std::string& v) {
+  std::vector<std::string> parts;
+  for (size_t from = 0;;) {
+    const size_t comma = v.find(',', from);
+    parts.push_back(v.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+    if (comma == std::string::npos) break;
+    from = comma + 1;
+  }
+  const char* form = "the reading is FORM,DEPTH or FORM,DEPTH,palette, for example texture,8,palette";
+  if (parts.size() < 2 || parts.size() > 3) throw BadValue{form};
+  if (parts[0] == "character") throw BadValue{"a character export is read with --char-map MAP"};
+  if (parts[0] != "bitmap" && parts[0] != "texture") throw BadValue{"the form is bitmap or texture"};
+  const auto depth = ParseInt(parts[1]);
+  if (!depth || (*depth != 1 && *depth != 4 && *depth != 8 && *depth != 24)) {
+    throw BadValue{"the depth is 1, 4, 8 or 24 (16-bit data are text exports, which name their layout)"};
+  }
+  const bool palette = parts.size() == 3;
+  if (palette && parts[2] != "palette") throw BadValue{form};
+  if (palette && *depth == 24) throw BadValue{"24-bit data have no palette"};
+  return DataReading{static_cast<int>(*depth), palette};
 }
 
 std::pair<int32_t, int32_t> ParseSize(const std::string& v) {
@@ -275,6 +300,10 @@ Parser::Parser() : m_app(kDescription, kName) {
   value("--key-color", "RRGGBB", "transparent key colour (red, green, blue in hex); only before INPUT; default C0C0C0",
         kOptions);
   value("-j,--jobs", "N", "run N inputs at a time [the number of processor cores]", kOptions);
+  value("--read-as", "FORM,DEPTH[,palette]",
+        "read exported data inputs so (FORM bitmap or texture, which read alike; DEPTH 1, 4, 8 or 24; palette when "
+        "one follows the header), for data whose size fits more than one layout; only before INPUT",
+        kOptions);
   value("--char-map", "MAP", "read INPUT as a character export whose map is MAP; only before INPUT", kOptions);
   for (const Declared& d : kDeclared) {
     if (d.value != nullptr) {
@@ -316,6 +345,9 @@ CommandLine Parser::Take() {
         const uint32_t colour = ParseColour(value);
         if (!cl.inputs.empty()) throw UsageError{"--key-color is accepted only before INPUT"};
         cl.keyColour = colour;
+      } else if (name == "--read-as") {
+        if (!cl.inputs.empty()) throw UsageError{"--read-as is accepted only before INPUT"};
+        cl.readAs = ParseReading(value);
       } else if (name == "--char-map") {
         if (!cl.inputs.empty()) throw UsageError{"--char-map is accepted only before INPUT"};
         cl.charMap = ParsePath(value);

@@ -1,5 +1,7 @@
 #include "cli/plan.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -116,13 +118,29 @@ Plan PlanRun(const CommandLine& cl) {
   }
   if (!batch) return plan;
 
-  auto where = [](const std::string& path) { return std::filesystem::absolute(path).lexically_normal().string(); };
+  // Where a path leads: a file that is there by its identity (device and
+  // inode), so that two names of one file (through a linked folder, a link
+  // or a hard link) are one place; a file still to be written by the path
+  // its links lead to.
+  auto where = [](const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+      return "file " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    }
+    std::error_code error;
+    const std::filesystem::path at = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+    return "path " + (error ? std::filesystem::absolute(path).lexically_normal() : at).string();
+  };
   std::map<std::string, size_t> inputs;
   for (size_t n = 0; n < cl.inputs.size(); ++n) inputs.emplace(where(cl.inputs[n]), n);
   std::map<std::string, std::string> writers;  // what writes each file
   auto claim = [&](const std::string& path, const std::string& writer) {
     const std::string at = where(path);
-    if (const auto input = inputs.find(at); input != inputs.end() && cl.inputs[input->second] != writer) {
+    // An input written over by its own steps through the very path it was
+    // given is meant; through any other name it is a mistake.
+    const auto spelt = [](const std::string& p) { return std::filesystem::absolute(p).lexically_normal(); };
+    if (const auto input = inputs.find(at);
+        input != inputs.end() && (cl.inputs[input->second] != writer || spelt(path) != spelt(writer))) {
       throw UsageError{writer + " would write over the input " + cl.inputs[input->second]};
     }
     const auto [other, fresh] = writers.emplace(at, writer);

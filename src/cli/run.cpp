@@ -306,12 +306,21 @@ Outcome RunInput(const RunContext& run, size_t n, size_t to, const Pass& pass) {
   out.step = "load";
   try {
     Document doc(run.cl.keyColour);
-    const Result loaded = run.cl.charMap.empty() ? LoadCommand(doc, run.cl.inputs[n])
-                                                 : LoadCharacterCommand(doc, run.cl.inputs[n], run.cl.charMap);
+    LoadNotes notes;
+    const Result loaded = run.cl.charMap.empty()
+                              ? LoadCommand(doc, run.cl.inputs[n], LoadOptions{run.cl.readAs}, &notes)
+                              : LoadCharacterCommand(doc, run.cl.inputs[n], run.cl.charMap);
     if (!loaded.ok()) {
       out.failed = true;
       out.reason = loaded.reason();
       return out;
+    }
+    if (const std::string note = ReadingNote(notes); !note.empty() && !pass.sampleAt) {
+      if (run.batch) {
+        out.notes += run.cl.inputs[n] + ": " + note + "\n";
+      } else {
+        Say(run.cl.inputs[n] + ": " + note);
+      }
     }
     RunSteps(run, Item{n, std::nullopt}, doc, Settings{}, 0,
              std::min(to, run.plan.cellsAt ? *run.plan.cellsAt + 1 : to), pass, out);

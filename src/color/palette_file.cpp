@@ -108,18 +108,19 @@ struct Line {
   int number;             // from 1
 };
 
-// The lines of a text file, a UTF-8 byte order mark in front skipped. A last
-// line without LF counts; the empty piece after a final LF does not. The CR
-// of a CR LF stays on the line; Trim takes it off.
+// The lines of a text file, a UTF-8 byte order mark in front skipped. Lines
+// end in LF, CR LF or a lone CR; a last line without an end counts, the
+// empty piece after a final end does not.
 std::vector<Line> SplitLines(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<Line> lines;
   int number = 1;
   while (!text.empty()) {
-    const size_t lf = text.find('\n');
-    lines.push_back({text.substr(0, lf), number++});
-    if (lf == std::string_view::npos) break;
-    text.remove_prefix(lf + 1);
+    const size_t end = text.find_first_of("\r\n");
+    lines.push_back({text.substr(0, end), number++});
+    if (end == std::string_view::npos) break;
+    const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+    text.remove_prefix(end + (crlf ? 2 : 1));
   }
   return lines;
 }
@@ -127,7 +128,7 @@ std::vector<Line> SplitLines(std::string_view text) {
 // The first line of a text, trimmed.
 std::string_view FirstLine(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  return Trim(text.substr(0, text.find('\n')));
+  return Trim(text.substr(0, text.find_first_of("\r\n")));
 }
 
 // Control bytes other than tab, CR and LF: no text palette has them.
@@ -304,6 +305,12 @@ void AppendDecimalTriple(std::string& out, uint32_t rgb, const char* form) {
 
 }  // namespace
 
+bool IsPaletteContent(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::string_view first = FirstLine(bytes);
+  return IsRiffPalette(bytes) || first == kGimpHeader || first == kJascHeader;
+}
+
 std::optional<PaletteFormat> PaletteFormatForPath(const std::string& path) {
   const std::string ext = LowerExtension(path);
   if (ext == ".gpl") return PaletteFormat::kGimp;
@@ -317,7 +324,13 @@ Result ParsePalette(const std::string& name, const uint8_t* data, size_t size, s
   const Refusals refuse(name);
   if (size == 0) return refuse.Whole("the file is empty");
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const std::optional<PaletteFormat> format = DetectFormat(name, bytes);
+  std::optional<PaletteFormat> format = DetectFormat(name, bytes);
+  if (!format && !HasControlBytes(bytes)) {
+    // No extension that names a format: a list of hex colours is known by
+    // being one.
+    std::vector<uint32_t> listed;
+    if (ParseHexList(refuse, bytes, listed).ok() && !listed.empty()) format = PaletteFormat::kHex;
+  }
   if (!format) {
     return refuse.Whole("not a palette file (the content is no known palette and the extension is not " +
                         std::string(kExtensions) + ")");

@@ -20,11 +20,17 @@ enum class PaletteFormat { kGimp, kJasc, kAct, kHex, kRiff };
 // GIMP, .pal JASC, .act Adobe colour table, .hex and .txt hex list.
 std::optional<PaletteFormat> PaletteFormatForPath(const std::string& path);
 
+// Whether the bytes begin as a palette file and as nothing else: a RIFF
+// palette's chunks, or a "GIMP Palette" or "JASC-PAL" first line.
+bool IsPaletteContent(const uint8_t* data, size_t size);
+
 // Reads a palette in any of the formats (a RIFF palette is known by its
 // chunks, "RIFF" and "PAL " and "data", whatever its name). The content decides where it
 // can: an Adobe colour table when `name` ends in .act and the size is 768 or
 // 772 bytes; a "GIMP Palette" or "JASC-PAL" first line; 768 or 772 bytes
-// holding control characters. Otherwise the extension of `name` decides.
+// holding control characters. Otherwise the extension of `name` decides,
+// and with no extension of a format, a text that is a list of hex colours
+// is one.
 // On success `colours` holds the entries in the file's order; on failure it
 // is unchanged and the reason names the file (its base name), the line where
 // there is one, and what is wrong.

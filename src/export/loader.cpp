@@ -17,30 +17,33 @@ namespace pixmill {
 
 namespace {
 
-// What exported bitmap and texture data hold: colour words (24, or 16 when
-// a text export says the picture had 16 bits), a byte (8), two pixels (4)
-// or eight pixels (1) per byte; and whether a palette follows the header.
-struct DataLayout {
-  int depth;
-  bool palette;
-};
-
-// The first of the seven exported-data sizes that equals `size`, computed in
-// 64 bits from the width and height in the first four bytes.
-std::optional<DataLayout> DetectExportedData(const uint8_t* d, size_t size) {
-  if (size < 4) return std::nullopt;
+// The exported-data sizes, in the order they are tried, computed in 64 bits
+// from the width and height in the first four bytes.
+std::vector<DataReading> ReadingsOfSize(const uint8_t* d, size_t size) {
+  std::vector<DataReading> fits;
+  if (size < 4) return fits;
   const uint64_t w = ReadBe16(d);
   const uint64_t h = ReadBe16(d + 2);
   const uint64_t p = w * h;
   const uint64_t n = size;
-  if (n == 2 * p + 4) return DataLayout{24, false};
-  if (n == p + 516) return DataLayout{8, true};
-  if (n == p + 4) return DataLayout{8, false};
-  if (n == p / 2 + 36) return DataLayout{4, true};
-  if (n == p / 2 + 4) return DataLayout{4, false};
-  if (n == p / 8 + 8) return DataLayout{1, true};
-  if (n == p / 8 + 4) return DataLayout{1, false};
-  return std::nullopt;
+  if (n == 2 * p + 4) fits.push_back({24, false});
+  if (n == p + 516) fits.push_back({8, true});
+  if (n == p + 4) fits.push_back({8, false});
+  if (n == p / 2 + 36) fits.push_back({4, true});
+  if (n == p / 2 + 4) fits.push_back({4, false});
+  if (n == p / 8 + 8) fits.push_back({1, true});
+  if (n == p / 8 + 4) fits.push_back({1, false});
+  return fits;
+}
+
+// What exported data of the reading and the header's size come to.
+std::string ExportedSizeText(const uint8_t* d, size_t size, const DataReading& reading) {
+  if (size < 4) return "they start with a 4-byte header";
+  const uint64_t p = uint64_t{ReadBe16(d)} * ReadBe16(d + 2);
+  const int entries = reading.palette ? PaletteEntriesFor(reading.depth) : 0;
+  const uint64_t want = 4 + 2 * static_cast<uint64_t>(entries) + (reading.depth > 8 ? 2 * p : p * reading.depth / 8);
+  return "at " + std::to_string(ReadBe16(d)) + " x " + std::to_string(ReadBe16(d + 2)) + " pixels they are " +
+         std::to_string(want) + " bytes";
 }
 
 void FillPalette(ImageBuffer& image, const uint8_t* words, int entries) {
@@ -56,7 +59,7 @@ void FillPalette(ImageBuffer& image, const uint8_t* words, int entries) {
 
 // Rebuilds the picture from exported data of the given layout. 1- and 4-bit
 // rows are read as the writer cuts them (width x depth / 8 bytes each).
-Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, const DataLayout& layout) {
+Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, const DataReading& layout) {
   if (size < 4) return Result::Refused("exported data need a 4-byte header");
   const int32_t w = static_cast<int32_t>(ReadBe16(d));
   const int32_t h = static_cast<int32_t>(ReadBe16(d + 2));
@@ -64,6 +67,7 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
     return Result::Refused("exported data of " + std::to_string(w) + " x " + std::to_string(h) +
                            " pixels hold no picture");
   }
+  if (Result r = CheckDecodedSize(w, h, "exported data"); !r.ok()) return r;
   const int depth = layout.depth;
   const int entries = PaletteEntriesFor(depth);
   const size_t paletteBytes = layout.palette && entries ? 2 * static_cast<size_t>(entries) : 0;
@@ -111,7 +115,7 @@ std::vector<uint8_t> Concatenated(const std::vector<TextSection>& sections) {
 
 // The bytes a text export stands for, as the binary export of the same
 // choice holds them; a bitmap or texture export also says its layout.
-Result FromText(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, std::optional<DataLayout>& layout,
+Result FromText(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, std::optional<DataReading>& layout,
                 bool& character, bool& map) {
   std::vector<TextSection> sections;
   if (Result r = ReadExportText(data, size, sections); !r.ok()) return r;
@@ -130,7 +134,7 @@ Result FromText(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, s
                              std::to_string(depth) + " bits");
     }
     const bool palette = sections.size() == 3;
-    layout = DataLayout{static_cast<int>(depth), palette};
+    layout = DataReading{static_cast<int>(depth), palette};
     const long w = first.numbers[0], h = first.numbers[1];
     const size_t pixels = sections.back().bytes.size();
     const size_t want = depth > 8 ? 2 * static_cast<size_t>(w * h) : static_cast<size_t>(w * depth / 8 * h);
@@ -158,42 +162,84 @@ Result FromText(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, s
   return Result::Done();
 }
 
-// The bytes of a file as the binary form holds them: a text export's DATA,
-// an LZSS stream expanded. `layout`: the one a text export names.
-Result Unpack(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes, std::optional<DataLayout>& layout,
-              bool& character, bool& map) {
-  character = map = false;
-  if (LooksLikeExportText(data, size)) {
-    if (Result r = FromText(data, size, bytes, layout, character, map); !r.ok()) return r;
-  } else {
-    bytes.assign(data, data + size);
+// The bytes of a file as the binary form holds them: the file's own, or a
+// text export's DATA, or an LZSS stream expanded (held in `owned`).
+struct Unpacked {
+  std::vector<uint8_t> owned;
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  std::optional<DataReading> layout;  // the one a text export names
+  bool character = false;
+  bool map = false;
+  void Own() {
+    data = owned.data();
+    size = owned.size();
   }
-  if (!layout && HasLzssMagic(bytes.data(), bytes.size())) {
+};
+
+Result Unpack(const uint8_t* data, size_t size, Unpacked& out) {
+  out.data = data;
+  out.size = size;
+  if (LooksLikeExportText(data, size)) {
+    if (Result r = FromText(data, size, out.owned, out.layout, out.character, out.map); !r.ok()) return r;
+    out.Own();
+  }
+  if (!out.layout && HasLzssMagic(out.data, out.size)) {
     LzssCodec codec;
-    if (Result r = codec.Decode(bytes.data(), static_cast<int64_t>(bytes.size())); !r.ok()) {
+    if (Result r = codec.Decode(out.data, static_cast<int64_t>(out.size)); !r.ok()) {
       return std::move(r).WithCause(Result::Cause::kDamaged);
     }
-    bytes = codec.TakeBytes();
+    out.owned = codec.TakeBytes();
+    out.Own();
   }
   return Result::Done();
 }
 
 }  // namespace
 
-Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
+std::string ReadingName(const DataReading& reading) {
+  if (reading.depth > 8) return std::to_string(reading.depth) + "-bit colour words";
+  return std::to_string(reading.depth) + (reading.depth == 1 ? " bit " : " bits ") +
+         (reading.palette ? "with" : "without") + " a palette";
+}
+
+std::string ReadAsText(const DataReading& reading) {
+  return "bitmap," + std::to_string(reading.depth) + (reading.palette ? ",palette" : "");
+}
+
+Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size, const LoadOptions& options, LoadNotes* notes) {
   try {
-    std::vector<uint8_t> bytes;
-    std::optional<DataLayout> layout;
-    bool character = false, map = false;
-    if (Result r = Unpack(data, size, bytes, layout, character, map); !r.ok()) return r;
-    if (character) {
+    Unpacked bytes;
+    if (Result r = Unpack(data, size, bytes); !r.ok()) return r;
+    if (bytes.character) {
       return Result::Refused("a character export is read back with its map (--char-map MAP before it)",
                              Result::Cause::kCharacters);
     }
-    if (map) return Result::Refused("a map is read back with its character file (--char-map MAP CHARACTERS)");
-    data = bytes.data();
-    size = bytes.size();
-    if (!layout) layout = DetectExportedData(data, size);
+    if (bytes.map) return Result::Refused("a map is read back with its character file (--char-map MAP CHARACTERS)");
+    data = bytes.data;
+    size = bytes.size;
+    std::optional<DataReading> layout = bytes.layout;
+    const std::optional<DataReading>& asked = options.readAs;
+    if (layout) {
+      // A text export names its own layout.
+      if (asked && !(*asked == *layout)) {
+        return Result::Refused("the text export holds " + ReadingName(*layout) + ", not " + ReadingName(*asked),
+                               Result::Cause::kNotAPicture);
+      }
+    } else {
+      const std::vector<DataReading> fits = ReadingsOfSize(data, size);
+      if (asked) {
+        if (std::find(fits.begin(), fits.end(), *asked) == fits.end()) {
+          return Result::Refused("the file's " + std::to_string(size) + " bytes are not exported data of " +
+                                     ReadingName(*asked) + " (" + ExportedSizeText(data, size, *asked) + ")",
+                                 Result::Cause::kNotAPicture);
+        }
+        layout = *asked;
+      } else if (!fits.empty()) {
+        layout = fits.front();
+        if (notes != nullptr) notes->readings = fits;
+      }
+    }
     if (layout) return LoadConvertedData(image, data, size, *layout).WithCause(Result::Cause::kDamaged);
     if (HasPngSignature(data, size)) return ParsePng(image, data, size).WithCause(Result::Cause::kDamaged);
     // A bitmap file starts with "BM" or at least carries its own length;
@@ -211,39 +257,33 @@ Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size) {
   }
 }
 
-Result LoadFile(ImageBuffer& image, const std::string& path) {
+Result LoadFile(ImageBuffer& image, const std::string& path, const LoadOptions& options, LoadNotes* notes) {
   FileBytes bytes;
   if (Result r = ReadWholeFile(path, bytes); !r.ok()) return r;
-  return LoadBytes(image, bytes.data(), bytes.size()).WithContext(BaseName(path));
+  return LoadBytes(image, bytes.data(), bytes.size(), options, notes).WithContext(BaseName(path));
 }
 
 Result LoadCharacterBytes(ImageBuffer& image, const uint8_t* chars, size_t charsSize, const std::string& charsName,
                           const uint8_t* map, size_t mapSize, const std::string& mapName) {
   try {
-    std::vector<uint8_t> blocks, words;
-    std::optional<DataLayout> layout;
-    bool character = false, isMap = false;
-    if (Result r = Unpack(chars, charsSize, blocks, layout, character, isMap); !r.ok()) {
-      return std::move(r).WithContext(charsName);
-    }
-    if (layout || isMap || blocks.size() < 512 || (blocks.size() - 512) % kBlockBytes != 0) {
+    Unpacked blocks, words;
+    if (Result r = Unpack(chars, charsSize, blocks); !r.ok()) return std::move(r).WithContext(charsName);
+    if (blocks.layout || blocks.map || blocks.size < 512 || (blocks.size - 512) % kBlockBytes != 0) {
       return Result::Refused(
           charsName + ": not a character export (the 512-byte palette area, then blocks of 64 bytes)",
           Result::Cause::kNotAPicture);
     }
-    layout.reset();
-    if (Result r = Unpack(map, mapSize, words, layout, character, isMap); !r.ok())
-      return std::move(r).WithContext(mapName);
-    if (layout || character || words.size() < 4) {
+    if (Result r = Unpack(map, mapSize, words); !r.ok()) return std::move(r).WithContext(mapName);
+    if (words.layout || words.character || words.size < 4) {
       return Result::Refused(mapName + ": not a map (its width and height in cells, then a word per cell)",
                              Result::Cause::kNotAPicture);
     }
-    const uint32_t columns = ReadBe16(words.data()), rows = ReadBe16(words.data() + 2);
+    const uint32_t columns = ReadBe16(words.data), rows = ReadBe16(words.data + 2);
     const size_t want = 4 + 2 * static_cast<size_t>(columns) * rows;
-    if (words.size() != want) {
+    if (words.size != want) {
       return Result::Refused(mapName + ": a map of " + std::to_string(columns) + " x " + std::to_string(rows) +
                                  " cells is " + std::to_string(want) + " bytes long, not " +
-                                 std::to_string(words.size()),
+                                 std::to_string(words.size),
                              Result::Cause::kDamaged);
     }
     if (columns == 0 || rows == 0 || columns * 8 > static_cast<uint32_t>(kMaxSide) ||
@@ -252,14 +292,14 @@ Result LoadCharacterBytes(ImageBuffer& image, const uint8_t* chars, size_t chars
                                  " cells makes no picture of 1 to " + std::to_string(kMaxSide) + " pixels a side",
                              Result::Cause::kTooLarge);
     }
-    const size_t count = (blocks.size() - 512) / kBlockBytes;
+    const size_t count = (blocks.size - 512) / kBlockBytes;
     ImageBuffer picture;
     if (Result r = picture.Create(static_cast<int32_t>(columns * 8), static_cast<int32_t>(rows * 8), 8); !r.ok())
       return r;
-    const bool palette = std::any_of(blocks.begin(), blocks.begin() + 512, [](uint8_t b) { return b != 0; });
-    FillPalette(picture, palette ? blocks.data() : nullptr, 256);
+    const bool palette = std::any_of(blocks.data, blocks.data + 512, [](uint8_t b) { return b != 0; });
+    FillPalette(picture, palette ? blocks.data : nullptr, 256);
     for (uint32_t cell = 0; cell < columns * rows; ++cell) {
-      const uint32_t word = ReadBe16(words.data() + 4 + 2 * cell);
+      const uint32_t word = ReadBe16(words.data + 4 + 2 * cell);
       const uint32_t block = word & (kMapMirrorX - 1);
       if (block >= count) {
         return Result::Refused(mapName + ": cell (" + std::to_string(cell % columns) + ", " +
@@ -267,7 +307,7 @@ Result LoadCharacterBytes(ImageBuffer& image, const uint8_t* chars, size_t chars
                                    ", and " + charsName + " holds " + std::to_string(count),
                                Result::Cause::kDamaged);
       }
-      const uint8_t* b = blocks.data() + 512 + block * kBlockBytes;
+      const uint8_t* b = blocks.data + 512 + block * kBlockBytes;
       const int32_t x0 = static_cast<int32_t>(cell % columns) * 8, y0 = static_cast<int32_t>(cell / columns) * 8;
       for (int y = 0; y < 8; ++y) {
         const int from = (word & kMapMirrorY) ? 7 - y : y;

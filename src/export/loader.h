@@ -6,22 +6,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "image/choices.h"
 #include "image/image_buffer.h"
 #include "platform/result.h"
 
 namespace pixmill {
 
+// "24-bit colour words", "8 bits with a palette", "4 bits without a palette".
+std::string ReadingName(const DataReading& reading);
+// The reading as the command line's --read-as gives it: "bitmap,8,palette".
+std::string ReadAsText(const DataReading& reading);
+
 // The whole loading path on bytes already in memory.
-Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size);
+Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size, const LoadOptions& options = {},
+                 LoadNotes* notes = nullptr);
 inline Result LoadBytes(ImageBuffer& image, const std::vector<uint8_t>& bytes) {
   return LoadBytes(image, bytes.data(), bytes.size());
 }
 
 // Reads the file and loads it. The picture is unchanged on failure.
-Result LoadFile(ImageBuffer& image, const std::string& path);
+Result LoadFile(ImageBuffer& image, const std::string& path, const LoadOptions& options = {},
+                LoadNotes* notes = nullptr);
 
 // The picture that a character export and its map describe: 8 bits, 8 x 8
 // pixels a cell, each cell the block its map word names, mirrored as the

@@ -111,11 +111,7 @@ Result ReadLayout(const uint8_t* d, int64_t n, const BitmapFileHeader& fh, Layou
   }
   l.topDown = height < 0;
   l.height = static_cast<int32_t>(height < 0 ? -height : height);
-  if (static_cast<int64_t>(l.width) * l.height > kMaxDecodedPixels) {
-    return Result::Refused("a picture of " + Num(l.width) + " x " + Num(l.height) + " pixels is too large (at most " +
-                               Num(kMaxDecodedPixels) + " pixels)",
-                           Result::Cause::kTooLarge);
-  }
+  if (Result r = CheckDecodedSize(l.width, l.height); !r.ok()) return r;
 
   switch (l.bitCount) {
     case 1:

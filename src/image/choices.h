@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace pixmill {
 
@@ -59,6 +61,30 @@ struct ExportSummary {
   size_t stream = 0;
   size_t characters = 0;   // the character form: the blocks written
   std::string budgetNote;  // the character budget's figures, when it merged blocks
+};
+
+// How exported bitmap or texture data are read (bitmap and texture data of
+// one depth are laid out alike): colour words (24; 16 only from a text
+// export), a byte (8), two pixels (4) or eight pixels (1) per byte, and
+// whether a palette follows the header. Binary data carry no name of their
+// layout: their size tells it, and now and then fits two.
+struct DataReading {
+  int depth;
+  bool palette;
+  bool operator==(const DataReading&) const = default;
+};
+
+struct LoadOptions {
+  // Exported data read so, and refused when their size does not fit; a
+  // text export refused when it names another layout.
+  std::optional<DataReading> readAs;
+};
+
+// What a load found beside the picture: for exported data whose size fits
+// more than one layout, every reading that fits, the one taken first.
+struct LoadNotes {
+  std::vector<DataReading> readings;
+  bool Ambiguous() const { return readings.size() > 1; }
 };
 
 }  // namespace pixmill

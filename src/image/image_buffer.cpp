@@ -14,6 +14,13 @@ constexpr int64_t kMaxImageBytes = 0x7FFFFFFF - 2048;
 
 }  // namespace
 
+Result CheckDecodedSize(int64_t width, int64_t height, const std::string& kind) {
+  if (width * height <= kMaxDecodedPixels) return Result::Done();
+  return Result::Refused(kind + " of " + std::to_string(width) + " x " + std::to_string(height) +
+                             " pixels is too large (at most " + std::to_string(kMaxDecodedPixels) + " pixels)",
+                         Result::Cause::kTooLarge);
+}
+
 BitmapFileHeader BitmapFileHeader::Read(const uint8_t* p) {
   BitmapFileHeader h;
   h.bfType = ReadLe16(p);

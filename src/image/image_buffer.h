@@ -60,6 +60,10 @@ constexpr bool IsPictureDepth(int bits) { return bits == 1 || bits == 4 || bits 
 inline constexpr int kMaxSide = 4096;
 inline constexpr int64_t kMaxDecodedPixels = 4 * int64_t{kMaxSide} * kMaxSide;
 
+// Refused, saying so, for a picture a file claims that has more pixels than
+// a reader decodes: `kind` names the file's kind ("a PNG picture").
+Result CheckDecodedSize(int64_t width, int64_t height, const std::string& kind = "a picture");
+
 // Bytes per row: width × bitCount bits rounded up to a multiple of 32 bits.
 inline int64_t StrideFor(int64_t width, int64_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
 

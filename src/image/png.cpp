@@ -73,11 +73,7 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   png_uint_32 width = 0, height = 0;
   int bitDepth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
-  if (int64_t{width} * height > kMaxDecodedPixels) {
-    return Result::Refused("a PNG picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                               " pixels is too large (at most " + std::to_string(kMaxDecodedPixels) + " pixels)",
-                           Result::Cause::kTooLarge);
-  }
+  if (Result r = CheckDecodedSize(width, height, "a PNG picture"); !r.ok()) return r;
 
   const bool paletted = colourType == PNG_COLOR_TYPE_PALETTE;
   const bool transparentColour = png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0;
@@ -102,6 +98,15 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   png_read_update_info(read.png, read.info);
 
   const size_t rowBytes = png_get_rowbytes(read.png, read.info);
+  // Deflate makes at most 1032 bytes of one: a file far too short for its
+  // pixels is refused before they are given memory.
+  constexpr uint64_t kMostInflated = 1032;
+  const uint64_t left = size - reader.at;
+  if ((uint64_t{rowBytes} + 1) * height > kMostInflated * left + 4096) {
+    return Result::Refused("the PNG file is " + std::to_string(size) + " bytes long, too short for its " +
+                               std::to_string(width) + " x " + std::to_string(height) + " pixels",
+                           Result::Cause::kDamaged);
+  }
   if (Result r = picture.Create(static_cast<int32_t>(width), static_cast<int32_t>(height), depth); !r.ok()) return r;
   buffer.resize(rowBytes * height);
   rows.resize(height);

@@ -1,13 +1,20 @@
 #include "platform/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <mutex>
 #include <new>
+#include <set>
 
 namespace pixmill {
 
@@ -107,6 +114,105 @@ Result WriteInPlace(const std::string& path, std::initializer_list<Piece> pieces
   return Result::Done();
 }
 
+constexpr const char* kTemporaryPrefix = ".pixmill-";
+
+// The temporary files being written, for the signals that end the program
+// to remove: a fixed table, since a signal handler may neither allocate nor
+// lock. The one process-wide place of it.
+class TemporaryFiles {
+ public:
+  static TemporaryFiles& Instance() {
+    static TemporaryFiles* const files = new TemporaryFiles;  // never destroyed: a signal may come at exit
+    return *files;
+  }
+  // Signals that end the program are held off while the table changes.
+  void BlockSignals(bool block) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int s : kSignals) sigaddset(&set, s);
+    pthread_sigmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+  }
+  void Add(const char* path) {
+    for (auto& slot : m_slots) {
+      const char* none = nullptr;
+      if (slot.compare_exchange_strong(none, path)) return;
+    }
+  }
+  void Remove(const char* path) {
+    for (auto& slot : m_slots) {
+      const char* mine = path;
+      if (slot.compare_exchange_strong(mine, nullptr)) return;
+    }
+  }
+
+ private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  static constexpr size_t kSlots = 256;
+
+  TemporaryFiles() {
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+      ::sigaction(kSignals[i], nullptr, &m_before[i]);
+      if (m_before[i].sa_handler == SIG_IGN) continue;  // ignored on purpose (nohup): stays so
+      struct sigaction action {};
+      action.sa_handler = OnSignal;
+      sigemptyset(&action.sa_mask);
+      ::sigaction(kSignals[i], &action, nullptr);
+    }
+  }
+  // Removes the files, then lets the signal do what it did before.
+  static void OnSignal(int signal) {
+    TemporaryFiles& files = Instance();
+    for (auto& slot : files.m_slots) {
+      if (const char* path = slot.exchange(nullptr)) ::unlink(path);
+    }
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+      if (kSignals[i] == signal) ::sigaction(signal, &files.m_before[i], nullptr);
+    }
+    ::raise(signal);
+  }
+
+  struct sigaction m_before[std::size(kSignals)] = {};
+  std::atomic<const char*> m_slots[kSlots] = {};
+};
+
+// A save after a program was killed outright (which no handler sees)
+// removes what it left: temporary files of ours in the same folder, a day
+// old or more. Each folder is looked at once a run.
+void RemoveStaleTemporaries(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> seen;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!seen.insert(folder).second) return;
+  }
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const time_t dayAgo = ::time(nullptr) - 24 * 60 * 60;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strncmp(entry->d_name, kTemporaryPrefix, std::strlen(kTemporaryPrefix)) != 0) continue;
+    const std::string path = folder + "/" + entry->d_name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime <= dayAgo) ::unlink(path.c_str());
+  }
+  ::closedir(dir);
+}
+
+// The file a path names once its links are followed (a dangling link: the
+// file it would make); the path itself when it is no link.
+std::string LinkTarget(const std::string& path) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    char target[4096];
+    const ssize_t n = ::readlink(at.c_str(), target, sizeof target - 1);
+    if (n <= 0) return at;
+    target[n] = '\0';
+    at = target[0] == '/' ? std::string(target) : FolderOf(at) + "/" + target;
+  }
+  return at;
+}
+
 }  // namespace
 
 std::string BaseName(const std::string& path) {
@@ -123,7 +229,9 @@ std::string FileStem(const std::string& path) {
 std::string TitleOf(const std::string& fileName) { return fileName.substr(0, fileName.find('.')); }
 
 Result ReadWholeFile(const std::string& path, FileBytes& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting, so that a FIFO or a device is refused at once
+  // rather than waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Failed("cannot open " + path, errno);
   FileCloser closer(fd);
 
@@ -136,6 +244,8 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
                            Result::Cause::kTooLarge);
   }
 
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   const size_t length = static_cast<size_t>(st.st_size);
   Block bytes = AllocateBlock(length, false);
   if (!bytes) return Result::Refused("not enough memory to read " + path, Result::Cause::kNoMemory);
@@ -154,12 +264,19 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
   return Result::Done();
 }
 
-PendingFile::~PendingFile() {
-  if (!m_temp.empty()) ::unlink(m_temp.c_str());
+PendingFile::~PendingFile() { Forget(true); }
+
+void PendingFile::Forget(bool remove) {
+  if (m_temp.empty()) return;
+  TemporaryFiles::Instance().Remove(m_temp.c_str());
+  if (remove) ::unlink(m_temp.c_str());
+  m_temp.clear();
 }
 
-Result PendingFile::Write(const std::string& path, std::initializer_list<Piece> pieces) {
-  if (path.empty()) return Result::IoError("no file name given");
+Result PendingFile::Write(const std::string& given, std::initializer_list<Piece> pieces) {
+  if (given.empty()) return Result::IoError("no file name given");
+  // A link is written through: its target is replaced, the link stays.
+  const std::string path = LinkTarget(given);
   m_path = path;
 
   struct stat target {};
@@ -168,16 +285,23 @@ Result PendingFile::Write(const std::string& path, std::initializer_list<Piece> 
   if (exists && !S_ISREG(target.st_mode)) return WriteInPlace(path, pieces);
 
   const std::string folder = FolderOf(path);
-  std::string temp = folder + "/." + BaseName(path) + ".pixmill-XXXXXX";
+  RemoveStaleTemporaries(folder);
+  // A name of our own pattern that fits however long the target's is.
+  std::string temp = folder + "/" + kTemporaryPrefix + "XXXXXX";
+  TemporaryFiles& temporaries = TemporaryFiles::Instance();
+  temporaries.BlockSignals(true);  // the name is known before a signal can come
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd >= 0) {
+    m_temp = temp;
+    temporaries.Add(m_temp.c_str());
+  }
+  temporaries.BlockSignals(false);
   if (fd < 0) return Failed("cannot create a file in " + folder, errno);
-  m_temp = temp;
   FileCloser closer(fd);
 
   auto fail = [&](const std::string& what, int err) {
     ::close(closer.Release());
-    ::unlink(m_temp.c_str());
-    m_temp.clear();
+    Forget(true);
     return Failed(what + " " + path, err);
   };
 
@@ -199,8 +323,7 @@ Result PendingFile::Write(const std::string& path, std::initializer_list<Piece> 
   if (exists && ::fsync(fd) != 0) return fail("cannot write", errno);
   if (::close(closer.Release()) != 0) {
     const int err = errno;
-    ::unlink(m_temp.c_str());
-    m_temp.clear();
+    Forget(true);
     return Failed("cannot write " + path, err);
   }
   return Result::Done();
@@ -210,11 +333,10 @@ Result PendingFile::Commit() {
   if (m_temp.empty()) return Result::Done();  // written in place
   if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
     const int err = errno;
-    ::unlink(m_temp.c_str());
-    m_temp.clear();
+    Forget(true);
     return Failed("cannot replace " + m_path, err);
   }
-  m_temp.clear();
+  Forget(false);
   return Result::Done();
 }
 

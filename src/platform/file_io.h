@@ -40,7 +40,11 @@ struct Piece {
 // A file written in two steps, so that several can be written together:
 // Write puts the pieces into a temporary file beside the target (a device
 // or pipe, which cannot be replaced, is written into directly), Commit puts
-// it in the target's place. A file never committed leaves nothing behind.
+// it in the target's place. A file never committed leaves nothing behind,
+// also when SIGINT, SIGTERM or SIGHUP ends the program meanwhile; one a
+// SIGKILL leaves is removed by a later save into its folder once it is a day
+// old. A target that is a symbolic link is written through: the file it
+// links to is replaced and the link stays.
 class PendingFile {
  public:
   PendingFile() = default;
@@ -51,6 +55,8 @@ class PendingFile {
   Result Commit();
 
  private:
+  void Forget(bool remove);
+
   std::string m_path;
   std::string m_temp;  // while not committed
 };

@@ -299,3 +299,7 @@ put('lf-1bit.bas', b"'/*header 8\x81\x7e8\x81\x7e1*/\ndata 00080008\n'/*palette 
 put('not-export.bas', b"'/*hello*/\r\n10 PRINT \"HI\"\r\n")
 put('short-data.bas', b"'/*header 8\x81\x7e8\x81\x7e1*/\r\ndata 00080008\r\n'/*palette data 8byte*/\r\ndata 8000\r\n"
     b"'/*image data 16byte*/\r\ndata 55AA55AA55AA55AA\r\n")
+
+# A PNG header claiming 8192 x 8192 pixels, with next to no data behind it.
+put('claims-8192-square.png', b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 8192, 8192, 8, 2, 0, 0, 0)) +
+    chunk(b'IDAT', zlib.compress(b'')) + chunk(b'IEND', b''))

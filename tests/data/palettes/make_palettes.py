@@ -38,6 +38,8 @@ put('order.gpl',
     '10 11 12\n'
     '255 255 255 White\n')
 put('order-crlf.pal', 'JASC-PAL\r\n0100\r\n5\r\n16 32 48\r\n255 128 0\r\n0 0 0\r\n10 11 12\r\n255 255 255\r\n')
+put('order-cr.pal', 'JASC-PAL\r0100\r5\r16 32 48\r255 128 0\r0 0 0\r10 11 12\r255 255 255\r')  # CR only
+put('order-cr.gpl', 'GIMP Palette\rName: CR only\r\r16 32 48 a\r255 128 0\r0 0 0\r10 11 12\r255 255 255')
 put('order-lf.pal', 'JASC-PAL\n0100\n5\n16 32 48\n255 128 0\n0 0 0\n10 11 12\n255 255 255')  # no final LF
 BOM = '\ufeff'  # a UTF-8 byte order mark, which some editors put in front
 put('order.hex',
@@ -51,6 +53,9 @@ put('order.hex',
 # Certain contents win over the extension.
 put('gimp-content.txt', BOM + 'GIMP Palette\n16 32 48\n255 128 0\n0 0 0\n10 11 12\n255 255 255\n')
 put('jasc-content.hex', 'JASC-PAL\r\n0100\r\n5\r\n16 32 48\r\n255 128 0\r\n0 0 0\r\n10 11 12\r\n255 255 255\r\n')
+# With no extension of a format, the content is tried.
+put('jasc-content.dat', 'JASC-PAL\n0100\n5\n16 32 48\n255 128 0\n0 0 0\n10 11 12\n255 255 255\n')
+put('hex-content', '#102030\nff8000\n000000\n0a0b0c\nffffff\n')
 put('table-content.pal', table(ORDER) + struct.pack('>HH', 5, 0xFFFF))
 
 # Colour tables: all 256 entries (i, 255 - i, i ^ 0x5A); a count of 5 and a
