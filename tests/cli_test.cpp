@@ -1,7 +1,6 @@
 // The pixmill-cli binary itself: what only a separate process shows. The
 // steps and messages are the golden cases' (golden_test.cpp).
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>

@@ -321,7 +321,8 @@ Result CheckEntries(const ImageBuffer& image, std::initializer_list<int> entries
   }
   for (const int e : entries) {
     if (e < 0 || e >= PaletteEntriesFor(image.BitCount())) {
-      return Result::Refused("a " + std::to_string(image.BitCount()) + "-bit palette has no entry " + std::to_string(e));
+      return Result::Refused("a " + std::to_string(image.BitCount()) + "-bit palette has no entry " +
+                             std::to_string(e));
     }
   }
   return Result::Done();

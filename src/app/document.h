@@ -56,8 +56,7 @@ std::string WindowTitle(const Document& doc);
 
 // Open, a dropped file, the command line: on success the picture and the
 // file name are replaced; on failure nothing changes.
-Result LoadCommand(Document& doc, const std::string& path, const LoadOptions& options = {},
-                   LoadNotes* notes = nullptr);
+Result LoadCommand(Document& doc, const std::string& path, const LoadOptions& options = {}, LoadNotes* notes = nullptr);
 
 // For exported data whose size fits more than one layout, a note naming the
 // reading taken and the others, with the --read-as that takes each; empty

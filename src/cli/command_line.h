@@ -120,7 +120,7 @@ inline const std::string* OutputPath(const Step& step) {
 
 struct CommandLine {
   uint32_t keyColour = 0;
-  std::string charMap;  // the map of a character export given as the input
+  std::string charMap;                // the map of a character export given as the input
   std::optional<DataReading> readAs;  // how exported data inputs are read
   std::vector<std::string> inputs;
   std::vector<Action> actions;

@@ -123,7 +123,7 @@ Plan PlanRun(const CommandLine& cl) {
   // or a hard link) are one place; a file still to be written by the path
   // its links lead to.
   auto where = [](const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
       return "file " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     }

@@ -282,8 +282,7 @@ Result LoadCharacterBytes(ImageBuffer& image, const uint8_t* chars, size_t chars
     const size_t want = 4 + 2 * static_cast<size_t>(columns) * rows;
     if (words.size != want) {
       return Result::Refused(mapName + ": a map of " + std::to_string(columns) + " x " + std::to_string(rows) +
-                                 " cells is " + std::to_string(want) + " bytes long, not " +
-                                 std::to_string(words.size),
+                                 " cells is " + std::to_string(want) + " bytes long, not " + std::to_string(words.size),
                              Result::Cause::kDamaged);
     }
     if (columns == 0 || rows == 0 || columns * 8 > static_cast<uint32_t>(kMaxSide) ||
