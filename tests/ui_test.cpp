@@ -947,6 +947,41 @@ TEST(Workbench, PalettesFromAFileAndToOne) {
   EXPECT_NE(window.messages.messages[0].find("has no palette"), std::string::npos);
 }
 
+// Exported data of 32 x 16 pixels, 8 bits with a palette: 1,028 bytes, the
+// size of 24-bit colour words too. The program asks which was meant.
+TEST(Workbench, DataOfTwoReadingsAskWhichWasMeant) {
+  TempDir dir;
+  std::vector<uint8_t> data = {0x00, 0x20, 0x00, 0x10};
+  for (int i = 0; i < 256; ++i) data.insert(data.end(), {static_cast<uint8_t>(i >> 3), static_cast<uint8_t>(i)});
+  for (int i = 0; i < 512; ++i) data.push_back(static_cast<uint8_t>(i % 7));
+  const std::string path = dir.File("e.d");
+  testing::WriteFileBytes(path, data);
+  TestWindow window;
+  window.Open(WritePicture(dir, "p.bmp", 16, 8, 24, 3));
+  const int dialogs = window.dialogsRun;
+  window.drive = [](ModalDialog& md) {
+    auto& d = static_cast<ReadingDialog&>(md);
+    ASSERT_EQ(d.radios.size(), 2u);
+    EXPECT_TRUE(d.radios[0]->isChecked());
+    EXPECT_EQ(d.radios[0]->text(), QStringLiteral("24 ビットの色（1 画素 2 バイト）"));
+    EXPECT_EQ(d.radios[1]->text(), QStringLiteral("8 ビット、パレット付き"));
+    Click(d.radios[1]);
+    Click(d.okButton);
+  };
+  window.Open(path);
+  EXPECT_EQ(window.dialogsRun, dialogs + 1);
+  ASSERT_EQ(window.image().BitCount(), 8);
+  EXPECT_EQ(window.image().GetPaletteColor(1), Colour16ToRgb(0x0001));
+  window.OnUndo();  // one step: back to the picture before
+  EXPECT_EQ(window.image().Width(), 16);
+  window.drive = [](ModalDialog& md) { Click(static_cast<ReadingDialog&>(md).okButton); };
+  window.Open(path);
+  EXPECT_EQ(window.image().BitCount(), 24);
+  window.Open(WritePicture(dir, "q.bmp", 16, 8, 24, 3));
+  EXPECT_EQ(window.dialogsRun, dialogs + 2);  // a bitmap asks nothing
+  EXPECT_TRUE(window.messages.messages.empty());
+}
+
 // ------------------------------------------------------ the commands together
 
 TEST(Commands, GiveTheBytesOfTheCommandsOfTheCore) {

@@ -35,7 +35,7 @@
     </message>
     <message>
         <location filename="../src/ui/main_commands.cpp" line="121"/>
-        <location filename="../src/ui/main_commands.cpp" line="203"/>
+        <location filename="../src/ui/main_commands.cpp" line="217"/>
         <location filename="../src/ui/qt_platform.cpp" line="63"/>
         <source>ALL(*.*)</source>
         <translation>All files (*.*)</translation>
@@ -428,7 +428,8 @@
         <translation>%1×%2×%3  Colours %4  Blocks %5  %6</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="171"/>
+        <location filename="../src/ui/main_commands.cpp" line="175"/>
+        <location filename="../src/ui/main_commands.cpp" line="185"/>
         <source>%1 を読み込めませんでした。</source>
         <translation>%1 could not be opened.</translation>
     </message>
@@ -457,32 +458,32 @@
     </message>
     <message>
         <location filename="../src/ui/main_commands.cpp" line="136"/>
-        <location filename="../src/ui/main_commands.cpp" line="191"/>
+        <location filename="../src/ui/main_commands.cpp" line="205"/>
         <source>%1 に保存できませんでした。</source>
         <translation>%1 could not be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="237"/>
+        <location filename="../src/ui/main_commands.cpp" line="251"/>
         <source>この画像に使えるコンバート形式がありません。幅が8の倍数でない1bit・4bitの画像は書き出せません。</source>
         <translation>No form can be used for this picture: 1- and 4-bit pictures whose width is not a multiple of 8 cannot be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="247"/>
+        <location filename="../src/ui/main_commands.cpp" line="261"/>
         <source>%1 にコンバートできませんでした。</source>
         <translation>%1 could not be exported.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="283"/>
+        <location filename="../src/ui/main_commands.cpp" line="297"/>
         <source>拡大縮小できませんでした。</source>
         <translation>The picture could not be scaled.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="312"/>
+        <location filename="../src/ui/main_commands.cpp" line="326"/>
         <source>色数を変更できませんでした。</source>
         <translation>The colours could not be changed.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="332"/>
+        <location filename="../src/ui/main_commands.cpp" line="346"/>
         <source>%1bit: PSNR %2 dB, ΔE %3</source>
         <translation>%1 bits: PSNR %2 dB, ΔE %3</translation>
     </message>
@@ -532,53 +533,53 @@
         <translation>The palette cannot be saved.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="193"/>
+        <location filename="../src/ui/main_commands.cpp" line="207"/>
         <source>%1 に %L2 バイトを保存しました</source>
         <translation>Saved %L2 bytes to %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="201"/>
+        <location filename="../src/ui/main_commands.cpp" line="215"/>
         <source>マップの保存先</source>
         <translation>Save the map as</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="201"/>
+        <location filename="../src/ui/main_commands.cpp" line="215"/>
         <source>キャラクタのマップを選んでください</source>
         <translation>Choose the map of the characters</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="203"/>
+        <location filename="../src/ui/main_commands.cpp" line="217"/>
         <source>マップ (*.map *.bas)</source>
         <translation>Map (*.map *.bas)</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="252"/>
+        <location filename="../src/ui/main_commands.cpp" line="266"/>
         <source>圧縮率 %1%%2byte </source>
         <translation>Compressed to%1%,%2 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="255"/>
+        <location filename="../src/ui/main_commands.cpp" line="269"/>
         <source>%1 に %L2 バイトを書き出しました</source>
         <translation>Exported %L2 bytes to %1</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="259"/>
+        <location filename="../src/ui/main_commands.cpp" line="273"/>
         <source>キャラクタを %L1 個書き出しました。</source>
         <translation>Exported %L1 characters.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="303"/>
-        <location filename="../src/ui/main_commands.cpp" line="395"/>
+        <location filename="../src/ui/main_commands.cpp" line="317"/>
+        <location filename="../src/ui/main_commands.cpp" line="409"/>
         <source>パレット %1 を読み込めませんでした。</source>
         <translation>The palette %1 could not be read.</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="351"/>
+        <location filename="../src/ui/main_commands.cpp" line="365"/>
         <source>パレットの色</source>
         <translation>Palette colour</translation>
     </message>
     <message>
-        <location filename="../src/ui/main_commands.cpp" line="357"/>
+        <location filename="../src/ui/main_commands.cpp" line="371"/>
         <source>パレットを変更できませんでした。</source>
         <translation>The palette could not be changed.</translation>
     </message>
@@ -679,6 +680,36 @@
         <location filename="../src/ui/palette_panel.cpp" line="171"/>
         <source>  %L1 画素</source>
         <translation>  %L1 pixels</translation>
+    </message>
+</context>
+<context>
+    <name>pixmill::ui::ReadingDialog</name>
+    <message>
+        <location filename="../src/ui/dialogs.cpp" line="77"/>
+        <source>読み方</source>
+        <translation>Reading</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/dialogs.cpp" line="79"/>
+        <source>%1 の大きさは、書き出したデータのいくつかの形に合います。
+どの形で読みますか。</source>
+        <translation>The size of %1 fits more than one layout of exported data.
+How should it be read?</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/dialogs.cpp" line="100"/>
+        <source>%1 ビットの色（1 画素 2 バイト）</source>
+        <translation>%1-bit colour (2 bytes a pixel)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/dialogs.cpp" line="101"/>
+        <source>%1 ビット、パレット付き</source>
+        <translation>%1 bits, with a palette</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/dialogs.cpp" line="101"/>
+        <source>%1 ビット、パレットなし</source>
+        <translation>%1 bits, without a palette</translation>
     </message>
 </context>
 <context>

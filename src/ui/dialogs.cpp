@@ -72,6 +72,36 @@ bool FocusGroup(QButtonGroup& group) {
   return true;
 }
 
+ReadingDialog::ReadingDialog(const QString& fileName, const std::vector<DataReading>& readings, QWidget* parent)
+    : ModalDialog(parent) {
+  PrepareDialog(this, tr("読み方"));
+  auto* layout = new QVBoxLayout(this);
+  auto* text =
+      new QLabel(tr("%1 の大きさは、書き出したデータのいくつかの形に合います。\nどの形で読みますか。").arg(fileName));
+  layout->addWidget(text);
+  for (size_t k = 0; k < readings.size(); ++k) {
+    radios.push_back(AddRadio(group, layout, ReadingText(readings[k]), static_cast<int>(k)));
+  }
+  okButton = new QPushButton(QStringLiteral("OK"));
+  okButton->setDefault(true);
+  connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(okButton);
+  layout->addLayout(buttons);
+  FixSize(this);
+}
+
+void ReadingDialog::OnInitDialog() {
+  SelectRadio(group, 0);
+  FocusGroup(group);
+}
+
+QString ReadingDialog::ReadingText(const DataReading& reading) {
+  if (reading.depth > 8) return tr("%1 ビットの色（1 画素 2 バイト）").arg(reading.depth);
+  return (reading.palette ? tr("%1 ビット、パレット付き") : tr("%1 ビット、パレットなし")).arg(reading.depth);
+}
+
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   PrepareDialog(this, QStringLiteral("Version"));
   auto* icon = new QLabel;

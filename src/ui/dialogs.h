@@ -1,4 +1,5 @@
-// The option dialogs of the three commands and the About box.
+// The option dialogs of the three commands, the choice of a reading and
+// the About box.
 #pragma once
 
 #include <QButtonGroup>
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/convert_rules.h"
 #include "app/document.h"
@@ -225,6 +227,23 @@ class ScaleDialog : public ModalDialog {
 double LeadingNumber(const QString& text);
 // "%d" of the value truncated toward zero.
 QString WholeText(double value);
+
+// Exported data whose size fits more than one layout: which reading to
+// take, the one the loader took first chosen to begin with.
+class ReadingDialog : public ModalDialog {
+  Q_OBJECT
+ public:
+  ReadingDialog(const QString& fileName, const std::vector<DataReading>& readings, QWidget* parent = nullptr);
+  void OnInitDialog() override;
+  // The index of the chosen reading.
+  int Chosen() const { return SelectedRadio(group); }
+  // "8 ビット、パレット付き": a reading in the program's words.
+  static QString ReadingText(const DataReading& reading);
+
+  QButtonGroup group;
+  std::vector<QRadioButton*> radios;
+  QPushButton* okButton;
+};
 
 class AboutDialog : public QDialog {
   Q_OBJECT

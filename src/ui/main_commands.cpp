@@ -157,10 +157,24 @@ Result MainDialog::Change(const std::function<Result()>& command, bool* recorded
 }
 
 bool MainDialog::LoadPath(const QString& path, const QString& mapPath) {
+  LoadNotes notes;
   Result r = Change([&] {
-    return mapPath.isEmpty() ? LoadCommand(m_doc, ToPath(path))
+    return mapPath.isEmpty() ? LoadCommand(m_doc, ToPath(path), {}, &notes)
                              : LoadCharacterCommand(m_doc, ToPath(path), ToPath(mapPath));
   });
+  if (r.ok() && notes.Ambiguous()) {
+    // Data whose size fits two layouts: the user says which was meant. The
+    // other reading replaces the first within the same undo step.
+    ReadingDialog dialog(FromUtf8(BaseName(ToPath(path))), notes.readings, this);
+    if (RunModal(dialog) == QDialog::Accepted && dialog.Chosen() > 0) {
+      Result again;
+      {
+        WaitCursor wait;
+        again = LoadCommand(m_doc, ToPath(path), LoadOptions{notes.readings[static_cast<size_t>(dialog.Chosen())]});
+      }
+      Report(tr("%1 を読み込めませんでした。").arg(FromUtf8(BaseName(ToPath(path)))), again, false);
+    }
+  }
   if (r.cause() == Result::Cause::kCharacters && mapPath.isEmpty()) {
     // A character export: its map makes the picture.
     const QString map = AskMapPath(false);
