@@ -153,10 +153,11 @@ TEST(LargeBlocks, AreKeptForTheNextAndClearedWhenAskedFor) {
 // allocated for them (one once took 128 MiB and seconds).
 TEST(HostileSizes, ClaimedPicturesAllocateNothingBig) {
   const std::string data = PIXMILL_TEST_DATA;
-  for (const std::string file : {"/golden/in/claims-million-square.bmp", "/golden/in/claims-million-square-v5.bmp",
-                                 "/golden/in/claims-million-square-rle.bmp", "/golden/in/claims-8000-square-rle.bmp",
-                                 "/golden/in/claims-65535-square.d", "/golden/in/claims-20000-square.png",
-                                 "/golden/in/claims-8192-square.png", "/fuzz-findings/load-tall-16bit.bmp"}) {
+  for (const std::string file :
+       {"/golden/in/claims-million-square.bmp", "/golden/in/claims-million-square-v5.bmp",
+        "/golden/in/claims-million-square-rle.bmp", "/golden/in/claims-8000-square-rle.bmp",
+        "/golden/in/claims-65535-square.d", "/golden/in/claims-20000-square.png", "/golden/in/claims-8192-square.png",
+        "/golden/in/chunk-claims-1600-mb.png", "/fuzz-findings/load-tall-16bit.bmp"}) {
     const auto [peak, ok] = PeakOf([&] {
       ImageBuffer img;
       return LoadBytes(img, ReadFileBytes(data + file)).ok();

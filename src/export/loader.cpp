@@ -80,19 +80,31 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
 
   ImageBuffer picture;
   if (Result r = picture.Create(w, h, depth); !r.ok()) return r;
+  // A colour word without its top bit is transparent on the console: such
+  // pixels take the key colour, as the export gave them word 0.
+  std::vector<uint8_t> transparent;
+  const uint32_t key = SwapRedBlue(image.m_transparentColor);
   if (depth == 24) {
-    const uint8_t* src = d + 4;
-    for (int32_t y = 0; y < h; ++y) {
-      uint8_t* row = picture.Row(y);
-      for (int32_t x = 0; x < w; ++x, src += 2) WriteRgb24(row + 3 * x, Colour16ToRgb(ReadBe16(src)));
-    }
-  } else if (depth == 16) {
-    // The console's word (red low) as the picture's (red high).
     const uint8_t* src = d + 4;
     for (int32_t y = 0; y < h; ++y) {
       uint8_t* row = picture.Row(y);
       for (int32_t x = 0; x < w; ++x, src += 2) {
         const uint32_t word = ReadBe16(src);
+        if ((word & 0x8000) == 0) {
+          if (transparent.empty()) transparent.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+          transparent[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = 1;
+        }
+        WriteRgb24(row + 3 * x, (word & 0x8000) ? Colour16ToRgb(word) : key);
+      }
+    }
+  } else if (depth == 16) {
+    // The console's word (red low) as the picture's (red high).
+    const uint32_t keyWord = RgbToColour16(key);
+    const uint8_t* src = d + 4;
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = picture.Row(y);
+      for (int32_t x = 0; x < w; ++x, src += 2) {
+        const uint32_t word = (ReadBe16(src) & 0x8000) ? ReadBe16(src) : keyWord;
         WriteLe16(row + 2 * x, (word & 0x1F) << 10 | (word & 0x3E0) | ((word >> 10) & 0x1F));
       }
     }
@@ -104,6 +116,7 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
     }
   }
   image.TakeBlocksFrom(picture);
+  MarkTransparent(image, std::move(transparent));
   return Result::Done();
 }
 

@@ -94,7 +94,10 @@ void ReserveIndexZero(ImageBuffer& image) {
   }
 }
 
-Result WriteBmp(const ImageBuffer& image, const std::string& path) {
+namespace {
+
+// The headers WriteBmp writes in front of the pixels, and the pixels' bytes.
+Result BmpPieces(const ImageBuffer& image, std::vector<uint8_t>& headers, size_t& pixelBytes) {
   const uint8_t* infoBlock = image.GetInfo();
   const uint8_t* bits = image.GetBits();
   if (infoBlock == nullptr || bits == nullptr) return Result::Refused("there is no picture to save");
@@ -104,7 +107,7 @@ Result WriteBmp(const ImageBuffer& image, const std::string& path) {
   if (info::kHeaderSize + paletteBytes > image.InfoBlockSize()) {
     paletteBytes = image.InfoBlockSize() - info::kHeaderSize;
   }
-  size_t pixelBytes = ReadLe32(infoBlock + info::kSizeImage);
+  pixelBytes = ReadLe32(infoBlock + info::kSizeImage);
   if (pixelBytes > image.BitsBlockSize()) pixelBytes = image.BitsBlockSize();
 
   // The headers as stored, except that the offset and size describe the
@@ -114,10 +117,26 @@ Result WriteBmp(const ImageBuffer& image, const std::string& path) {
   fh.bfOffBits = static_cast<uint32_t>(BitmapFileHeader::kSize + info::kHeaderSize + paletteBytes);
   fh.bfSize = fh.bfOffBits + static_cast<uint32_t>(pixelBytes);
 
-  std::vector<uint8_t> headers(fh.bfOffBits);
+  headers.assign(fh.bfOffBits, 0);
   fh.Write(headers.data());
   std::memcpy(headers.data() + BitmapFileHeader::kSize, infoBlock, info::kHeaderSize + paletteBytes);
-  return WriteFileAtomic(path, {Piece{headers.data(), headers.size()}, Piece{bits, pixelBytes}});
+  return Result::Done();
+}
+
+}  // namespace
+
+Result WriteBmp(const ImageBuffer& image, const std::string& path) {
+  std::vector<uint8_t> headers;
+  size_t pixelBytes = 0;
+  if (Result r = BmpPieces(image, headers, pixelBytes); !r.ok()) return r;
+  return WriteFileAtomic(path, {Piece{headers.data(), headers.size()}, Piece{image.GetBits(), pixelBytes}});
+}
+
+Result BmpBytes(const ImageBuffer& image, std::vector<uint8_t>& file) {
+  size_t pixelBytes = 0;
+  if (Result r = BmpPieces(image, file, pixelBytes); !r.ok()) return r;
+  file.insert(file.end(), image.GetBits(), image.GetBits() + pixelBytes);
+  return Result::Done();
 }
 
 Result SaveBmpAs(const ImageBuffer& image, SavePathPrompt& prompt) {

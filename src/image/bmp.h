@@ -33,6 +33,8 @@ void ReserveIndexZero(ImageBuffer& image);
 // Writes the picture as a bitmap file: headers as the last Create or load
 // left them, except bfOffBits and bfSize, which describe the layout written.
 Result WriteBmp(const ImageBuffer& image, const std::string& path);
+// The bytes WriteBmp writes.
+Result BmpBytes(const ImageBuffer& image, std::vector<uint8_t>& file);
 
 // Asks for a path (proposing m_title) and writes the picture there: as a
 // PNG file when the name ends in .png, else as a bitmap.

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cctype>
 #include <csetjmp>
 #include <cstring>
 #include <string>
@@ -46,12 +47,33 @@ struct PngRead {
   ~PngRead() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
+// libpng gives a chunk the memory its length claims before reading it: a
+// chunk longer than the rest of the file is refused first (a 104-byte file
+// once asked for 1.6 GB).
+Result CheckChunkLengths(const uint8_t* data, size_t size) {
+  for (size_t at = 8; at + 8 <= size;) {
+    const uint64_t length = png_get_uint_32(data + at);
+    const std::string type(reinterpret_cast<const char*>(data + at + 4), 4);
+    if (length + 12 > size - at) {
+      std::string shown;
+      for (const char c : type) shown += std::isalpha(static_cast<unsigned char>(c)) ? c : '?';
+      return Result::Refused("the PNG file is damaged: its " + shown + " chunk claims " + std::to_string(length) +
+                                 " bytes, and " + std::to_string(size - at - 8) + " follow",
+                             Result::Cause::kDamaged);
+    }
+    if (type == "IEND") break;
+    at += 12 + length;
+  }
+  return Result::Done();
+}
+
 }  // namespace
 
 bool HasPngSignature(const uint8_t* data, size_t size) { return size >= 8 && png_sig_cmp(data, 0, 8) == 0; }
 
 Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size) {
   if (!HasPngSignature(data, size)) return Result::Refused("not a PNG file");
+  if (Result r = CheckChunkLengths(data, size); !r.ok()) return r;
   Reader reader{data, size, 0, {}};
   PngRead read;
   read.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, OnError, OnWarning);
@@ -189,6 +211,13 @@ struct PngWrite {
 }  // namespace
 
 Result WritePng(const ImageBuffer& image, const std::string& path) {
+  std::vector<uint8_t> file;
+  if (Result r = PngBytes(image, file); !r.ok()) return r;
+  return WriteFileAtomic(path, file.data(), file.size());
+}
+
+Result PngBytes(const ImageBuffer& image, std::vector<uint8_t>& file) {
+  file.clear();
   if (!image.IsValid()) return Result::Refused("there is no picture to save");
   const int32_t w = image.Width(), h = image.Height();
   const int bits = image.BitCount();
@@ -218,7 +247,6 @@ Result WritePng(const ImageBuffer& image, const std::string& path) {
     }
   }
 
-  std::vector<uint8_t> file;
   std::string error;
   PngWrite write;
   write.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnWriteError, OnWarning);
@@ -249,7 +277,7 @@ Result WritePng(const ImageBuffer& image, const std::string& path) {
   }
   png_write_image(write.png, pointers.data());
   png_write_end(write.png, nullptr);
-  return WriteFileAtomic(path, file.data(), file.size());
+  return Result::Done();
 }
 
 }  // namespace pixmill

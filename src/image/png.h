@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/image_buffer.h"
 #include "platform/result.h"
@@ -26,5 +27,7 @@ Result ParsePng(ImageBuffer& image, const uint8_t* data, size_t size);
 // has it; 16- and 24-bit pictures as RGB, or RGBA when pixels have the key
 // colour, which are then fully transparent. Written atomically.
 Result WritePng(const ImageBuffer& image, const std::string& path);
+// The bytes WritePng writes.
+Result PngBytes(const ImageBuffer& image, std::vector<uint8_t>& file);
 
 }  // namespace pixmill
