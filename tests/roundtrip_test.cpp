@@ -150,6 +150,31 @@ TEST(RoundTrip, EveryExportReadsBackAsThePictureAndExportsTheSameBytes) {
   EXPECT_GT(combinations, 300);
 }
 
+// The console sees a colour word without its top bit as transparent, and
+// every other word as opaque, a word that is the key colour's own too.
+TEST(RoundTrip, TransparentPixelsStayTransparentAndOpaqueOnesOpaque) {
+  testing::TempDir dir;
+  for (const int output : {kOutputBinary, kOutputText}) {
+    ImageBuffer picture;
+    ASSERT_TRUE(picture.Create(8, 8, 24).ok());
+    testing::FillPhotoLike(picture, 4);
+    const uint32_t key = SwapRedBlue(picture.m_transparentColor);
+    WriteRgb24(picture.Row(0), key);
+    WriteRgb24(picture.Row(0) + 3, key ^ 0x000003);  // opaque, though its word is the key's
+    const ExportChoices c{kFormBitmap, output, 0, 0};
+    const std::string path = dir.File("e.d");
+    ASSERT_TRUE(WriteConvertedFile(picture, path, c, nullptr).ok());
+    const std::vector<uint8_t> first = testing::ReadFileBytes(path);
+    ImageBuffer loaded;
+    loaded.m_transparentColor = picture.m_transparentColor;
+    ASSERT_TRUE(LoadFile(loaded, path).ok());
+    EXPECT_TRUE(ConsoleTransparent(loaded, 0, 0));
+    EXPECT_FALSE(ConsoleTransparent(loaded, 1, 0));
+    ASSERT_TRUE(WriteConvertedFile(loaded, path, c, nullptr).ok());
+    EXPECT_EQ(testing::ReadFileBytes(path), first) << output;
+  }
+}
+
 TEST(RoundTrip, PngFilesLoadAsThePictureTheyWereSavedFrom) {
   testing::TempDir dir;
   std::mt19937 rng(29);

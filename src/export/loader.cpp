@@ -94,7 +94,10 @@ Result LoadConvertedData(ImageBuffer& image, const uint8_t* d, size_t size, cons
           if (transparent.empty()) transparent.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
           transparent[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = 1;
         }
-        WriteRgb24(row + 3 * x, (word & 0x8000) ? Colour16ToRgb(word) : key);
+        // An opaque word of the key colour's own (a pixel near the key)
+        // stays opaque: a low bit the word does not hold tells it apart.
+        const uint32_t rgb = Colour16ToRgb(word);
+        WriteRgb24(row + 3 * x, (word & 0x8000) == 0 ? key : rgb == key ? rgb ^ 1 : rgb);
       }
     }
   } else if (depth == 16) {
