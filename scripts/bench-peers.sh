@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Times pixmill-cli and ImageMagick, whole process, side by side on the same
-# jobs over a 4096 x 4096 24-bit photo-like bitmap, and prints each median
-# and the ratio pixmill / ImageMagick.
-#   scripts/bench-peers.sh [RUNS]   (default 5)
+# jobs over a 4096 x 4096 24-bit photo-like bitmap, and prints the figures
+# of each side and the ratio pixmill / ImageMagick.
+#   scripts/bench-peers.sh [RUNS]   (default 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-5}
+runs=${1:-7}
 ./scripts/install-deps.sh
 if ! command -v convert >/dev/null; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
@@ -28,29 +28,42 @@ if [ ! -f "$big" ]; then
 fi
 [ -f "$small" ] || $cli "$big" --resize 1024x1024 --save-bmp "$small"
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-timeit() {  # runs the command $runs times and prints the median seconds
+# Each job runs RUNS times as alternating pairs (ours, then theirs), so that
+# a slow spell of the machine falls on both. Printed: min, median and max
+# of each side's seconds, the median of the pair ratios, and how far our
+# slowest run is from our median (steadiness).
+seconds() {
   local start end
-  for _ in $(seq "$runs"); do
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
-  done | median
+  start=$(date +%s.%N)
+  bash -c "$1" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
 }
-
-printf "%-34s %10s %12s %8s\n" job pixmill imagemagick ratio
+stats() {  # min median max of the numbers on standard input
+  sort -n | awk '{a[NR]=$1} END {printf "%.3f %.3f %.3f", a[1], a[int((NR+1)/2)], a[NR]}'
+}
+printf "%-30s %-23s %-23s %6s %8s\n" job "pixmill min/med/max" "imagemagick min/med/max" ratio max/med
 job() {
-  local name=$1; shift
-  local ours theirs
-  ours=$(timeit bash -c "$1")
-  theirs=$(timeit bash -c "$2")
-  printf "%-34s %9ss %11ss %8.2f\n" "$name" "$ours" "$theirs" "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { print a / b }')"
+  local name=$1 ours=$2 theirs=$3 a b
+  local -a mine=() peer=() ratios=()
+  for _ in $(seq "$runs"); do
+    a=$(seconds "$ours")
+    b=$(seconds "$theirs")
+    mine+=("$a")
+    peer+=("$b")
+    ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.4f", a / b }')")
+  done
+  read -r mmin mmed mmax < <(printf "%s\n" "${mine[@]}" | stats)
+  read -r pmin pmed pmax < <(printf "%s\n" "${peer[@]}" | stats)
+  read -r _ rmed _ < <(printf "%s\n" "${ratios[@]}" | stats)
+  printf "%-30s %-23s %-23s %6.2f %8.2f\n" "$name" "$mmin/$mmed/$mmax" "$pmin/$pmed/$pmax" "$rmed" \
+    "$(awk -v a="$mmax" -v b="$mmed" 'BEGIN { print a / b }')"
 }
 out="$data/out.bmp"
-job "load and save as BMP" "$cli $big --save-bmp $out" "convert $big BMP3:$out"
+peer="$data/peer.bmp"
+job "load and save as BMP" "$cli $big --save-bmp $out" "convert $big BMP3:$peer"
 job "8 bits, optimised, diffusion" "$cli $big --depth 8 --save-bmp $out" \
-  "convert $big -dither FloydSteinberg -colors 256 BMP3:$out"
-job "4 bits" "$cli $big --depth 4 --save-bmp $out" "convert $big -colors 16 BMP3:$out"
-job "shrink to 1024 x 1024" "$cli $big --resize 1024x1024 --save-bmp $out" "convert $big -scale 25% BMP3:$out"
-job "enlarge 1024 to 4096" "$cli $small --resize 4096x4096 --save-bmp $out" "convert $small -scale 400% BMP3:$out"
+  "convert $big -dither FloydSteinberg -colors 256 BMP3:$peer"
+job "4 bits, diffusion" "$cli $big --depth 4 --save-bmp $out" "convert $big -colors 16 BMP3:$peer"
+job "shrink to 1024 x 1024" "$cli $big --resize 1024x1024 --save-bmp $out" "convert $big -scale 25% BMP3:$peer"
+job "enlarge 1024 to 4096" "$cli $small --resize 4096x4096 --save-bmp $out" "convert $small -scale 400% BMP3:$peer"

@@ -62,6 +62,26 @@ void ApplyTransparentIndex(ImageBuffer& image, uint8_t t) {
 void ApplyTransparentColor(ImageBuffer& image, uint32_t colour) {
   const uint32_t key = image.m_transparentColor;
   const uint32_t restore = image.m_lastTransparent;
+  if (image.BitCount() == 24) {
+    // Key-coloured pixels back to the last transparent colour, then the new
+    // one to the key: nothing changes when both are the key already (as
+    // before every resize and colour change of a picture never given
+    // another), so the pass is skipped.
+    if (restore == key && colour == key) return;
+    const uint32_t keyRgb = SwapRedBlue(key), restoreRgb = SwapRedBlue(restore), colourRgb = SwapRedBlue(colour);
+    for (int32_t y = 0; y < image.Height(); ++y) {
+      uint8_t* row = image.Row(y);
+      for (int32_t x = 0; x < image.Width(); ++x) {
+        uint8_t* p = row + 3 * x;
+        const uint32_t d = ReadRgb24(p);
+        if (d != keyRgb && (colour == key || d != colourRgb)) continue;
+        if (image.MaskedAt(x, y)) continue;
+        WriteRgb24(p, d == keyRgb ? restoreRgb : keyRgb);
+      }
+    }
+    image.m_lastTransparent = colour;
+    return;
+  }
   for (int32_t y = 0; y < image.Height(); ++y) {
     for (int32_t x = 0; x < image.Width(); ++x) {
       if (image.MaskedAt(x, y)) continue;
