@@ -7,9 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
 ./scripts/install-deps.sh
-if ! command -v convert >/dev/null; then
+# ImageMagick's own convert: another program of that name earlier on PATH
+# does not count.
+if ! /usr/bin/convert -version 2>/dev/null | grep -q ImageMagick; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
 fi
+convert=/usr/bin/convert
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target pixmill-cli >/dev/null
 cli=build/src/pixmill-cli
@@ -22,7 +25,7 @@ small="$data/photo-1024.bmp"
 if [ ! -f "$big" ]; then
   echo "making $big"
   # Smooth gradients with fine detail and noise.
-  convert -size 4096x4096 -seed 7 plasma:fractal -blur 0x2 \
+  $convert -size 4096x4096 -seed 7 plasma:fractal -blur 0x2 \
     \( -size 4096x4096 gradient:navy-orange \) -compose blend -define compose:args=50 -composite \
     -attenuate 0.3 +noise Gaussian -type TrueColor BMP3:"$big"
 fi
@@ -40,7 +43,7 @@ seconds() {
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
 }
 stats() {  # min median max of the numbers on standard input
-  sort -n | awk '{a[NR]=$1} END {printf "%.3f %.3f %.3f", a[1], a[int((NR+1)/2)], a[NR]}'
+  sort -n | awk '{a[NR]=$1} END {printf "%.3f %.3f %.3f\n", a[1], a[int((NR+1)/2)], a[NR]}'
 }
 printf "%-30s %-23s %-23s %6s %8s\n" job "pixmill min/med/max" "imagemagick min/med/max" ratio max/med
 job() {
@@ -61,9 +64,9 @@ job() {
 }
 out="$data/out.bmp"
 peer="$data/peer.bmp"
-job "load and save as BMP" "$cli $big --save-bmp $out" "convert $big BMP3:$peer"
+job "load and save as BMP" "$cli $big --save-bmp $out" "$convert $big BMP3:$peer"
 job "8 bits, optimised, diffusion" "$cli $big --depth 8 --save-bmp $out" \
-  "convert $big -dither FloydSteinberg -colors 256 BMP3:$peer"
-job "4 bits, diffusion" "$cli $big --depth 4 --save-bmp $out" "convert $big -colors 16 BMP3:$peer"
-job "shrink to 1024 x 1024" "$cli $big --resize 1024x1024 --save-bmp $out" "convert $big -scale 25% BMP3:$peer"
-job "enlarge 1024 to 4096" "$cli $small --resize 4096x4096 --save-bmp $out" "convert $small -scale 400% BMP3:$peer"
+  "$convert $big -dither FloydSteinberg -colors 256 BMP3:$peer"
+job "4 bits, diffusion" "$cli $big --depth 4 --save-bmp $out" "$convert $big -colors 16 BMP3:$peer"
+job "shrink to 1024 x 1024" "$cli $big --resize 1024x1024 --save-bmp $out" "$convert $big -scale 25% BMP3:$peer"
+job "enlarge 1024 to 4096" "$cli $small --resize 4096x4096 --save-bmp $out" "$convert $small -scale 400% BMP3:$peer"

@@ -223,7 +223,11 @@ std::string ReadAsText(const DataReading& reading) {
   return "bitmap," + std::to_string(reading.depth) + (reading.palette ? ",palette" : "");
 }
 
-Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size, const LoadOptions& options, LoadNotes* notes) {
+namespace {
+
+// LoadBytes; `file`, when given, holds `data` as read from a file.
+Result Load(ImageBuffer& image, const uint8_t* data, size_t size, const LoadOptions& options, LoadNotes* notes,
+            FileBytes* file) {
   try {
     Unpacked bytes;
     if (Result r = Unpack(data, size, bytes); !r.ok()) return r;
@@ -267,16 +271,22 @@ Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size, const Loa
                                  std::to_string(size) + " bytes), a PNG file nor a bitmap file",
                              Result::Cause::kNotAPicture);
     }
-    return ParseBmp(image, data, static_cast<int64_t>(size)).WithCause(Result::Cause::kDamaged);
+    return ParseBmp(image, data, static_cast<int64_t>(size), file).WithCause(Result::Cause::kDamaged);
   } catch (const std::bad_alloc&) {
     return Result::Refused("not enough memory to load the picture", Result::Cause::kNoMemory);
   }
 }
 
+}  // namespace
+
+Result LoadBytes(ImageBuffer& image, const uint8_t* data, size_t size, const LoadOptions& options, LoadNotes* notes) {
+  return Load(image, data, size, options, notes, nullptr);
+}
+
 Result LoadFile(ImageBuffer& image, const std::string& path, const LoadOptions& options, LoadNotes* notes) {
   FileBytes bytes;
   if (Result r = ReadWholeFile(path, bytes); !r.ok()) return r;
-  return LoadBytes(image, bytes.data(), bytes.size(), options, notes).WithContext(BaseName(path));
+  return Load(image, bytes.data(), bytes.size(), options, notes, &bytes).WithContext(BaseName(path));
 }
 
 Result LoadCharacterBytes(ImageBuffer& image, const uint8_t* chars, size_t charsSize, const std::string& charsName,

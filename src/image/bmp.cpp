@@ -33,7 +33,7 @@ bool IsPlainBitmap(const uint8_t* d, int64_t n, const BitmapFileHeader& fh) {
 
 }  // namespace
 
-Result ParseBmp(ImageBuffer& image, const uint8_t* d, int64_t n) {
+Result ParseBmp(ImageBuffer& image, const uint8_t* d, int64_t n, FileBytes* file) {
   if (d == nullptr || n < BitmapFileHeader::kSize) {
     return Result::Refused("the data are " + Num(n) + " bytes long, too short for a bitmap file header");
   }
@@ -57,15 +57,19 @@ Result ParseBmp(ImageBuffer& image, const uint8_t* d, int64_t n) {
   // Everything checked; build the new blocks before letting go of the old.
   const size_t infoSize = bitCount < 16 ? static_cast<size_t>(info::kHeaderSize + paletteBytes) : 44;
   Block infoBlock = AllocateBlock(infoSize, true);
-  Block bits = AllocateBlock(static_cast<size_t>(pixelBytes), false);
-  if (!infoBlock || !bits) return Result::Refused("not enough memory for the picture");
+  if (!infoBlock) return Result::Refused("not enough memory for the picture");
+  const bool inPlace = file != nullptr && file->data() == d && file->size() == static_cast<size_t>(n);
+  Block bits = inPlace ? file->TakeTail(fh.bfOffBits) : Block();
+  const bool copy = !bits;
+  if (copy) bits = AllocateBlock(static_cast<size_t>(pixelBytes), false);
+  if (!bits) return Result::Refused("not enough memory for the picture");
 
   std::memcpy(infoBlock.get(), ih, info::kHeaderSize);
   if (paletteBytes > 0) {
     std::memcpy(infoBlock.get() + info::kHeaderSize, ih + info::kHeaderSize, static_cast<size_t>(paletteBytes));
   }
   WriteLe32(infoBlock.get() + info::kSizeImage, static_cast<uint32_t>(pixelBytes));
-  std::memcpy(bits.get(), d + fh.bfOffBits, static_cast<size_t>(pixelBytes));
+  if (copy) std::memcpy(bits.get(), d + fh.bfOffBits, static_cast<size_t>(pixelBytes));
 
   image.Adopt(fh, std::move(infoBlock), infoSize, std::move(bits), static_cast<size_t>(pixelBytes), width, height,
               bitCount);

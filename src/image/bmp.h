@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/image_buffer.h"
+#include "platform/file_io.h"
 #include "platform/prompts.h"
 #include "platform/result.h"
 
@@ -19,7 +20,9 @@ inline constexpr const char* kBmpSaveFilter = "ﾋﾞｯﾄﾏｯﾌﾟ(*.BMP)|*
 // palette and pixel rows of a plain file are copied as they are; afterwards
 // a 4- or 8-bit picture has palette index 0 emptied (ReserveIndexZero).
 // A refused file leaves the picture exactly as it was.
-Result ParseBmp(ImageBuffer& image, const uint8_t* data, int64_t size);
+// `file`, when given, holds `data` as read: the picture may keep the pixel
+// bytes where they are instead of copying them, leaving `file` empty.
+Result ParseBmp(ImageBuffer& image, const uint8_t* data, int64_t size, FileBytes* file = nullptr);
 
 // Decodes a bitmap file that is not a plain one (another header, a short
 // palette, top-down rows, RLE, 2-, 16- or 32-bit pixels with masks) into a

@@ -21,6 +21,13 @@ class FileBytes {
  public:
   const uint8_t* data() const { return m_data.get(); }
   size_t size() const { return m_size; }
+  // The bytes from `offset` on, taken without a copy when they can be (see
+  // TailOf); null otherwise, and these bytes stay.
+  Block TakeTail(size_t offset) {
+    Block tail = TailOf(m_data, offset);
+    if (tail) m_size = 0;
+    return tail;
+  }
 
  private:
   friend Result ReadWholeFile(const std::string& path, FileBytes& out);

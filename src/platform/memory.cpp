@@ -15,8 +15,7 @@ constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kMapFrom = size_t{4} << 20;
 
 // Mappings given back, kept for the next large blocks: a fresh mapping costs
-// a page fault per page or a wait for the kernel to gather huge pages, and a
-// session of commands on one picture asks for blocks of the same sizes again
+// a page fault per page, and a session of commands on one picture asks for blocks of the same sizes again
 // and again (the picture, its undo copy, a resize's passes). A block is only
 // taken from here when it is at most twice the size asked for.
 class Spares {
@@ -84,12 +83,18 @@ Block AllocateBlock(size_t size, bool zeroed) {
     if (base != MAP_FAILED) {
       // Fresh mappings read as zero, so `zeroed` costs nothing here.
       uint8_t* start = Aligned(base);
-      ::madvise(start, size, MADV_HUGEPAGE);
       return Block(start, BlockDeleter{base, length});
     }
   }
   uint8_t* p = zeroed ? new (std::nothrow) uint8_t[size]() : new (std::nothrow) uint8_t[size];
   return Block(p, BlockDeleter{});
+}
+
+Block TailOf(Block& whole, size_t offset) {
+  if (!whole || whole.get_deleter().mapped == 0) return {};
+  const BlockDeleter mapping = whole.get_deleter();
+  uint8_t* start = whole.release();
+  return Block(start + offset, mapping);
 }
 
 }  // namespace pixmill

@@ -218,7 +218,7 @@ void PreviewView::paintEvent(QPaintEvent*) {
         // The cells' edges fall between picture pixels: at the left of pixel
         // x where x is a multiple of the cell's width.
         painter.setPen(QPen(QColor(0xE0, 0x20, 0xE0, 0xC0), border));
-        auto at = [&](int pixel, int from, int origin) { return origin + (pixel - from) / step * cell; };
+        auto at = [&](int pixel, int from, int edge) { return edge + (pixel - from) / step * cell; };
         for (int x = (m_hpos / m_cellGrid.width() + 1) * m_cellGrid.width(); x < m_hpos + cols * step;
              x += m_cellGrid.width()) {
           painter.drawLine(at(x, m_hpos, area.left()), area.top(), at(x, m_hpos, area.left()), area.bottom());
