@@ -54,17 +54,32 @@ inline void SpreadError(Slot* current, Slot* below, int32_t i, Unit sixteenth) {
   below[i - 1] = static_cast<Slot>(below[i - 1] + sixteenth * 3);
 }
 
-// The carried errors of the three channels (0 red, 1 green, 2 blue): the
-// current row and the row below, width + 2 slots each. Pixel x uses slot
-// x + 1; slots 0 and width + 1 are guard cells for the error that leaves the
+// The carried errors of the three channels (0 red, 1 green, 2 blue) of a
+// ring of rows, width + 2 slots each: the current row and the row below, or
+// more when several rows are worked on at once. Pixel x uses slot x + 1;
+// slots 0 and width + 1 are guard cells for the error that leaves the
 // picture at the sides, dropped at the end of the row like the error below
 // the last row.
 template <typename Slot>
 class ErrorRows {
  public:
-  explicit ErrorRows(int32_t width) : m_slots(static_cast<size_t>(width) + 2), m_rows(6 * m_slots, Slot{}) {}
-  Slot* Current(int channel) { return m_rows.data() + (2 * static_cast<size_t>(channel) + m_swapped) * m_slots; }
-  Slot* Below(int channel) { return m_rows.data() + (2 * static_cast<size_t>(channel) + !m_swapped) * m_slots; }
+  explicit ErrorRows(int32_t width, int rows = 2)
+      : m_slots(static_cast<size_t>(width) + 2),
+        m_ring(static_cast<size_t>(std::max(rows, 2))),
+        m_rows(3 * m_ring * m_slots, Slot{}) {}
+
+  // Row y's slots of a channel.
+  Slot* Of(int channel, int32_t y) {
+    return m_rows.data() + (static_cast<size_t>(channel) * m_ring + static_cast<size_t>(y) % m_ring) * m_slots;
+  }
+  // Row y's slots start again at 0.
+  void Clear(int32_t y) {
+    for (int c = 0; c < 3; ++c) std::fill(Of(c, y), Of(c, y) + m_slots, Slot{});
+  }
+
+  // Row by row: the current row and the one below.
+  Slot* Current(int channel) { return Of(channel, m_y); }
+  Slot* Below(int channel) { return Of(channel, m_y + 1); }
   // Spreads a channel's error over the four neighbours of slot i;
   // `sixteenth` is the error divided by 16.
   template <typename Unit>
@@ -73,14 +88,15 @@ class ErrorRows {
   }
   // The rows below become the current rows; the new rows below start at 0.
   void NextRow() {
-    m_swapped = !m_swapped;
-    for (int c = 0; c < 3; ++c) std::fill(Below(c), Below(c) + m_slots, Slot{});
+    ++m_y;
+    Clear(m_y + 1);
   }
 
  private:
   size_t m_slots;
+  size_t m_ring;
   std::vector<Slot> m_rows;
-  size_t m_swapped = 0;
+  int32_t m_y = 0;
 };
 
 }  // namespace pixmill

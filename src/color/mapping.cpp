@@ -9,6 +9,7 @@
 
 #include "color/diffusion.h"
 #include "color/nearest.h"
+#include "platform/threads.h"
 
 namespace pixmill {
 
@@ -56,7 +57,11 @@ LuminanceBuckets SetUpBuckets(const ImageBuffer& source, const ImageBuffer& targ
 // a band's search is set up the first time a colour of it is met.
 class BandSearch {
  public:
-  explicit BandSearch(const LuminanceBuckets& buckets) : m_buckets(buckets) {
+  // `pixels`: about how many colours will be asked for.
+  BandSearch(const LuminanceBuckets& buckets, int64_t pixels)
+      : m_rememberedBits(pixels >= int64_t{1} << 20 ? 15 : 10),
+        m_remembered(size_t{1} << m_rememberedBits),
+        m_buckets(buckets) {
     for (int v = 0; v < 256; ++v) {
       m_lumRed[v] = 0.299 * static_cast<double>(v);
       m_lumGreen[v] = 0.587 * static_cast<double>(v);
@@ -68,6 +73,15 @@ class BandSearch {
 
   // The nearest entry as its palette index << 24 | its colour.
   uint32_t Nearest(uint32_t rgb) {
+    Remembered& slot = m_remembered[(rgb * 0x9E3779B1u) >> (32 - m_rememberedBits)];
+    if (slot.rgb == rgb) return slot.nearest;
+    slot.rgb = rgb;
+    slot.nearest = Search(rgb);
+    return slot.nearest;
+  }
+
+ private:
+  uint32_t Search(uint32_t rgb) {
     const int b = m_buckets.bandOf[FastLuminance(rgb)];
     NearestEntry& search = m_searches[b];
     if (search.Empty()) {
@@ -82,13 +96,21 @@ class BandSearch {
     return m_buckets.entries[b][static_cast<size_t>(search.Nearest(rgb, distance))];
   }
 
- private:
   // Luminance from tables of the three products: the same doubles, summed
   // in the same order, so the same result.
   int FastLuminance(uint32_t rgb) const {
     const double sum = (m_lumRed[(rgb >> 16) & 0xFF] + m_lumGreen[(rgb >> 8) & 0xFF]) + m_lumBlue[rgb & 0xFF];
     return std::clamp(static_cast<int>(sum), 0, 255);
   }
+
+  // The answers for colours met lately, one per slot of a hash of the
+  // colour: neighbouring pixels ask for the same colours again and again.
+  struct Remembered {
+    uint32_t rgb = 0xFFFFFFFF;  // no colour
+    uint32_t nearest = 0;
+  };
+  int m_rememberedBits;
+  std::vector<Remembered> m_remembered;
 
   const LuminanceBuckets& m_buckets;
   std::vector<NearestEntry> m_searches = std::vector<NearestEntry>(16, NearestEntry(1, false));
@@ -97,15 +119,23 @@ class BandSearch {
   double m_lumBlue[256];
 };
 
+// Pictures smaller than this are mapped by one thread: starting more would
+// cost more than it saves.
+constexpr int64_t kPixelsPerThread = 256 * 256;
+
 // The mapping of every kind: the nearest entry of each pixel's band, of the
 // pixel's own colour, of the colour with the carried error added, or of
-// the colour moved by the pixel's ordered threshold.
+// the colour moved by the pixel's ordered threshold. Rows are shared among
+// threads; with diffusion, a row runs behind the row above (see below), so
+// every pixel gets the errors it gets row by row, added in the same order.
 void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, int dither) {
   const LuminanceBuckets buckets = SetUpBuckets(source, target, count, bits);
   ProgressSink* progress = source.GetProgressBar();
-  if (progress) progress->SetRange(0, source.Height());
-  BandSearch search(buckets);
+  const int32_t w = source.Width(), h = source.Height();
+  if (progress) progress->SetRange(0, h);
   const bool diffused = dither == kDitherDiffusion;
+  const int64_t pixels = int64_t{w} * h;
+  const int threads = static_cast<int>(std::clamp<int64_t>(pixels / kPixelsPerThread, 1, PictureThreads()));
 
   // The error rows hold sixteenths. Every error is a whole number (the
   // wanted colour is truncated, the palette colour whole), so each share
@@ -114,11 +144,8 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
   // exact, and the same sums counted in sixteenths give the same values
   // without rounding. Clamping the carried value to 0 .. 255 and truncating
   // it become a clamp to 0 .. 255 x 16 and a shift.
-  const int32_t w = source.Width();
-  ErrorRows<int32_t> errors(diffused ? w : 0);
-  auto wanted = [&errors](int32_t value, int channel, int32_t i) {
-    return std::clamp(value * 16 + errors.Current(channel)[i], 0, 255 * 16) >> 4;
-  };
+  ErrorRows<int32_t> errors(diffused ? w : 0, threads + 1);
+  RowProgress rows(diffused ? h : 0);
   // The ordered thresholds as offsets of each channel, one palette step
   // from end to end.
   const std::vector<int> offsets = OrderedOffsets(dither == kDitherOrdered ? PaletteSpacing(target, count, bits) : 0);
@@ -126,46 +153,75 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
   // Transparent pixels of the picture take index 0 and carry no error; at
   // 1 bit, which has no transparent colour, they are mapped as any other.
   const uint8_t* mask = FirstColourIndex(bits) == 1 ? source.TransparentMask() : nullptr;
-  std::vector<uint32_t> colours(static_cast<size_t>(w));
-  std::vector<uint8_t> indices(static_cast<size_t>(w));
-  for (int32_t y = 0; y < source.Height(); ++y) {
-    source.GetRowPixels(y, colours.data());
-    const uint8_t* marks = mask ? mask + static_cast<size_t>(y) * static_cast<size_t>(w) : nullptr;
-    if (dither == kDitherNone) {
-      for (int32_t x = 0; x < w; ++x) indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
-    } else if (dither == kDitherOrdered) {
-      for (int32_t x = 0; x < w; ++x) {
-        const int offset = offsets[static_cast<size_t>(BayerAt(x, y))];
-        indices[static_cast<size_t>(x)] = search.IndexOf(MovedColour(colours[static_cast<size_t>(x)], offset));
-      }
-    }
-    for (int32_t x = 0; x < w && diffused; ++x) {
+
+  // Row y's pixels from x0 up to x1, diffused. Pixel x takes the error
+  // that pixels x - 1 .. x + 1 of the row above left in its slot, and
+  // pixels x - 1 .. x + 1 above write the slots that pixel x - 1 here writes
+  // too: the row above has to have finished pixel x1 + 1 first.
+  auto diffuse = [&](BandSearch& search, int32_t y, int32_t x0, int32_t x1, const uint32_t* colours,
+                     const uint8_t* marks, uint8_t* indices) {
+    int32_t* current[3] = {errors.Of(0, y), errors.Of(1, y), errors.Of(2, y)};
+    int32_t* below[3] = {errors.Of(0, y + 1), errors.Of(1, y + 1), errors.Of(2, y + 1)};
+    for (int32_t x = x0; x < x1; ++x) {
       if (marks && marks[x]) {
-        indices[static_cast<size_t>(x)] = 0;
+        indices[x] = 0;
         continue;
       }
-      const uint32_t p = colours[static_cast<size_t>(x)];
+      const uint32_t p = colours[x];
       const int32_t i = x + 1;
-      const int32_t qr = wanted(static_cast<int32_t>((p >> 16) & 0xFF), 0, i);
-      const int32_t qg = wanted(static_cast<int32_t>((p >> 8) & 0xFF), 1, i);
-      const int32_t qb = wanted(static_cast<int32_t>(p & 0xFF), 2, i);
-      const uint32_t chosen =
-          search.Nearest(static_cast<uint32_t>(qr) << 16 | static_cast<uint32_t>(qg) << 8 | static_cast<uint32_t>(qb));
+      int32_t q[3];
+      for (int c = 0; c < 3; ++c) {
+        const auto value = static_cast<int32_t>((p >> (16 - 8 * c)) & 0xFF);
+        q[c] = std::clamp(value * 16 + current[c][i], 0, 255 * 16) >> 4;
+      }
+      const uint32_t chosen = search.Nearest(static_cast<uint32_t>(q[0]) << 16 | static_cast<uint32_t>(q[1]) << 8 |
+                                             static_cast<uint32_t>(q[2]));
       // In sixteenths, a sixteenth of the error is the error itself.
-      errors.Spread(0, i, qr - static_cast<int32_t>((chosen >> 16) & 0xFF));
-      errors.Spread(1, i, qg - static_cast<int32_t>((chosen >> 8) & 0xFF));
-      errors.Spread(2, i, qb - static_cast<int32_t>(chosen & 0xFF));
-      indices[static_cast<size_t>(x)] = static_cast<uint8_t>(chosen >> 24);
+      for (int c = 0; c < 3; ++c)
+        SpreadError(current[c], below[c], i, q[c] - static_cast<int32_t>((chosen >> (16 - 8 * c)) & 0xFF));
+      indices[x] = static_cast<uint8_t>(chosen >> 24);
     }
-    for (int32_t x = 0; marks && !diffused && x < w; ++x) {
-      if (marks[x]) indices[static_cast<size_t>(x)] = 0;
+  };
+
+  RunThreads(threads, [&](int t, int n) {
+    try {
+      BandSearch search(buckets, pixels / n);
+      std::vector<uint32_t> colours(static_cast<size_t>(w));
+      std::vector<uint8_t> indices(static_cast<size_t>(w));
+      for (int32_t y = t; y < h; y += n) {
+        source.GetRowPixels(y, colours.data());
+        const uint8_t* marks = mask ? mask + static_cast<size_t>(y) * static_cast<size_t>(w) : nullptr;
+        if (dither == kDitherNone) {
+          for (int32_t x = 0; x < w; ++x)
+            indices[static_cast<size_t>(x)] = search.IndexOf(colours[static_cast<size_t>(x)]);
+        } else if (dither == kDitherOrdered) {
+          for (int32_t x = 0; x < w; ++x) {
+            const int offset = offsets[static_cast<size_t>(BayerAt(x, y))];
+            indices[static_cast<size_t>(x)] = search.IndexOf(MovedColour(colours[static_cast<size_t>(x)], offset));
+          }
+        } else {
+          // The row below's slots were last those of this thread's previous
+          // row's row above: long done.
+          errors.Clear(y + 1);
+          constexpr int32_t kRun = 64;
+          for (int32_t x0 = 0; x0 < w; x0 += kRun) {
+            const int32_t x1 = std::min(w, x0 + kRun);
+            rows.WaitFor(y - 1, std::min(w, x1 + 2));
+            diffuse(search, y, x0, x1, colours.data(), marks, indices.data());
+            rows.Reached(y, x1);
+          }
+        }
+        for (int32_t x = 0; marks && !diffused && x < w; ++x) {
+          if (marks[x]) indices[static_cast<size_t>(x)] = 0;
+        }
+        target.SetIndexRow(y, indices.data());
+        if (t == 0 && progress) progress->SetPosition(y);
+      }
+    } catch (...) {
+      rows.Abandon();
+      throw;
     }
-    target.SetIndexRow(y, indices.data());
-    if (diffused) {
-      errors.NextRow();
-    }
-    if (progress) progress->SetPosition(y);
-  }
+  });
   if (progress) progress->SetPosition(0);
 }
 

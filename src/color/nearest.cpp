@@ -67,7 +67,7 @@ uint32_t NearestEntry::Build(int ir, int ig, int ib, int size, uint32_t from) {
           {static_cast<int16_t>(p.r), static_cast<int16_t>(p.g), static_cast<int16_t>(p.b), static_cast<uint16_t>(k)});
     }
   } else {
-    m_from.assign(m_lists.begin() + from + 1, m_lists.begin() + from + 1 + m_lists[from].position);
+    m_from.assign(m_lists.begin() + from + 1, m_lists.begin() + from + 1 + m_lists[from].position);  // no fillers
   }
   // Squares of at most 7905 and their sums of three fit in 32 bits.
   m_near.resize(m_from.size());
@@ -90,6 +90,10 @@ uint32_t NearestEntry::Build(int ir, int ig, int ib, int size, uint32_t from) {
     if (m_near[k] <= bound) m_lists.push_back(m_from[k]);
   }
   m_lists[at].position = static_cast<uint16_t>(m_lists.size() - at - 1);
+  // Fillers up to a multiple of four, for the search that takes four at a
+  // time: farther from every colour than any entry can be (8095 units or
+  // more a channel), and their squares still fit in 32 bits.
+  while ((m_lists.size() - at - 1) % 4 != 0) m_lists.push_back(kFiller);
   return at;
 }
 

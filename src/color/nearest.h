@@ -16,6 +16,9 @@
 
 #include <cstdint>
 #include <span>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 namespace pixmill {
@@ -69,6 +72,39 @@ class NearestEntry {
     const int32_t r = m_scale * static_cast<int32_t>((rgb >> 16) & 0xFF);
     const int32_t g = m_scale * static_cast<int32_t>((rgb >> 8) & 0xFF);
     const int32_t b = m_scale * static_cast<int32_t>(rgb & 0xFF);
+#if defined(__SSE2__)
+    // Four candidates a step (a list is followed by far-away fillers up to
+    // a multiple of four): each lane keeps the first of its nearest, and of
+    // the lanes' nearest the first in the list wins, as in a plain scan.
+    const __m128i point = _mm_setr_epi16(static_cast<int16_t>(r), static_cast<int16_t>(g), static_cast<int16_t>(b), 0,
+                                         static_cast<int16_t>(r), static_cast<int16_t>(g), static_cast<int16_t>(b), 0);
+    const __m128i channels = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+    __m128i least = _mm_set1_epi32(0x7FFFFFFF), where = _mm_setzero_si128(), at = _mm_setr_epi32(0, 1, 2, 3);
+    const Candidate* c = candidates.data();
+    for (size_t k = 0; k < candidates.size(); k += 4, c += 4) {
+      const __m128i two =
+          _mm_and_si128(_mm_sub_epi16(point, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c))), channels);
+      const __m128i more =
+          _mm_and_si128(_mm_sub_epi16(point, _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + 2))), channels);
+      // Red and green squared and summed, blue squared: two lanes each.
+      const __m128 a = _mm_castsi128_ps(_mm_madd_epi16(two, two)), m = _mm_castsi128_ps(_mm_madd_epi16(more, more));
+      const __m128i d = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, m, _MM_SHUFFLE(2, 0, 2, 0))),
+                                      _mm_castps_si128(_mm_shuffle_ps(a, m, _MM_SHUFFLE(3, 1, 3, 1))));
+      const __m128i nearer = _mm_cmpgt_epi32(least, d);
+      least = _mm_or_si128(_mm_and_si128(nearer, d), _mm_andnot_si128(nearer, least));
+      where = _mm_or_si128(_mm_and_si128(nearer, at), _mm_andnot_si128(nearer, where));
+      at = _mm_add_epi32(at, _mm_set1_epi32(4));
+    }
+    alignas(16) int32_t lane[4], place[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lane), least);
+    _mm_store_si128(reinterpret_cast<__m128i*>(place), where);
+    int best = 0;
+    for (int l = 1; l < 4; ++l) {
+      if (lane[l] < lane[best] || (lane[l] == lane[best] && place[l] < place[best])) best = l;
+    }
+    distance = lane[best];
+    return candidates[static_cast<size_t>(place[best])].position;
+#else
     int chosen = candidates[0].position;
     distance = Distance(r, g, b, candidates[0]);
     for (size_t k = 1; k < candidates.size(); ++k) {
@@ -78,6 +114,7 @@ class NearestEntry {
       chosen = nearer ? candidates[k].position : chosen;
     }
     return chosen;
+#endif
   }
   // For levels 0..255 that need not be whole (a `continuous` search). An
   // entry left out of a cell's candidates is at least one unit farther than
@@ -94,6 +131,7 @@ class NearestEntry {
   uint32_t Build(int ir, int ig, int ib, int size, uint32_t from);
 
   static constexpr uint32_t kUnknown = 0xFFFFFFFF;
+  static constexpr Candidate kFiller = {16000, 16000, 16000, 0};
   static constexpr int kLevels = 3;  // boxes of 4, 2 and 1 cells a side
 
   int32_t m_scale;

@@ -295,7 +295,8 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
   ReadPart first{fd, bytes.get(), 0, half};
   first.Run();
   if (helper.joinable()) helper.join();
-  if (first.error != 0 || second.error != 0) return Failed("cannot read " + path, first.error ? first.error : second.error);
+  if (first.error != 0 || second.error != 0)
+    return Failed("cannot read " + path, first.error ? first.error : second.error);
   // A file that shrank while it was read ends where the first short part did.
   const size_t done = first.done < half ? first.done : half + second.done;
   out.m_data = std::move(bytes);
