@@ -19,6 +19,7 @@
 #include "cli/options.h"
 #include "cli/plan.h"
 #include "cli/progress.h"
+#include "platform/threads.h"
 
 namespace pixmill::cli {
 
@@ -368,8 +369,11 @@ void RunInOrder(size_t count, unsigned jobs, TerminalProgress* progress, Work wo
       changed.notify_one();
     }
   };
+  // Pictures worked on side by side share the cores between them.
+  const auto workers = static_cast<unsigned>(std::min<size_t>(jobs, count));
+  SetPictureThreads(static_cast<int>(std::max(1u, std::thread::hardware_concurrency() / std::max(workers, 1u))));
   std::vector<std::jthread> threads;
-  for (unsigned t = 0; t < std::min<size_t>(jobs, count); ++t) threads.emplace_back(worker);
+  for (unsigned t = 0; t < workers; ++t) threads.emplace_back(worker);
   std::unique_lock<std::mutex> lock(mutex);
   size_t shown = 0;
   for (size_t n = 0; n < count;) {

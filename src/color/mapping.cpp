@@ -119,10 +119,6 @@ class BandSearch {
   double m_lumBlue[256];
 };
 
-// Pictures smaller than this are mapped by one thread: starting more would
-// cost more than it saves.
-constexpr int64_t kPixelsPerThread = 256 * 256;
-
 // The mapping of every kind: the nearest entry of each pixel's band, of the
 // pixel's own colour, of the colour with the carried error added, or of
 // the colour moved by the pixel's ordered threshold. Rows are shared among
@@ -135,7 +131,7 @@ void Map(const ImageBuffer& source, ImageBuffer& target, int count, int bits, in
   if (progress) progress->SetRange(0, h);
   const bool diffused = dither == kDitherDiffusion;
   const int64_t pixels = int64_t{w} * h;
-  const int threads = static_cast<int>(std::clamp<int64_t>(pixels / kPixelsPerThread, 1, PictureThreads()));
+  const int threads = ThreadsFor(pixels);
 
   // The error rows hold sixteenths. Every error is a whole number (the
   // wanted colour is truncated, the palette colour whole), so each share

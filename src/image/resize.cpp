@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/threads.h"
+
 namespace pixmill {
 
 namespace {
@@ -91,13 +93,17 @@ void ShrinkHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W,
   const int32_t w = source.Width();
   const double ratio = static_cast<double>(w) / W;
   const std::vector<Span> spans = Spans(W, ratio);
-  for (int32_t y = 0; y < source.Height(); ++y) {
-    const uint8_t* in = source.Row(y);
-    uint8_t* out = target.Row(y);
-    auto at = [&](int32_t k) { return k >= 0 && k < w ? ReadRgb24(in + 3 * k) : 0u; };
-    for (int32_t j = 0; j < W; ++j) WriteRgb24(out + 3 * j, AverageSpan(spans[static_cast<size_t>(j)], ratio, at));
-    if (progress) progress->SetPosition(y);
-  }
+  ForEachLine(
+      source.Height(), int64_t{W} * source.Height(),
+      [&](int32_t y) {
+        const uint8_t* in = source.Row(y);
+        uint8_t* out = target.Row(y);
+        auto at = [&](int32_t k) { return k >= 0 && k < w ? ReadRgb24(in + 3 * k) : 0u; };
+        for (int32_t j = 0; j < W; ++j) WriteRgb24(out + 3 * j, AverageSpan(spans[static_cast<size_t>(j)], ratio, at));
+      },
+      [&](int32_t y) {
+        if (progress) progress->SetPosition(y);
+      });
 }
 
 void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, ProgressSink* progress) {
@@ -106,15 +112,17 @@ void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, P
   const double ratio = static_cast<double>(h) / H;
   const std::vector<Span> spans = Spans(H, ratio);
   ColumnProgress columns(progress, w, H, h);
-  for (int32_t j = 0; j < H; ++j) {
-    const Span& s = spans[static_cast<size_t>(j)];
-    uint8_t* out = target.Row(j);
-    for (int32_t x = 0; x < w; ++x) {
-      auto at = [&](int32_t k) { return k >= 0 && k < h ? ReadRgb24(source.Row(k) + 3 * x) : 0u; };
-      WriteRgb24(out + 3 * x, AverageSpan(s, ratio, at));
-    }
-    columns.RowDone(j);
-  }
+  ForEachLine(
+      H, int64_t{w} * H,
+      [&](int32_t j) {
+        const Span& s = spans[static_cast<size_t>(j)];
+        uint8_t* out = target.Row(j);
+        for (int32_t x = 0; x < w; ++x) {
+          auto at = [&](int32_t k) { return k >= 0 && k < h ? ReadRgb24(source.Row(k) + 3 * x) : 0u; };
+          WriteRgb24(out + 3 * x, AverageSpan(s, ratio, at));
+        }
+      },
+      [&](int32_t j) { columns.RowDone(j); });
 }
 
 // Linear interpolation between source pixel i = trunc(j / scale) and its
@@ -134,19 +142,23 @@ void EnlargeHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W
     left[static_cast<size_t>(j)] = static_cast<int32_t>(x);
     frac[static_cast<size_t>(j)] = x - left[static_cast<size_t>(j)];
   }
-  for (int32_t y = 0; y < source.Height(); ++y) {
-    const uint8_t* in = source.Row(y);
-    uint8_t* out = target.Row(y);
-    uint32_t previousLeft = ReadRgb24(in);
-    for (int32_t j = 0; j < W; ++j) {
-      const int32_t i = left[static_cast<size_t>(j)];
-      const uint32_t l = ReadRgb24(in + 3 * i);
-      const uint32_t right = i + 1 < w ? ReadRgb24(in + 3 * (i + 1)) : previousLeft;
-      previousLeft = l;
-      WriteRgb24(out + 3 * j, LerpColor(l, right, frac[static_cast<size_t>(j)]));
-    }
-    if (progress) progress->SetPosition(y);
-  }
+  ForEachLine(
+      source.Height(), int64_t{W} * source.Height(),
+      [&](int32_t y) {
+        const uint8_t* in = source.Row(y);
+        uint8_t* out = target.Row(y);
+        uint32_t previousLeft = ReadRgb24(in);
+        for (int32_t j = 0; j < W; ++j) {
+          const int32_t i = left[static_cast<size_t>(j)];
+          const uint32_t l = ReadRgb24(in + 3 * i);
+          const uint32_t right = i + 1 < w ? ReadRgb24(in + 3 * (i + 1)) : previousLeft;
+          previousLeft = l;
+          WriteRgb24(out + 3 * j, LerpColor(l, right, frac[static_cast<size_t>(j)]));
+        }
+      },
+      [&](int32_t y) {
+        if (progress) progress->SetPosition(y);
+      });
 }
 
 // The same down the columns: below the last row the lower neighbour is the
@@ -156,20 +168,21 @@ void EnlargeVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, 
   const int32_t h = source.Height();
   const double scale = static_cast<double>(H) / h;
   ColumnProgress columns(progress, w, H, h);
-  int32_t previousUpper = 0;
-  for (int32_t j = 0; j < H; ++j) {
-    const double yy = j / scale;
-    const int32_t i = static_cast<int32_t>(yy);
-    const double t = yy - i;
-    const uint8_t* above = source.Row(i);
-    const uint8_t* below = source.Row(i + 1 < h ? i + 1 : previousUpper);
-    uint8_t* out = target.Row(j);
-    for (int32_t x = 0; x < w; ++x) {
-      WriteRgb24(out + 3 * x, LerpColor(ReadRgb24(above + 3 * x), ReadRgb24(below + 3 * x), t));
-    }
-    previousUpper = i;
-    columns.RowDone(j);
-  }
+  auto upper = [scale](int32_t j) { return static_cast<int32_t>(j / scale); };
+  ForEachLine(
+      H, int64_t{w} * H,
+      [&](int32_t j) {
+        const double yy = j / scale;
+        const int32_t i = static_cast<int32_t>(yy);
+        const double t = yy - i;
+        const uint8_t* above = source.Row(i);
+        const uint8_t* below = source.Row(i + 1 < h ? i + 1 : j > 0 ? upper(j - 1) : 0);
+        uint8_t* out = target.Row(j);
+        for (int32_t x = 0; x < w; ++x) {
+          WriteRgb24(out + 3 * x, LerpColor(ReadRgb24(above + 3 * x), ReadRgb24(below + 3 * x), t));
+        }
+      },
+      [&](int32_t j) { columns.RowDone(j); });
 }
 
 // A 24-bit picture with transparent pixels is scaled in the same two passes

@@ -20,6 +20,10 @@ int PictureThreads() {
   return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
 
+int ThreadsFor(int64_t pixels) {
+  return static_cast<int>(std::clamp<int64_t>(pixels / (256 * 256), 1, PictureThreads()));
+}
+
 void SetPictureThreads(int threads) { g_pictureThreads.store(std::max(threads, 0), std::memory_order_relaxed); }
 
 void RunThreads(int threads, const std::function<void(int, int)>& work) {

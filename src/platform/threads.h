@@ -15,6 +15,15 @@ namespace pixmill {
 // of them together use no more.
 int PictureThreads();
 void SetPictureThreads(int threads);
+// How many threads a picture of this many pixels is worked on by: one below
+// 256 x 256 pixels, where starting more would cost more than it saves.
+int ThreadsFor(int64_t pixels);
+
+// Runs line(y) for y = 0 .. lines - 1, shared among ThreadsFor(pixels)
+// threads; report(y) is called on the calling thread for the lines it did
+// and, last, for the last line, so that progress ends where it would have.
+template <typename Line, typename Report>
+void ForEachLine(int32_t lines, int64_t pixels, Line line, Report report);
 
 // Runs work(t, count) for t = 0 .. count - 1 at once, where count is
 // `threads` or fewer when the system has no more threads to give; work(0,
@@ -44,5 +53,18 @@ class RowProgress {
   std::unique_ptr<std::atomic<int32_t>[]> m_done;
   std::atomic<bool> m_abandoned{false};
 };
+
+template <typename Line, typename Report>
+void ForEachLine(int32_t lines, int64_t pixels, Line line, Report report) {
+  int used = 1;
+  RunThreads(ThreadsFor(pixels), [&](int t, int n) {
+    if (t == 0) used = n;
+    for (int32_t y = t; y < lines; y += n) {
+      line(y);
+      if (t == 0) report(y);
+    }
+  });
+  if (lines > 0 && (lines - 1) % used != 0) report(lines - 1);
+}
 
 }  // namespace pixmill
