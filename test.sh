@@ -2,7 +2,7 @@
 # Installs what is missing, checks the formatting, builds everything and
 # runs every test, then builds the core and its tests with AddressSanitizer
 # and UndefinedBehaviorSanitizer and runs them again, and the batch tests
-# with ThreadSanitizer. Exits non-zero when anything fails.
+# and the pictures shared among threads with ThreadSanitizer. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -37,4 +37,4 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMILL_TS
   -DPIXMILL_BUILD_GUI=OFF -DPIXMILL_BUILD_TESTS=ON -DPIXMILL_BUILD_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$jobs" --target pixmill_core_tests
 echo "== batch tests (thread sanitizer)"
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/pixmill_core_tests --gtest_filter='Batch.*'
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/pixmill_core_tests --gtest_filter='Batch.*:Threads.*'

@@ -10,6 +10,7 @@
 #include "color/transparent.h"
 #include "image/resize.h"
 #include "oracle/colour_oracle.h"
+#include "platform/threads.h"
 #include "support/test_support.h"
 
 namespace pixmill {
@@ -240,6 +241,67 @@ TEST(ResizeFailure, LeavesThePictureAsItWas) {
   });
   EXPECT_EQ(code, 0);
 #endif
+}
+
+// A large picture is worked on by several threads; however many there are,
+// every byte is the plain procedure's. Diffusion runs each row behind the
+// row above, so an error in the hand-over shows up here.
+TEST(Threads, EveryCountGivesThePlainProceduresBytes) {
+  struct Case {
+    int w, h, toBits, dither;
+    bool transparent;
+  };
+  for (const Case c : {Case{700, 480, 8, kDitherDiffusion, false}, Case{700, 480, 8, kDitherDiffusion, true},
+                       Case{513, 400, 4, kDitherDiffusion, false}, Case{700, 480, 8, kDitherNone, true},
+                       Case{640, 520, 4, kDitherOrdered, false}}) {
+    ImageBuffer source;
+    ASSERT_TRUE(source.Create(c.w, c.h, 24).ok());
+    Fill(source, 0, static_cast<uint32_t>(c.w));
+    if (c.transparent) {
+      std::vector<uint8_t> mask(static_cast<size_t>(c.w) * static_cast<size_t>(c.h));
+      for (size_t i = 0; i < mask.size(); ++i) mask[i] = (i / 7 + i / 3000) % 5 == 0;
+      source.SetTransparentMask(mask);
+    }
+    ApplyColourSettings(source, {c.dither, kPaletteOptimized, 8});
+    // The plain procedure knows no ordered dithering: there one thread's
+    // bytes are the reference.
+    ImageBuffer plain;
+    testing::Copy(source, plain);
+    ApplyColourSettings(plain, {c.dither, kPaletteOptimized, 8});
+    if (c.dither == kDitherOrdered) {
+      SetPictureThreads(1);
+      ASSERT_TRUE(ChangeColorDepth(plain, c.toBits).ok());
+    } else {
+      oracle::ChangeColorDepth(plain, c.toBits);
+    }
+    for (int threads : {1, 2, 3, 5}) {
+      SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " to " << c.toBits << " bits, dither " << c.dither
+                                        << (c.transparent ? ", transparent pixels" : "") << ", " << threads
+                                        << " threads");
+      SetPictureThreads(threads);
+      ImageBuffer fast;
+      testing::Copy(source, fast);
+      ApplyColourSettings(fast, {c.dither, kPaletteOptimized, 8});
+      ASSERT_TRUE(ChangeColorDepth(fast, c.toBits).ok());
+      EXPECT_TRUE(testing::SamePicture(fast, plain));
+    }
+  }
+  for (const auto& [W, H] : {std::pair{300, 260}, std::pair{1400, 1100}}) {
+    ImageBuffer source, plain;
+    ASSERT_TRUE(source.Create(700, 520, 24).ok());
+    Fill(source, 0, 3);
+    testing::Copy(source, plain);
+    oracle::Resize(plain, W, H);
+    for (int threads : {1, 2, 3}) {
+      SCOPED_TRACE(::testing::Message() << "resize to " << W << "x" << H << ", " << threads << " threads");
+      SetPictureThreads(threads);
+      ImageBuffer fast;
+      testing::Copy(source, fast);
+      ASSERT_TRUE(Resize(fast, W, H).ok());
+      EXPECT_TRUE(testing::SamePicture(fast, plain));
+    }
+  }
+  SetPictureThreads(0);
 }
 
 TEST(Progress, LongOperationsReportARangeAndEndAtZero) {

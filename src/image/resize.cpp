@@ -178,8 +178,12 @@ void EnlargeVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, 
         const uint8_t* above = source.Row(i);
         const uint8_t* below = source.Row(i + 1 < h ? i + 1 : j > 0 ? upper(j - 1) : 0);
         uint8_t* out = target.Row(j);
-        for (int32_t x = 0; x < w; ++x) {
-          WriteRgb24(out + 3 * x, LerpColor(ReadRgb24(above + 3 * x), ReadRgb24(below + 3 * x), t));
+        // LerpColor channel by channel, which is byte by byte here.
+        const double keep = 1 - t;
+        const int32_t bytes = 3 * w;
+        for (int32_t k = 0; k < bytes; ++k) {
+          out[k] = static_cast<uint8_t>(
+              static_cast<int>(keep * static_cast<double>(above[k]) + t * static_cast<double>(below[k])));
         }
       },
       [&](int32_t j) { columns.RowDone(j); });
