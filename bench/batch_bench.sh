@@ -68,6 +68,30 @@ report() {
   loop=$(seconds bash -c 'for f in in/*.png; do "$0" "$f" --depth 4 --form texture --lzss --export "out/$(basename "$f" .png).d"; done' "$cli")
   printf '  shell loop         %6.2f s   (%s x -j1; goal at least 20)\n' "$loop" "$(ratio "$loop" "$j1")"
 }
+# Against pngquant's own batch mode on 200 of the sprites: 16 colours, no
+# dithering, PNG out, each side into an empty folder of new files, in
+# alternating pairs; the median of seven pair ratios (goal at most 0.35).
+if ! command -v pngquant >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends pngquant >/dev/null
+fi
+peer() {
+  local ours theirs ratios=() i
+  for i in 1 2 3 4 5 6 7; do
+    rm -rf q ours && mkdir q ours && cp in/sprite0[01]*.png q/ && sync
+    ours=$(date +%s.%N)
+    "$cli" q/*.png --depth 4 --no-dither --save-png 'ours/{name}.png' >/dev/null 2>&1
+    ours=$(echo "$(date +%s.%N) - $ours" | bc)
+    theirs=$(date +%s.%N)
+    pngquant --nofs --force --ext -q.png 16 q/*.png >/dev/null 2>&1
+    theirs=$(echo "$(date +%s.%N) - $theirs" | bc)
+    ratios+=("$(echo "$ours / $theirs" | bc -l) $ours $theirs")
+  done
+  printf '%s\n' "${ratios[@]}" | sort -g | sed -n 4p |
+    awk '{ printf "200 sprites, 16 colours, PNG: pixmill %.3f s, pngquant %.3f s, median ratio %.2f (goal at most 0.35)\n", $2, $3, $1 }'
+  rm -rf q ours
+}
+peer
+
 # Into an empty out/ every output is a new file, which is not synced; a file
 # that replaces another is (fsync, then rename), and on a disk those flushes
 # queue one after another whatever -j is. In memory (/dev/shm) the same runs

@@ -59,7 +59,8 @@ class BandSearch {
  public:
   // `pixels`: about how many colours will be asked for.
   BandSearch(const LuminanceBuckets& buckets, int64_t pixels)
-      : m_rememberedBits(pixels >= int64_t{1} << 20 ? 15 : 10),
+      : m_fewColours(pixels <= 128 * 128),
+        m_rememberedBits(pixels >= int64_t{1} << 20 ? 15 : 10),
         m_remembered(size_t{1} << m_rememberedBits),
         m_buckets(buckets) {
     for (int v = 0; v < 256; ++v) {
@@ -83,17 +84,20 @@ class BandSearch {
  private:
   uint32_t Search(uint32_t rgb) {
     const int b = m_buckets.bandOf[FastLuminance(rgb)];
-    NearestEntry& search = m_searches[b];
-    if (search.Empty()) {
+    std::unique_ptr<NearestEntry>& band = m_searches[b];
+    if (!band) {
+      // Set up when first met: a small picture meets one band or a few.
+      band = std::make_unique<NearestEntry>(1, false);
       std::vector<NearestEntry::Point> points;
       for (const uint32_t e : m_buckets.entries[b]) {
         points.push_back({static_cast<int32_t>((e >> 16) & 0xFF), static_cast<int32_t>((e >> 8) & 0xFF),
                           static_cast<int32_t>(e & 0xFF)});
       }
-      search.Reset(points);
+      band->Reset(points);
     }
     int32_t distance;
-    return m_buckets.entries[b][static_cast<size_t>(search.Nearest(rgb, distance))];
+    const int k = m_fewColours ? band->NearestOfAll(rgb, distance) : band->Nearest(rgb, distance);
+    return m_buckets.entries[b][static_cast<size_t>(k)];
   }
 
   // Luminance from tables of the three products: the same doubles, summed
@@ -109,11 +113,12 @@ class BandSearch {
     uint32_t rgb = 0xFFFFFFFF;  // no colour
     uint32_t nearest = 0;
   };
+  bool m_fewColours;  // scan every entry of a band rather than a cell's
   int m_rememberedBits;
   std::vector<Remembered> m_remembered;
 
   const LuminanceBuckets& m_buckets;
-  std::vector<NearestEntry> m_searches = std::vector<NearestEntry>(16, NearestEntry(1, false));
+  std::unique_ptr<NearestEntry> m_searches[16];
   double m_lumRed[256];
   double m_lumGreen[256];
   double m_lumBlue[256];

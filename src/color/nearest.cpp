@@ -18,6 +18,12 @@ NearestEntry::NearestEntry(int32_t scale, bool continuous) : m_scale(scale), m_r
 
 void NearestEntry::Reset(const std::vector<Point>& entries) {
   m_points = entries;
+  m_all.clear();
+  for (size_t k = 0; k < entries.size(); ++k) {
+    m_all.push_back({static_cast<int16_t>(entries[k].r), static_cast<int16_t>(entries[k].g),
+                     static_cast<int16_t>(entries[k].b), static_cast<uint16_t>(k)});
+  }
+  while (m_all.size() % 4 != 0) m_all.push_back(kFiller);
   for (auto& at : m_at) std::fill(at.begin(), at.end(), kUnknown);
   m_lists.clear();
 }

@@ -67,6 +67,11 @@ class NearestEntry {
   // The position of the nearest entry to the 8-bit colour 0x00RRGGBB, the
   // first among equals; `distance` gets its squared distance in units.
   int Nearest(uint32_t rgb, int32_t& distance) { return Nearest(Candidates(CellOf(rgb)), rgb, distance); }
+  // The same by a scan of every entry, without the cells: for a few hundred
+  // colours, making their cells' candidates costs more than it saves.
+  int NearestOfAll(uint32_t rgb, int32_t& distance) const {
+    return Nearest({m_all.data(), m_points.size()}, rgb, distance);
+  }
   // The same among `candidates`, the ones of the colour's cell.
   int Nearest(std::span<const Candidate> candidates, uint32_t rgb, int32_t& distance) const {
     const int32_t r = m_scale * static_cast<int32_t>((rgb >> 16) & 0xFF);
@@ -137,6 +142,7 @@ class NearestEntry {
   int32_t m_scale;
   int m_reach;
   std::vector<Point> m_points;
+  std::vector<Candidate> m_all;         // every entry, with fillers
   std::vector<uint32_t> m_at[kLevels];  // per box of each level: where its list starts, or kUnknown
   // Per box met: a candidate whose position is the count, then the
   // candidates in list order.
