@@ -76,19 +76,19 @@ if ! command -v pngquant >/dev/null; then
 fi
 peer() {
   local ours theirs ratios=() i
+  # Folders of each pair kept to the end (see seconds above).
   for i in 1 2 3 4 5 6 7; do
-    rm -rf q ours && mkdir q ours && cp in/sprite0[01]*.png q/ && sync
+    mkdir "q$i" "ours$i" && cp in/sprite0[01]*.png "q$i/" && sync
     ours=$(date +%s.%N)
-    "$cli" q/*.png --depth 4 --no-dither --save-png 'ours/{name}.png' >/dev/null 2>&1
+    "$cli" "q$i"/*.png --depth 4 --no-dither --save-png "ours$i/{name}.png" >/dev/null 2>&1
     ours=$(echo "$(date +%s.%N) - $ours" | bc)
     theirs=$(date +%s.%N)
-    pngquant --nofs --force --ext -q.png 16 q/*.png >/dev/null 2>&1
+    pngquant --nofs --force --ext -q.png 16 "q$i"/*.png >/dev/null 2>&1
     theirs=$(echo "$(date +%s.%N) - $theirs" | bc)
     ratios+=("$(echo "$ours / $theirs" | bc -l) $ours $theirs")
   done
   printf '%s\n' "${ratios[@]}" | sort -g | sed -n 4p |
     awk '{ printf "200 sprites, 16 colours, PNG: pixmill %.3f s, pngquant %.3f s, median ratio %.2f (goal at most 0.35)\n", $2, $3, $1 }'
-  rm -rf q ours
 }
 peer
 

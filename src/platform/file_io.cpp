@@ -307,6 +307,8 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
 PendingFile::~PendingFile() { Forget(true); }
 
 void PendingFile::Forget(bool remove) {
+  if (m_unnamed >= 0) ::close(m_unnamed);  // an unnamed file goes with its last descriptor
+  m_unnamed = -1;
   if (m_temp.empty()) return;
   TemporaryFiles::Instance().Remove(m_temp.c_str());
   if (remove) ::unlink(m_temp.c_str());
@@ -326,6 +328,19 @@ Result PendingFile::Write(const std::string& given, std::initializer_list<Piece>
 
   const std::string folder = FolderOf(path);
   RemoveStaleTemporaries(folder);
+  // New files get the usual permissions; a replaced file keeps its own.
+  const mode_t mode = exists ? target.st_mode & 07777 : 0666 & ~CreationMask();
+  if (!exists) {
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+      FileCloser closer(unnamed);
+      if (::fchmod(unnamed, mode) != 0) return Failed("cannot set the permissions of " + path, errno);
+      if (const int err = WritePieces(unnamed, pieces); err != 0) return Failed("cannot write " + path, err);
+      m_unnamed = closer.Release();
+      return Result::Done();
+    }
+    // A file system without unnamed files: through a named one below.
+  }
   // A name of our own pattern that fits however long the target's is.
   std::string temp = folder + "/" + kTemporaryPrefix + "XXXXXX";
   TemporaryFiles& temporaries = TemporaryFiles::Instance();
@@ -345,13 +360,6 @@ Result PendingFile::Write(const std::string& given, std::initializer_list<Piece>
     return Failed(what + " " + path, err);
   };
 
-  // New files get the usual permissions; a replaced file keeps its own.
-  mode_t mode;
-  if (exists) {
-    mode = target.st_mode & 07777;
-  } else {
-    mode = 0666 & ~CreationMask();
-  }
   if (::fchmod(fd, mode) != 0) return fail("cannot set the permissions of", errno);
 
   if (const int err = WritePieces(fd, pieces, exists); err != 0) return fail("cannot write", err);
@@ -370,6 +378,29 @@ Result PendingFile::Write(const std::string& given, std::initializer_list<Piece>
 }
 
 Result PendingFile::Commit() {
+  if (m_unnamed >= 0) {
+    // Named only now; if the name was taken meanwhile, the file replaces
+    // that one, as a named one would.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_unnamed);
+    int err = 0;
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      err = errno;
+      for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
+        const std::string temp = FolderOf(m_path) + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-" +
+                                 std::to_string(attempt);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+          err = errno;
+          continue;
+        }
+        err = ::rename(temp.c_str(), m_path.c_str()) == 0 ? 0 : errno;
+        if (err != 0) ::unlink(temp.c_str());
+        break;
+      }
+    }
+    Forget(false);
+    if (err != 0) return Failed("cannot create " + m_path, err);
+    return Result::Done();
+  }
   if (m_temp.empty()) return Result::Done();  // written in place
   if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
     const int err = errno;

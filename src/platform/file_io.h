@@ -50,7 +50,10 @@ struct Piece {
 // it in the target's place. A file never committed leaves nothing behind,
 // also when SIGINT, SIGTERM or SIGHUP ends the program meanwhile; one a
 // SIGKILL leaves is removed by a later save into its folder once it is a day
-// old. A target that is a symbolic link is written through: the file it
+// old. A file that is new is written without a name and given its name at
+// Commit, so that it appears whole or not at all and nothing is left behind
+// by any end of the program (where the system allows; otherwise as a file
+// that replaces another). A target that is a symbolic link is written through: the file it
 // links to is replaced and the link stays.
 class PendingFile {
  public:
@@ -65,7 +68,8 @@ class PendingFile {
   void Forget(bool remove);
 
   std::string m_path;
-  std::string m_temp;  // while not committed
+  std::string m_temp;    // while not committed
+  int m_unnamed = -1;    // a new file not yet in any folder, while not committed
 };
 
 // Writes the pieces, one after the other, to `path` through a temporary file
