@@ -12,7 +12,9 @@ constexpr int kShift[3] = {2, 1, 0};  // the boxes of each level: 4, 2 and 1 cel
 
 }  // namespace
 
-NearestEntry::NearestEntry(int32_t scale, bool continuous) : m_scale(scale), m_reach(continuous ? 8 : 7) {
+NearestEntry::NearestEntry(int32_t scale, bool continuous) : m_scale(scale), m_reach(continuous ? 8 : 7) {}
+
+void NearestEntry::MakeTables() {
   for (int level = 0; level < kLevels; ++level) m_at[level].assign(size_t{1} << (3 * (5 - kShift[level])), kUnknown);
 }
 
@@ -24,7 +26,7 @@ void NearestEntry::Reset(const std::vector<Point>& entries) {
                      static_cast<int16_t>(entries[k].b), static_cast<uint16_t>(k)});
   }
   while (m_all.size() % 4 != 0) m_all.push_back(kFiller);
-  for (auto& at : m_at) std::fill(at.begin(), at.end(), kUnknown);
+  for (auto& at : m_at) at.clear();  // made again when a cell is first asked for
   m_lists.clear();
 }
 

@@ -53,6 +53,8 @@ class NearestEntry {
   // The candidates of a cell, named by its colours' top 5 bits: red << 10 |
   // green << 5 | blue.
   std::span<const Candidate> Candidates(uint32_t cell) {
+    if (m_at[kLevels - 1].empty()) [[unlikely]]
+      MakeTables();
     uint32_t at = m_at[kLevels - 1][cell];  // the cells' own level is indexed by the cell
     if (at == kUnknown) [[unlikely]] {
       at = Find(kLevels - 1, static_cast<int>(cell >> 10), static_cast<int>((cell >> 5) & 31),
@@ -131,6 +133,7 @@ class NearestEntry {
     const int32_t dr = r - e.r, dg = g - e.g, db = b - e.b;
     return dr * dr + dg * dg + db * db;
   }
+  void MakeTables();
   // Where the candidates of the box at `level` holding cell (r, g, b) start.
   uint32_t Find(int level, int r, int g, int b);
   uint32_t Build(int ir, int ig, int ib, int size, uint32_t from);

@@ -386,8 +386,8 @@ Result PendingFile::Commit() {
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
       err = errno;
       for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
-        const std::string temp = FolderOf(m_path) + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-" +
-                                 std::to_string(attempt);
+        const std::string temp =
+            FolderOf(m_path) + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
           err = errno;
           continue;

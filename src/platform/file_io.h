@@ -68,8 +68,8 @@ class PendingFile {
   void Forget(bool remove);
 
   std::string m_path;
-  std::string m_temp;    // while not committed
-  int m_unnamed = -1;    // a new file not yet in any folder, while not committed
+  std::string m_temp;  // while not committed
+  int m_unnamed = -1;  // a new file not yet in any folder, while not committed
 };
 
 // Writes the pieces, one after the other, to `path` through a temporary file
