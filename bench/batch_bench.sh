@@ -80,7 +80,7 @@ peer() {
   for i in 1 2 3 4 5 6 7; do
     mkdir "q$i" "ours$i" && cp in/sprite0[01]*.png "q$i/" && sync
     ours=$(date +%s.%N)
-    "$cli" "q$i"/*.png --depth 4 --no-dither --save-png "ours$i/{name}.png" >/dev/null 2>&1
+    "$cli" "q$i"/*.png --no-dither --depth 4 --save-png "ours$i/{name}.png" >/dev/null 2>&1
     ours=$(echo "$(date +%s.%N) - $ours" | bc)
     theirs=$(date +%s.%N)
     pngquant --nofs --force --ext -q.png 16 "q$i"/*.png >/dev/null 2>&1

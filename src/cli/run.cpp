@@ -352,7 +352,9 @@ Outcome RunCell(const RunContext& run, const Item& item, const Document& cell, c
 
 // Runs work(i) for i in 0 .. count - 1, `jobs` at a time, and hands each
 // outcome to ended(i, outcome) in order, as soon as every one before it has
-// ended; `progress` shows how many have ended.
+// ended; `progress` shows how many have ended. This thread is one of the
+// `jobs`: between its own pictures it hands on the outcomes that are
+// ready, so a batch of small pictures does not wake it for every one.
 template <typename Work, typename Ended>
 void RunInOrder(size_t count, unsigned jobs, TerminalProgress* progress, Work work, Ended ended) {
   std::vector<std::optional<Outcome>> outcomes(count);
@@ -360,36 +362,49 @@ void RunInOrder(size_t count, unsigned jobs, TerminalProgress* progress, Work wo
   std::condition_variable changed;
   std::atomic<size_t> next{0};
   size_t finished = 0;
-  auto worker = [&] {
-    for (size_t n; (n = next++) < count;) {
-      Outcome outcome = work(n);
-      const std::lock_guard<std::mutex> lock(mutex);
-      outcomes[n] = std::move(outcome);
-      ++finished;
-      changed.notify_one();
-    }
+  bool waiting = false;  // this thread waits for a helper's outcome
+  auto store = [&](size_t n, Outcome outcome) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    outcomes[n] = std::move(outcome);
+    ++finished;
+    if (waiting) changed.notify_one();
   };
-  // Pictures worked on side by side share the cores between them.
-  const auto workers = static_cast<unsigned>(std::min<size_t>(jobs, count));
-  SetPictureThreads(static_cast<int>(std::max(1u, std::thread::hardware_concurrency() / std::max(workers, 1u))));
-  std::vector<std::jthread> threads;
-  for (unsigned t = 0; t < workers; ++t) threads.emplace_back(worker);
-  std::unique_lock<std::mutex> lock(mutex);
-  size_t shown = 0;
-  for (size_t n = 0; n < count;) {
-    changed.wait(lock, [&] { return outcomes[n].has_value() || finished != shown; });
-    shown = finished;
+  auto helper = [&] {
+    for (size_t n; (n = next++) < count;) store(n, work(n));
+  };
+  size_t shown = 0;  // the outcomes before this one are handed on
+  auto handOn = [&](std::unique_lock<std::mutex>& lock) {
     if (progress) progress->Count(finished, count);
-    for (; n < count && outcomes[n]; ++n) {
-      Outcome outcome = std::move(*outcomes[n]);
-      outcomes[n].reset();
+    for (; shown < count && outcomes[shown]; ++shown) {
+      Outcome outcome = std::move(*outcomes[shown]);
+      outcomes[shown].reset();
       lock.unlock();
       if (progress) progress->End();
-      ended(n, std::move(outcome));
+      ended(shown, std::move(outcome));
       lock.lock();
       if (progress) progress->Count(finished, count);
     }
+  };
+  // Pictures worked on side by side share the cores between them.
+  const auto workers = static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(jobs, count)));
+  SetPictureThreads(static_cast<int>(std::max(1u, std::thread::hardware_concurrency() / workers)));
+  std::vector<std::jthread> threads;
+  for (unsigned t = 1; t < workers; ++t) threads.emplace_back(helper);
+  for (size_t n; (n = next++) < count;) {
+    Outcome outcome = work(n);
+    std::unique_lock<std::mutex> lock(mutex);
+    outcomes[n] = std::move(outcome);
+    ++finished;
+    handOn(lock);
   }
+  std::unique_lock<std::mutex> lock(mutex);
+  while (shown < count) {
+    waiting = true;
+    changed.wait(lock, [&] { return outcomes[shown].has_value(); });
+    waiting = false;
+    handOn(lock);
+  }
+  lock.unlock();
   if (progress) progress->End();
 }
 
