@@ -115,7 +115,10 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ResizeAgreement,
                                            ResizeJob{10, 3, 24, 10, 1, false}, ResizeJob{333, 7, 24, 1000, 7, true},
                                            ResizeJob{640, 480, 24, 123, 457, true}, ResizeJob{13, 11, 8, 40, 3, false},
                                            ResizeJob{13, 11, 4, 5, 30, false}, ResizeJob{13, 11, 1, 29, 29, false},
-                                           ResizeJob{1, 1, 8, 4096, 2, false}, ResizeJob{50, 50, 24, 4096, 3, true}));
+                                           ResizeJob{1, 1, 8, 4096, 2, false}, ResizeJob{50, 50, 24, 4096, 3, true},
+                                           // Fractions in whole 256ths: twice, four and eight times.
+                                           ResizeJob{64, 48, 24, 128, 192, true}, ResizeJob{33, 17, 24, 264, 34, false},
+                                           ResizeJob{40, 30, 24, 160, 30, true}));
 
 // Palettes worked out by hand from the sample counts: 64 x 64 samples of a
 // picture whose columns carry the colours.
