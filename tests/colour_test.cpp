@@ -118,7 +118,10 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ResizeAgreement,
                                            ResizeJob{1, 1, 8, 4096, 2, false}, ResizeJob{50, 50, 24, 4096, 3, true},
                                            // Fractions in whole 256ths: twice, four and eight times.
                                            ResizeJob{64, 48, 24, 128, 192, true}, ResizeJob{33, 17, 24, 264, 34, false},
-                                           ResizeJob{40, 30, 24, 160, 30, true}));
+                                           ResizeJob{40, 30, 24, 160, 30, true},
+                                           // Whole ratios of shrinking: 4, 3 and 5, and 1 one way.
+                                           ResizeJob{128, 96, 24, 32, 24, true}, ResizeJob{90, 60, 24, 30, 20, false},
+                                           ResizeJob{100, 50, 24, 20, 50, true}, ResizeJob{4096, 2, 24, 1, 1, false}));
 
 // Palettes worked out by hand from the sample counts: 64 x 64 samples of a
 // picture whose columns carry the colours.

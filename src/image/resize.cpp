@@ -1,5 +1,6 @@
 #include "image/resize.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <string>
@@ -118,15 +119,44 @@ class ColumnProgress {
   int64_t m_emitted = 0;
 };
 
+// Shrinking by a whole ratio r (w = r W): every span is r whole pixels, the
+// sums of whole channels are exact, and trunc(sum / r) in double precision
+// is the whole-number quotient (the next whole number is at least 1 / r
+// away, far beyond rounding). The quotient is taken by a multiplication
+// with 2^32 / r rounded up, which is exact for sums up to 255 r while r is
+// at most 4096.
+class WholeDivisor {
+ public:
+  explicit WholeDivisor(uint32_t r) : m_times(((uint64_t{1} << 32) + r - 1) / r) {}
+  uint32_t operator()(uint32_t sum) const { return static_cast<uint32_t>((sum * m_times) >> 32); }
+
+ private:
+  uint64_t m_times;
+};
+
 void ShrinkHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W, ProgressSink* progress) {
   const int32_t w = source.Width();
   const double ratio = static_cast<double>(w) / W;
   const std::vector<Span> spans = Spans(W, ratio);
+  const int32_t whole = w % W == 0 ? w / W : 0;
+  const WholeDivisor divide(static_cast<uint32_t>(std::max(whole, 1)));
   ForEachLine(
       source.Height(), int64_t{W} * source.Height(),
       [&](int32_t y) {
         const uint8_t* in = source.Row(y);
         uint8_t* out = target.Row(y);
+        if (whole != 0) {
+          for (int32_t j = 0; j < W; ++j, in += 3 * whole) {
+            uint32_t sums[3] = {0, 0, 0};
+            for (int32_t k = 0; k < 3 * whole; k += 3) {
+              sums[0] += in[k];
+              sums[1] += in[k + 1];
+              sums[2] += in[k + 2];
+            }
+            for (int c = 0; c < 3; ++c) out[3 * j + c] = static_cast<uint8_t>(divide(sums[c]));
+          }
+          return;
+        }
         auto at = [&](int32_t k) { return k >= 0 && k < w ? ReadRgb24(in + 3 * k) : 0u; };
         for (int32_t j = 0; j < W; ++j) WriteRgb24(out + 3 * j, AverageSpan(spans[static_cast<size_t>(j)], ratio, at));
       },
@@ -141,11 +171,23 @@ void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, P
   const double ratio = static_cast<double>(h) / H;
   const std::vector<Span> spans = Spans(H, ratio);
   ColumnProgress columns(progress, w, H, h);
+  const int32_t whole = h % H == 0 ? h / H : 0;  // see WholeDivisor
+  const WholeDivisor divide(static_cast<uint32_t>(std::max(whole, 1)));
   ForEachLine(
       H, int64_t{w} * H,
       [&](int32_t j) {
         const Span& s = spans[static_cast<size_t>(j)];
         uint8_t* out = target.Row(j);
+        if (whole != 0) {
+          thread_local std::vector<uint32_t> sums;
+          sums.assign(3 * static_cast<size_t>(w), 0);
+          for (int32_t k = j * whole; k < (j + 1) * whole; ++k) {
+            const uint8_t* in = source.Row(k);
+            for (size_t b = 0; b < sums.size(); ++b) sums[b] += in[b];
+          }
+          for (size_t b = 0; b < sums.size(); ++b) out[b] = static_cast<uint8_t>(divide(sums[b]));
+          return;
+        }
         for (int32_t x = 0; x < w; ++x) {
           auto at = [&](int32_t k) { return k >= 0 && k < h ? ReadRgb24(source.Row(k) + 3 * x) : 0u; };
           WriteRgb24(out + 3 * x, AverageSpan(s, ratio, at));
