@@ -31,11 +31,15 @@ struct Plan {
   std::set<size_t> sharedSaves;       // palette saves written once for all
   std::set<size_t> frames;            // exports of all of an input's cells in one file
   std::set<size_t> sharedCharacters;  // exports of one character set over all
+  std::vector<std::string> notes;     // for standard error before the run
 };
 
 // Finds the shared steps, and refuses (UsageError) what a run cannot do: an
 // output path the same for every input (or cell), two inputs writing one
-// file, an input writing over another.
+// file, an input writing over another. A setting that no later step uses
+// gets a note: settings apply to the steps after them, and one given after
+// its step changes nothing.
 Plan PlanRun(const CommandLine& cl);
+std::vector<std::string> UnusedSettings(const CommandLine& cl);
 
 }  // namespace pixmill::cli

@@ -450,6 +450,7 @@ class Lines : public MessageSink {
 
 int Run(const CommandLine& cl) {
   const Plan plan = PlanRun(cl);
+  for (const std::string& note : plan.notes) std::fprintf(stderr, "%s: %s\n", kName, note.c_str());
   const size_t count = cl.inputs.size();
   const size_t all = cl.actions.size();
   const unsigned jobs = cl.jobs != 0 ? cl.jobs : std::max(1u, std::thread::hardware_concurrency());
