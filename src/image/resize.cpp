@@ -8,6 +8,20 @@
 
 #include "platform/threads.h"
 
+// Built twice, the second for AVX2, chosen when the program starts; not
+// under the sanitizers, whose run-time is not ready when the choice is made.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define PIXMILL_SANITIZED 1
+#endif
+#endif
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && \
+    !defined(PIXMILL_SANITIZED)
+#define PIXMILL_WIDER_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define PIXMILL_WIDER_VECTORS
+#endif
+
 namespace pixmill {
 
 namespace {
@@ -83,9 +97,7 @@ int In256ths(double t) {
 // and sums in double precision, so the same bytes, in whole numbers where
 // the fraction allows (see above); built also for wider vector units where
 // the processor has them.
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+PIXMILL_WIDER_VECTORS
 void LerpBytes(uint8_t* out, const uint8_t* a, const uint8_t* b, int32_t n, double t) {
   if (const int whole = In256ths(t); whole >= 0) {
     const auto T = static_cast<uint16_t>(whole), K = static_cast<uint16_t>(256 - whole);
