@@ -3,6 +3,7 @@
 # jobs over a 4096 x 4096 24-bit photo-like bitmap, and prints the figures
 # of each side and the ratio pixmill / ImageMagick.
 #   scripts/bench-peers.sh [RUNS]   (default 7)
+# PIXMILL_BENCH_TRACE=1 prints every pair's seconds on standard error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
@@ -49,12 +50,14 @@ printf "%-30s %-23s %-23s %6s %8s\n" job "pixmill min/med/max" "imagemagick min/
 job() {
   local name=$1 ours=$2 theirs=$3 a b
   local -a mine=() peer=() ratios=()
+  [ -n "${PIXMILL_BENCH_TRACE:-}" ] && echo "$name" >&2
   for _ in $(seq "$runs"); do
     a=$(seconds "$ours")
     b=$(seconds "$theirs")
     mine+=("$a")
     peer+=("$b")
     ratios+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.4f", a / b }')")
+    [ -n "${PIXMILL_BENCH_TRACE:-}" ] && echo "  $a $b" >&2
   done
   read -r mmin mmed mmax < <(printf "%s\n" "${mine[@]}" | stats)
   read -r pmin pmed pmax < <(printf "%s\n" "${peer[@]}" | stats)
