@@ -263,6 +263,35 @@ TEST(Hardening, ASignalDuringASaveLeavesNothingBehind) {
 
 // What a killed save left is removed by a later save into the folder once
 // it is a day old; younger ones and other files stay.
+// A new file appears only once it is whole: while it is written, and if it
+// is never committed, the folder holds nothing of it.
+TEST(Hardening, ANewFileAppearsOnlyWhole) {
+  TempDir dir;
+  {
+    PendingFile file;
+    ASSERT_TRUE(file.Write(dir.File("f.bin"), {Piece{kNew.data(), kNew.size()}}).ok());
+    EXPECT_TRUE(dir.Entries().empty());
+  }
+  EXPECT_TRUE(dir.Entries().empty());
+  PendingFile file;
+  ASSERT_TRUE(file.Write(dir.File("f.bin"), {Piece{kNew.data(), kNew.size()}}).ok());
+  ASSERT_TRUE(file.Commit().ok());
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f.bin"});
+  EXPECT_EQ(ReadFileBytes(dir.File("f.bin")), kNew);
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.File("f.bin").c_str(), &st), 0);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+  // A file made under the name meanwhile is replaced, as a named one would be.
+  PendingFile late;
+  ASSERT_TRUE(late.Write(dir.File("g.bin"), {Piece{kNew.data(), kNew.size()}}).ok());
+  WriteFileBytes(dir.File("g.bin"), kOld);
+  ASSERT_TRUE(late.Commit().ok());
+  EXPECT_EQ(ReadFileBytes(dir.File("g.bin")), kNew);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"f.bin", "g.bin"}));
+}
+
 TEST(Hardening, StaleTemporariesOfOursAreRemoved) {
   TempDir dir;
   const timespec twoDaysAgo[2] = {{::time(nullptr) - 2 * 86400, 0}, {::time(nullptr) - 2 * 86400, 0}};

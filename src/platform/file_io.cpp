@@ -330,7 +330,10 @@ Result PendingFile::Write(const std::string& given, std::initializer_list<Piece>
   RemoveStaleTemporaries(folder);
   // New files get the usual permissions; a replaced file keeps its own.
   const mode_t mode = exists ? target.st_mode & 07777 : 0666 & ~CreationMask();
-  if (!exists) {
+  // An unnamed file is named through /proc (no /proc, as in some
+  // containers: a named temporary file instead).
+  static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+  if (!exists && canName) {
     const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (unnamed >= 0) {
       FileCloser closer(unnamed);
