@@ -310,6 +310,32 @@ TEST(Threads, EveryCountGivesThePlainProceduresBytes) {
   SetPictureThreads(0);
 }
 
+// Faults of the whole-number paths once found: a whole ratio of shrinking
+// above 4096, and a palette entry whose fourth byte is set (0xFFFFFFFF,
+// which the search's table of answers once took for an empty slot).
+TEST(WholeNumbers, LargeRatiosAndPaletteBytesGiveThePlainBytes) {
+  ImageBuffer wide, plain;
+  ASSERT_TRUE(wide.Create(10000, 1, 24).ok());
+  for (int x = 0; x < 10000; ++x) oracle::Set24(wide, x, 0, x == 5000 ? 0x9E9E9E : 0x9F9F9F);
+  testing::Copy(wide, plain);
+  oracle::Resize(plain, 1, 1);
+  ASSERT_TRUE(Resize(wide, 1, 1).ok());
+  EXPECT_TRUE(testing::SamePicture(wide, plain));
+
+  ImageBuffer indexed, reference;
+  ASSERT_TRUE(indexed.Create(31, 17, 8).ok());
+  for (uint32_t i = 0; i < 256; ++i) indexed.SetPaletteColor(i, i % 3 == 2 ? 0xFFFFFFFF : i * 0x010101);
+  for (int y = 0; y < 17; ++y) {
+    for (int x = 0; x < 31; ++x) indexed.SetIndex(x, y, static_cast<uint32_t>((x * 7 + y) % 256));
+  }
+  ApplyColourSettings(indexed, {kDitherNone, kPaletteOptimized, 8});
+  testing::Copy(indexed, reference);
+  ApplyColourSettings(reference, {kDitherNone, kPaletteOptimized, 8});
+  oracle::ChangeColorDepth(reference, 4);
+  ASSERT_TRUE(ChangeColorDepth(indexed, 4).ok());
+  EXPECT_TRUE(testing::SamePicture(indexed, reference));
+}
+
 TEST(Progress, LongOperationsReportARangeAndEndAtZero) {
   testing::RecordingProgress progress;
   ImageBuffer img;

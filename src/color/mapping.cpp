@@ -74,6 +74,7 @@ class BandSearch {
 
   // The nearest entry as its palette index << 24 | its colour.
   uint32_t Nearest(uint32_t rgb) {
+    rgb &= 0xFFFFFF;  // a palette entry's fourth byte is no part of its colour, and keeps 0xFFFFFFFF for "none"
     Remembered& slot = m_remembered[(rgb * 0x9E3779B1u) >> (32 - m_rememberedBits)];
     if (slot.rgb == rgb) return slot.nearest;
     slot.rgb = rgb;

@@ -150,7 +150,7 @@ void ShrinkHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W,
   const int32_t w = source.Width();
   const double ratio = static_cast<double>(w) / W;
   const std::vector<Span> spans = Spans(W, ratio);
-  const int32_t whole = w % W == 0 ? w / W : 0;
+  const int32_t whole = w % W == 0 && w / W <= 4096 ? w / W : 0;  // see WholeDivisor
   const WholeDivisor divide(static_cast<uint32_t>(std::max(whole, 1)));
   ForEachLine(
       source.Height(), int64_t{W} * source.Height(),
@@ -183,7 +183,7 @@ void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, P
   const double ratio = static_cast<double>(h) / H;
   const std::vector<Span> spans = Spans(H, ratio);
   ColumnProgress columns(progress, w, H, h);
-  const int32_t whole = h % H == 0 ? h / H : 0;  // see WholeDivisor
+  const int32_t whole = h % H == 0 && h / H <= 4096 ? h / H : 0;  // see WholeDivisor
   const WholeDivisor divide(static_cast<uint32_t>(std::max(whole, 1)));
   ForEachLine(
       H, int64_t{w} * H,

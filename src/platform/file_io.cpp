@@ -16,6 +16,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <system_error>
 #include <thread>
 
 namespace pixmill {
@@ -291,10 +292,20 @@ Result ReadWholeFile(const std::string& path, FileBytes& out) {
   const size_t half = length >= kReadInTwoFrom ? length / 2 : length;
   ReadPart second{fd, bytes.get(), half, length};
   std::thread helper;
-  if (half < length) helper = std::thread([&second] { second.Run(); });
+  if (half < length) {
+    try {
+      helper = std::thread([&second] { second.Run(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one reads that half too, below.
+    }
+  }
   ReadPart first{fd, bytes.get(), 0, half};
   first.Run();
-  if (helper.joinable()) helper.join();
+  if (helper.joinable()) {
+    helper.join();
+  } else if (half < length) {
+    second.Run();
+  }
   if (first.error != 0 || second.error != 0)
     return Failed("cannot read " + path, first.error ? first.error : second.error);
   // A file that shrank while it was read ends where the first short part did.

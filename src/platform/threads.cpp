@@ -42,11 +42,12 @@ void RunThreads(int threads, const std::function<void(int, int)>& work) {
     }
   };
   std::vector<std::thread> helpers;
+  helpers.reserve(static_cast<size_t>(threads));
   for (int t = 1; t < threads; ++t) {
     try {
       helpers.emplace_back(run, t);
-    } catch (const std::system_error&) {
-      break;
+    } catch (...) {
+      break;  // as many as could be had
     }
   }
   count.store(static_cast<int>(helpers.size()) + 1);
