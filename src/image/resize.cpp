@@ -93,6 +93,11 @@ int In256ths(double t) {
   return scaled == std::floor(scaled) ? static_cast<int>(scaled) : -1;
 }
 
+// That blend of channels a and b for T = 256 t.
+inline uint8_t Blend256(uint32_t a, uint32_t b, uint32_t T) {
+  return static_cast<uint8_t>(((256 - T) * a + T * b) >> 8);
+}
+
 // LerpColor channel by channel over two rows of bytes: the same products
 // and sums in double precision, so the same bytes, in whole numbers where
 // the fraction allows (see above); built also for wider vector units where
@@ -100,8 +105,8 @@ int In256ths(double t) {
 PIXMILL_WIDER_VECTORS
 void LerpBytes(uint8_t* out, const uint8_t* a, const uint8_t* b, int32_t n, double t) {
   if (const int whole = In256ths(t); whole >= 0) {
-    const auto T = static_cast<uint16_t>(whole), K = static_cast<uint16_t>(256 - whole);
-    for (int32_t k = 0; k < n; ++k) out[k] = static_cast<uint8_t>((K * a[k] + T * b[k]) >> 8);
+    const auto T = static_cast<uint32_t>(whole);
+    for (int32_t k = 0; k < n; ++k) out[k] = Blend256(a[k], b[k], T);
     return;
   }
   const double keep = 1 - t;
@@ -137,6 +142,10 @@ class ColumnProgress {
 // away, far beyond rounding). The quotient is taken by a multiplication
 // with 2^32 / r rounded up, which is exact for sums up to 255 r while r is
 // at most 4096.
+// The whole ratio r of shrinking `from` pixels to `to` that WholeDivisor
+// takes, or 0.
+int32_t WholeRatio(int32_t from, int32_t to) { return from % to == 0 && from / to <= 4096 ? from / to : 0; }
+
 class WholeDivisor {
  public:
   explicit WholeDivisor(uint32_t r) : m_times(((uint64_t{1} << 32) + r - 1) / r) {}
@@ -150,7 +159,7 @@ void ShrinkHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W,
   const int32_t w = source.Width();
   const double ratio = static_cast<double>(w) / W;
   const std::vector<Span> spans = Spans(W, ratio);
-  const int32_t whole = w % W == 0 && w / W <= 4096 ? w / W : 0;  // see WholeDivisor
+  const int32_t whole = WholeRatio(w, W);
   const WholeDivisor divide(static_cast<uint32_t>(std::max(whole, 1)));
   ForEachLine(
       source.Height(), int64_t{W} * source.Height(),
@@ -183,7 +192,7 @@ void ShrinkVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, P
   const double ratio = static_cast<double>(h) / H;
   const std::vector<Span> spans = Spans(H, ratio);
   ColumnProgress columns(progress, w, H, h);
-  const int32_t whole = h % H == 0 && h / H <= 4096 ? h / H : 0;  // see WholeDivisor
+  const int32_t whole = WholeRatio(h, H);
   const WholeDivisor divide(static_cast<uint32_t>(std::max(whole, 1)));
   ForEachLine(
       H, int64_t{w} * H,
@@ -242,11 +251,11 @@ void EnlargeHorizontal(const ImageBuffer& source, ImageBuffer& target, int32_t W
           const uint32_t right = i + 1 < w ? ReadRgb24(in + 3 * (i + 1)) : previousLeft;
           previousLeft = l;
           if (whole) {
-            const uint32_t T = weight[static_cast<size_t>(j)], K = 256 - T;
+            const uint32_t T = weight[static_cast<size_t>(j)];
             uint8_t* p = out + 3 * j;
-            p[0] = static_cast<uint8_t>((K * (l & 0xFF) + T * (right & 0xFF)) >> 8);
-            p[1] = static_cast<uint8_t>((K * ((l >> 8) & 0xFF) + T * ((right >> 8) & 0xFF)) >> 8);
-            p[2] = static_cast<uint8_t>((K * (l >> 16) + T * (right >> 16)) >> 8);
+            p[0] = Blend256(l & 0xFF, right & 0xFF, T);
+            p[1] = Blend256((l >> 8) & 0xFF, (right >> 8) & 0xFF, T);
+            p[2] = Blend256(l >> 16, right >> 16, T);
           } else {
             WriteRgb24(out + 3 * j, LerpColor(l, right, frac[static_cast<size_t>(j)]));
           }
@@ -268,9 +277,8 @@ void EnlargeVertical(const ImageBuffer& source, ImageBuffer& target, int32_t H, 
   ForEachLine(
       H, int64_t{w} * H,
       [&](int32_t j) {
-        const double yy = j / scale;
-        const int32_t i = static_cast<int32_t>(yy);
-        const double t = yy - i;
+        const int32_t i = upper(j);
+        const double t = j / scale - i;
         const uint8_t* above = source.Row(i);
         const uint8_t* below = source.Row(i + 1 < h ? i + 1 : j > 0 ? upper(j - 1) : 0);
         uint8_t* out = target.Row(j);
