@@ -53,6 +53,72 @@ std::string Expand(const std::string& pattern, const std::string& input, size_t 
   return out;
 }
 
+namespace {
+
+// The steps a setting changes, named as the command line names them.
+std::vector<std::string> UsersOf(const Step& step) {
+  return std::visit(
+      [](const auto& s) -> std::vector<std::string> {
+        using S = std::decay_t<decltype(s)>;
+        // (--palette-file is left out: it reads its file where it stands.)
+        if constexpr (std::is_same_v<S, Dither> || std::is_same_v<S, PaletteKindSetting> ||
+                      std::is_same_v<S, Precision>) {
+          return {"--depth"};
+        } else if constexpr (std::is_same_v<S, Report>) {
+          return {"--depth", "--export"};
+        } else if constexpr (std::is_same_v<S, SharedPalette>) {
+          return {"--depth", "--save-palette"};
+        } else if constexpr (std::is_same_v<S, Form> || std::is_same_v<S, Output> || std::is_same_v<S, Lzss> ||
+                             std::is_same_v<S, PaletteBox> || std::is_same_v<S, Unique> || std::is_same_v<S, Flips> ||
+                             std::is_same_v<S, MaxCharacters> || std::is_same_v<S, SharedCharacters> ||
+                             std::is_same_v<S, MapFile>) {
+          return {"--export"};
+        } else if constexpr (std::is_same_v<S, RiffPalette>) {
+          return {"--save-palette"};
+        } else if constexpr (std::is_same_v<S, CellMargin> || std::is_same_v<S, CellSpacing> ||
+                             std::is_same_v<S, SkipEmpty>) {
+          return {"--cells"};
+        } else {
+          return {};  // a step
+        }
+      },
+      step);
+}
+
+std::string StepName(const Step& step) {
+  return std::visit(
+      [](const auto& s) -> std::string {
+        using S = std::decay_t<decltype(s)>;
+        if constexpr (std::is_same_v<S, Depth>) return "--depth";
+        if constexpr (std::is_same_v<S, Export>) return "--export";
+        if constexpr (std::is_same_v<S, SavePalette>) return "--save-palette";
+        if constexpr (std::is_same_v<S, Cells>) return "--cells";
+        return "";
+      },
+      step);
+}
+
+// The notes for settings that no later step uses.
+std::vector<std::string> UnusedSettings(const CommandLine& cl) {
+  std::vector<std::string> notes;
+  for (size_t k = 0; k < cl.actions.size(); ++k) {
+    const std::vector<std::string> users = UsersOf(cl.actions[k].step);
+    if (users.empty()) continue;
+    bool used = false;
+    for (size_t later = k + 1; later < cl.actions.size() && !used; ++later) {
+      used = std::find(users.begin(), users.end(), StepName(cl.actions[later].step)) != users.end();
+    }
+    if (used) continue;
+    std::string names = users[0];
+    for (size_t u = 1; u < users.size(); ++u) names += " or " + users[u];
+    notes.push_back(cl.actions[k].given + " changes nothing: settings apply to the steps after them, and no " + names +
+                    " comes after it");
+  }
+  return notes;
+}
+
+}  // namespace
+
 Plan PlanRun(const CommandLine& cl) {
   Plan plan;
   plan.notes = UnusedSettings(cl);
@@ -160,71 +226,6 @@ Plan PlanRun(const CommandLine& cl) {
     for (size_t n = 0; n < cl.inputs.size(); ++n) claim(Expand(*path, cl.inputs[n], n), cl.inputs[n]);
   }
   return plan;
-}
-
-namespace {
-
-// The steps a setting changes, named as the command line names them.
-std::vector<std::string> UsersOf(const Step& step) {
-  return std::visit(
-      [](const auto& s) -> std::vector<std::string> {
-        using S = std::decay_t<decltype(s)>;
-        // (--palette-file is left out: it reads its file where it stands.)
-        if constexpr (std::is_same_v<S, Dither> || std::is_same_v<S, PaletteKindSetting> ||
-                      std::is_same_v<S, Precision>) {
-          return {"--depth"};
-        } else if constexpr (std::is_same_v<S, Report>) {
-          return {"--depth", "--export"};
-        } else if constexpr (std::is_same_v<S, SharedPalette>) {
-          return {"--depth", "--save-palette"};
-        } else if constexpr (std::is_same_v<S, Form> || std::is_same_v<S, Output> || std::is_same_v<S, Lzss> ||
-                             std::is_same_v<S, PaletteBox> || std::is_same_v<S, Unique> || std::is_same_v<S, Flips> ||
-                             std::is_same_v<S, MaxCharacters> || std::is_same_v<S, SharedCharacters> ||
-                             std::is_same_v<S, MapFile>) {
-          return {"--export"};
-        } else if constexpr (std::is_same_v<S, RiffPalette>) {
-          return {"--save-palette"};
-        } else if constexpr (std::is_same_v<S, CellMargin> || std::is_same_v<S, CellSpacing> ||
-                             std::is_same_v<S, SkipEmpty>) {
-          return {"--cells"};
-        } else {
-          return {};  // a step
-        }
-      },
-      step);
-}
-
-std::string StepName(const Step& step) {
-  return std::visit(
-      [](const auto& s) -> std::string {
-        using S = std::decay_t<decltype(s)>;
-        if constexpr (std::is_same_v<S, Depth>) return "--depth";
-        if constexpr (std::is_same_v<S, Export>) return "--export";
-        if constexpr (std::is_same_v<S, SavePalette>) return "--save-palette";
-        if constexpr (std::is_same_v<S, Cells>) return "--cells";
-        return "";
-      },
-      step);
-}
-
-}  // namespace
-
-std::vector<std::string> UnusedSettings(const CommandLine& cl) {
-  std::vector<std::string> notes;
-  for (size_t k = 0; k < cl.actions.size(); ++k) {
-    const std::vector<std::string> users = UsersOf(cl.actions[k].step);
-    if (users.empty()) continue;
-    bool used = false;
-    for (size_t later = k + 1; later < cl.actions.size() && !used; ++later) {
-      used = std::find(users.begin(), users.end(), StepName(cl.actions[later].step)) != users.end();
-    }
-    if (used) continue;
-    std::string names = users[0];
-    for (size_t u = 1; u < users.size(); ++u) names += " or " + users[u];
-    notes.push_back(cl.actions[k].given + " changes nothing: settings apply to the steps after them, and no " + names +
-                    " comes after it");
-  }
-  return notes;
 }
 
 }  // namespace pixmill::cli

@@ -40,6 +40,5 @@ struct Plan {
 // gets a note: settings apply to the steps after them, and one given after
 // its step changes nothing.
 Plan PlanRun(const CommandLine& cl);
-std::vector<std::string> UnusedSettings(const CommandLine& cl);
 
 }  // namespace pixmill::cli

@@ -124,14 +124,14 @@ void CountSamples(const ImageBuffer& image, SampleCounts& counts) {
   for (int32_t x = 0; x < image.Width(); ++x) {
     if (columns[static_cast<size_t>(x)] != 0) sampled.push_back(x);
   }
+  std::vector<uint32_t> row(static_cast<size_t>(image.Width()));
   for (int32_t y = 0; y < image.Height(); ++y) {
     const uint32_t down = rows[static_cast<size_t>(y)];
     if (down == 0) continue;
-    const uint8_t* row = image.Row(y);
+    image.GetRowPixels(y, row.data());
     for (const int32_t x : sampled) {
       if (image.MaskedAt(x, y)) continue;
-      const uint32_t rgb = image.BitCount() == 24 ? ReadRgb24(row + 3 * x) : image.GetPixel(x, y);
-      counts[BinOf(rgb)] += uint64_t{down} * columns[static_cast<size_t>(x)];
+      counts[BinOf(row[static_cast<size_t>(x)])] += uint64_t{down} * columns[static_cast<size_t>(x)];
     }
   }
 }

@@ -15,9 +15,10 @@ constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kMapFrom = size_t{4} << 20;
 
 // Mappings given back, kept for the next large blocks: a fresh mapping costs
-// a page fault per page, and a session of commands on one picture asks for blocks of the same sizes again
-// and again (the picture, its undo copy, a resize's passes). A block is only
-// taken from here when it is at most twice the size asked for.
+// a page fault per page, and a session of commands on one picture asks for
+// blocks of the same sizes again and again (the picture, its undo copy, a
+// resize's passes). A block is only taken from here when it is at most
+// twice the size asked for.
 class Spares {
  public:
   // Never destroyed: blocks may be given back while the program exits.
